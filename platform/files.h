@@ -1,0 +1,69 @@
+// Plain files. Paths are formed by the program with "\" as separator; OsPath
+// turns them into operating-system paths ("\" becomes "/"). Failures never
+// throw: they return false or 0 and set ErrorNumber().
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace platform {
+
+// Process-wide number of the last failed operation (0 none). errno values.
+int& ErrorNumber();
+
+std::string OsPath(const std::string& path);
+// "\" and "/" both separate path components.
+inline bool IsPathSeparator(char c) { return c == '\\' || c == '/'; }
+
+bool FileExists(const std::string& path);
+bool DirectoryExists(const std::string& path);
+bool DeleteFile(const std::string& path);
+int64_t FileLength(const std::string& path);  // -1 when missing
+
+// An open file; closed when it goes out of scope. Offsets are 0-based.
+class File {
+ public:
+  enum class Mode {
+    kRead,       // existing file, read only
+    kReadWrite,  // created when missing, not truncated
+    kOutput,     // created or emptied, write only
+    kAppend,     // created when missing, writes at the end
+  };
+  File() = default;
+  ~File();
+  File(File&& other) noexcept;
+  File& operator=(File&& other) noexcept;
+  File(const File&) = delete;
+  File& operator=(const File&) = delete;
+
+  // no_follow: refuse a symbolic link in the last component (work files in a
+  // shared temporary directory). exclusive: an advisory lock that another
+  // exclusive opener cannot also take.
+  bool Open(const std::string& path, Mode mode, bool no_follow = false,
+            bool exclusive = false);
+  bool IsOpen() const { return fd_ >= 0; }
+  void Close();
+
+  int64_t Length() const;
+  // Reads up to n bytes at offset; returns how many were read.
+  size_t ReadAt(int64_t offset, void* data, size_t n);
+  bool WriteAt(int64_t offset, const void* data, size_t n);
+  // Sequential access from the current position.
+  size_t Read(void* data, size_t n);
+  bool Write(const std::string& data);
+  int64_t Tell() const { return pos_; }
+  void Seek(int64_t offset) { pos_ = offset; }
+  // Reads one line without its CR LF or LF; false at end of file.
+  bool ReadLine(std::string& line);
+  // Whole contents (empty on failure).
+  std::string ReadAll();
+
+ private:
+  int fd_ = -1;
+  int64_t pos_ = 0;
+};
+
+// Reads a whole file; false when it cannot be opened.
+bool ReadWholeFile(const std::string& path, std::string& contents);
+
+}  // namespace platform

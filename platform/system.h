@@ -1,0 +1,50 @@
+// Environment, clock, sleeps and child programs. The clock and the sleep can
+// be replaced by tests (the lock waits sleep seconds at a time).
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace platform {
+
+// Value of an environment variable, empty when unset.
+std::string GetEnv(const std::string& name);
+
+struct LocalTime {
+  int year = 0, month = 0, day = 0;
+  int hour = 0, minute = 0, second = 0, millisecond = 0;
+};
+LocalTime Now();
+void SetClock(std::function<LocalTime()> clock);  // empty: the real clock
+
+void SleepMs(int milliseconds);
+void SetSleep(std::function<void(int)> sleeper);  // empty: a real sleep
+
+// Splits a command line into arguments: blanks separate, double quotes group.
+std::vector<std::string> SplitCommandLine(const std::string& line);
+// Runs the command without a shell and waits for it. The terminal is handed
+// to the child and taken back, and the screen is repainted afterwards.
+// Returns the exit status, or -1 when the program could not be started.
+int RunCommand(const std::string& command_line);
+// Directory of the running program, ending in "/".
+std::string ExecutableDirectory();
+
+// Runs a program (no shell, no terminal hand-over) with input on its standard
+// input, collecting its standard output; standard error is discarded. The
+// child is killed when it outlives timeout_ms. Returns the exit status, or -1
+// when it could not be started or was killed (the clipboard tools use this).
+int RunCaptured(const std::vector<std::string>& argv, const std::string& input,
+                std::string* output, int timeout_ms);
+
+// Process-wide state of the operating-system services: the last error number
+// and the replaceable clock and sleep. One struct so that tests can reset it.
+struct SystemState {
+  int error_number = 0;
+  std::function<LocalTime()> clock;
+  std::function<void(int)> sleeper;
+};
+SystemState& System();
+void ResetSystem();
+
+}  // namespace platform

@@ -1,0 +1,40 @@
+// A fresh temporary folder for one test, removed with everything in it when
+// the test ends.
+#pragma once
+
+#include <string>
+
+namespace testing_support {
+
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+
+  // The folder, ending in "/".
+  const std::string& path() const { return path_; }
+  // Writes a file below the folder (parent folders created); returns its path.
+  std::string Write(const std::string& relative, const std::string& contents) const;
+  std::string Read(const std::string& relative) const;
+
+ private:
+  std::string path_;
+};
+
+// Sets an environment variable for the lifetime of the object.
+class ScopedEnv {
+ public:
+  ScopedEnv(const char* name, const std::string& value);
+  ~ScopedEnv();
+  ScopedEnv(const ScopedEnv&) = delete;
+  ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+ private:
+  std::string name_;
+  bool had_ = false;
+  std::string old_;
+};
+
+}  // namespace testing_support
