@@ -95,6 +95,7 @@ int CursorSize();
 
 // Writes code page 850 text at the cursor in the current colours; the cursor
 // advances and wraps at the end of a row; writing stops at the last cell.
+// Control bytes are not obeyed: they land in cells like any other byte.
 void WriteText(const std::string& text);
 Cell ReadCell(int row, int col);
 // Foreground and background 0-15; a value of 16 or more keeps the current one.
@@ -108,12 +109,16 @@ void ScrollRect(int top, int left, int bottom, int right, int n);
 // this too, so the screen is current whenever the program waits.
 void Refresh();
 
-// Input. PollKey never waits; key releases and lone modifiers never appear.
+// Input. PollKey never waits; key releases and lone modifiers never appear,
+// nor mouse presses while reporting is off. A change of the window size is
+// dealt with here (the grid follows it, at least 25 x 80, and is repainted)
+// and is not handed out.
 bool PollKey(InputEvent& ev);
 // Waits up to timeout_ms for an event (so waiting loops need not spin).
 bool WaitEvent(InputEvent& ev, int timeout_ms);
 // Modifier state of the last input event.
 uint16_t ModifierState();
+// The Insert toggle; nothing here flips it, the editor does on Insert.
 bool InsertToggle();
 void SetInsertToggle(bool on);
 

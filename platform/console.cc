@@ -1,0 +1,281 @@
+#include "platform/console.h"
+
+#include <time.h>
+
+#include <algorithm>
+
+#include "platform/headless.h"
+
+namespace platform {
+
+namespace {
+
+// The grid never gets smaller than the standard console, so that screens
+// laid out for it stay whole; a smaller window shows a notice instead.
+constexpr int kMinRows = 25;
+constexpr int kMinCols = 80;
+
+int64_t MonotonicMs() {
+  struct timespec ts;
+  clock_gettime(CLOCK_MONOTONIC, &ts);
+  return static_cast<int64_t>(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
+}
+
+void GridSizeFor(Terminal& t, int& rows, int& cols) {
+  int tr = 0;
+  int tc = 0;
+  t.GetSize(tr, tc);
+  rows = std::max(tr, kMinRows);
+  cols = std::max(tc, kMinCols);
+}
+
+// Resizes the grid keeping its top-left contents; new cells are blank.
+void ResizeGrid(ConsoleState& s, int rows, int cols) {
+  std::vector<Cell> cells(static_cast<size_t>(rows) * cols, Cell());
+  for (int r = 0; r < std::min(rows, s.rows); ++r) {
+    for (int c = 0; c < std::min(cols, s.cols); ++c) {
+      cells[static_cast<size_t>(r) * cols + c] =
+          s.cells[static_cast<size_t>(r) * s.cols + c];
+    }
+  }
+  s.cells = std::move(cells);
+  s.rows = rows;
+  s.cols = cols;
+  s.cursor_row = std::clamp(s.cursor_row, 1, rows);
+  s.cursor_col = std::clamp(s.cursor_col, 1, cols);
+}
+
+ConsoleState& Ready() {
+  ConsoleState& s = Console();
+  if (!s.terminal) s.terminal = std::make_unique<HeadlessTerminal>();
+  if (s.cells.empty()) {
+    int rows = 0;
+    int cols = 0;
+    GridSizeFor(*s.terminal, rows, cols);
+    ResizeGrid(s, rows, cols);
+  }
+  return s;
+}
+
+Cell& At(ConsoleState& s, int row, int col) {
+  return s.cells[static_cast<size_t>(row - 1) * s.cols + (col - 1)];
+}
+
+void HandleResize(ConsoleState& s) {
+  int rows = 0;
+  int cols = 0;
+  GridSizeFor(*s.terminal, rows, cols);
+  if (rows != s.rows || cols != s.cols) ResizeGrid(s, rows, cols);
+  s.terminal->Invalidate();
+  Refresh();
+}
+
+// Keeps only what the callers are promised: characters, extended keys and
+// (while reporting is on) mouse presses. Records modifiers and position.
+bool Accept(ConsoleState& s, const InputEvent& ev) {
+  switch (ev.kind) {
+    case InputEvent::kKey:
+      if (ev.ch == 0 && ev.scan == 0) return false;  // a lone modifier
+      break;
+    case InputEvent::kMouse:
+      if (!s.mouse_on || ev.buttons == 0) return false;
+      if (ev.row < 1 || ev.col < 1) return false;
+      s.mouse_row = std::min<int>(ev.row, s.rows);
+      s.mouse_col = std::min<int>(ev.col, s.cols);
+      break;
+    case InputEvent::kResize:
+      HandleResize(s);
+      return false;
+    default:
+      return false;
+  }
+  s.modifiers = ev.modifiers;
+  s.last_event_ms = MonotonicMs();
+  return true;
+}
+
+// A terminal reports no releases: modifiers count as released once nothing
+// came for the terminal's hold time.
+void NothingCame(ConsoleState& s) {
+  if (s.modifiers == 0) return;
+  if (MonotonicMs() - s.last_event_ms >= s.terminal->ModifierHoldMs()) {
+    s.modifiers = 0;
+  }
+}
+
+}  // namespace
+
+ConsoleState& Console() {
+  static ConsoleState state;
+  return state;
+}
+
+void ResetConsole() {
+  ConsoleState& s = Console();
+  std::unique_ptr<Terminal> old = std::move(s.terminal);
+  s = ConsoleState();
+  old.reset();  // restores a real terminal
+}
+
+void InstallTerminal(std::unique_ptr<Terminal> terminal) {
+  ConsoleState& s = Console();
+  std::unique_ptr<Terminal> old = std::move(s.terminal);
+  old.reset();
+  s.terminal = terminal ? std::move(terminal)
+                        : std::make_unique<HeadlessTerminal>();
+  int rows = 0;
+  int cols = 0;
+  GridSizeFor(*s.terminal, rows, cols);
+  if (s.cells.empty()) {
+    s.rows = 0;
+    s.cols = 0;
+  }
+  ResizeGrid(s, rows, cols);
+  s.terminal->SetMouseReporting(s.mouse_on);
+  s.terminal->Invalidate();
+}
+
+Terminal& CurrentTerminal() { return *Ready().terminal; }
+
+void ShutdownTerminal() {
+  ConsoleState& s = Console();
+  if (!s.terminal) return;
+  s.terminal->Shutdown();
+  // The grid stays; from now on it is shown nowhere.
+  s.terminal = std::make_unique<HeadlessTerminal>();
+}
+
+int ConsoleRows() { return Ready().rows; }
+int ConsoleCols() { return Ready().cols; }
+
+void GetCursor(int& row, int& col) {
+  ConsoleState& s = Ready();
+  row = s.cursor_row;
+  col = s.cursor_col;
+}
+
+void SetCursor(int row, int col) {
+  ConsoleState& s = Ready();
+  if (row >= 1 && row <= s.rows) s.cursor_row = row;
+  if (col >= 1 && col <= s.cols) s.cursor_col = col;
+}
+
+void SetCursorSize(int percent) { Ready().cursor_size = std::clamp(percent, 0, 100); }
+int CursorSize() { return Ready().cursor_size; }
+
+void WriteText(const std::string& text) {
+  ConsoleState& s = Ready();
+  for (char c : text) {
+    Cell& cell = At(s, s.cursor_row, s.cursor_col);
+    cell.ch = static_cast<uint8_t>(c);
+    cell.attr = s.attr;
+    if (s.cursor_col < s.cols) {
+      ++s.cursor_col;
+    } else if (s.cursor_row < s.rows) {
+      ++s.cursor_row;
+      s.cursor_col = 1;
+    } else {
+      break;  // the last cell is written; the rest has no room
+    }
+  }
+}
+
+Cell ReadCell(int row, int col) {
+  ConsoleState& s = Ready();
+  if (row < 1 || row > s.rows || col < 1 || col > s.cols) return Cell();
+  return At(s, row, col);
+}
+
+void SetTextColours(int fg, int bg) {
+  ConsoleState& s = Ready();
+  uint8_t attr = s.attr;
+  if (fg >= 0 && fg <= 15) attr = static_cast<uint8_t>((attr & 0xF0) | fg);
+  if (bg >= 0 && bg <= 15) attr = static_cast<uint8_t>((attr & 0x0F) | (bg << 4));
+  s.attr = attr;
+}
+
+uint8_t CurrentAttribute() { return Ready().attr; }
+
+void ScrollRect(int top, int left, int bottom, int right, int n) {
+  ConsoleState& s = Ready();
+  top = std::max(top, 1);
+  left = std::max(left, 1);
+  bottom = std::min(bottom, s.rows);
+  right = std::min(right, s.cols);
+  if (top > bottom || left > right || n == 0) return;
+  const int height = bottom - top + 1;
+  const Cell blank{' ', s.attr};
+  const int shift = n > 0 ? std::min(n, height) : std::max(n, -height);
+  if (shift > 0) {
+    for (int r = top; r <= bottom; ++r) {
+      for (int c = left; c <= right; ++c) {
+        At(s, r, c) = r + shift <= bottom ? At(s, r + shift, c) : blank;
+      }
+    }
+  } else {
+    for (int r = bottom; r >= top; --r) {
+      for (int c = left; c <= right; ++c) {
+        At(s, r, c) = r + shift >= top ? At(s, r + shift, c) : blank;
+      }
+    }
+  }
+}
+
+void Refresh() {
+  ConsoleState& s = Ready();
+  s.terminal->Present(s.cells, s.rows, s.cols, s.cursor_row, s.cursor_col,
+                      s.cursor_size);
+}
+
+bool PollKey(InputEvent& ev) {
+  ConsoleState& s = Ready();
+  Refresh();
+  InputEvent got;
+  while (s.terminal->ReadEvent(got, 0)) {
+    if (Accept(s, got)) {
+      ev = got;
+      return true;
+    }
+  }
+  NothingCame(s);
+  return false;
+}
+
+bool WaitEvent(InputEvent& ev, int timeout_ms) {
+  ConsoleState& s = Ready();
+  Refresh();
+  const int64_t deadline = MonotonicMs() + std::max(timeout_ms, 0);
+  InputEvent got;
+  for (;;) {
+    int left = static_cast<int>(std::max<int64_t>(deadline - MonotonicMs(), 0));
+    if (!s.terminal->ReadEvent(got, left)) break;
+    if (Accept(s, got)) {
+      ev = got;
+      return true;
+    }
+  }
+  NothingCame(s);
+  return false;
+}
+
+uint16_t ModifierState() { return Ready().modifiers; }
+bool InsertToggle() { return Ready().insert; }
+void SetInsertToggle(bool on) { Ready().insert = on; }
+
+int MouseButtons() { return Ready().terminal->MouseButtonCount(); }
+
+void SetMouseReporting(bool on) {
+  ConsoleState& s = Ready();
+  s.mouse_on = on;
+  s.terminal->SetMouseReporting(on);
+}
+
+void MousePosition(int& row, int& col) {
+  ConsoleState& s = Ready();
+  row = s.mouse_row;
+  col = s.mouse_col;
+}
+
+void Beep() { Ready().terminal->Beep(); }
+
+}  // namespace platform

@@ -1,0 +1,285 @@
+#include "platform/files.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "platform/system.h"
+
+namespace platform {
+
+int& ErrorNumber() { return System().error_number; }
+
+namespace {
+
+bool Fail(int err) {
+  ErrorNumber() = err;
+  return false;
+}
+
+bool StatPath(const std::string& path, struct stat& st) {
+  if (path.empty()) return Fail(ENOENT);
+  if (::stat(OsPath(path).c_str(), &st) != 0) return Fail(errno);
+  return true;
+}
+
+}  // namespace
+
+std::string OsPath(const std::string& path) {
+  std::string out = path;
+  for (char& c : out) {
+    if (c == '\\') c = '/';
+  }
+  return out;
+}
+
+bool FileExists(const std::string& path) {
+  struct stat st;
+  return StatPath(path, st) && !S_ISDIR(st.st_mode);
+}
+
+bool DirectoryExists(const std::string& path) {
+  struct stat st;
+  return StatPath(path, st) && S_ISDIR(st.st_mode);
+}
+
+bool DeleteFile(const std::string& path) {
+  if (path.empty()) return Fail(ENOENT);
+  if (::unlink(OsPath(path).c_str()) != 0) return Fail(errno);
+  return true;
+}
+
+int64_t FileLength(const std::string& path) {
+  struct stat st;
+  if (!StatPath(path, st)) return -1;
+  if (S_ISDIR(st.st_mode)) {
+    Fail(EISDIR);
+    return -1;
+  }
+  return static_cast<int64_t>(st.st_size);
+}
+
+File::~File() { Close(); }
+
+File::File(File&& other) noexcept : fd_(other.fd_), pos_(other.pos_) {
+  other.fd_ = -1;
+  other.pos_ = 0;
+}
+
+File& File::operator=(File&& other) noexcept {
+  if (this != &other) {
+    Close();
+    fd_ = other.fd_;
+    pos_ = other.pos_;
+    other.fd_ = -1;
+    other.pos_ = 0;
+  }
+  return *this;
+}
+
+bool File::Open(const std::string& path, Mode mode, bool no_follow,
+                bool exclusive) {
+  Close();
+  if (path.empty()) return Fail(ENOENT);
+  int flags = O_CLOEXEC;
+  bool truncate = false;
+  switch (mode) {
+    case Mode::kRead:
+      flags |= O_RDONLY;
+      break;
+    case Mode::kReadWrite:
+      flags |= O_RDWR | O_CREAT;
+      break;
+    case Mode::kOutput:
+      // Emptied only once the lock is ours, so a refused exclusive open
+      // never destroys the holder's contents.
+      flags |= O_WRONLY | O_CREAT;
+      truncate = true;
+      break;
+    case Mode::kAppend:
+      flags |= O_WRONLY | O_CREAT | O_APPEND;
+      break;
+  }
+  if (no_follow) flags |= O_NOFOLLOW;
+  int fd;
+  do {
+    fd = ::open(OsPath(path).c_str(), flags, 0666);
+  } while (fd < 0 && errno == EINTR);
+  if (fd < 0) return Fail(errno);
+  struct stat st;
+  if (::fstat(fd, &st) != 0) {
+    int err = errno;
+    ::close(fd);
+    return Fail(err);
+  }
+  if (S_ISDIR(st.st_mode)) {
+    ::close(fd);
+    return Fail(EISDIR);
+  }
+  if (exclusive) {
+    int rc;
+    do {
+      rc = ::flock(fd, LOCK_EX | LOCK_NB);
+    } while (rc != 0 && errno == EINTR);
+    if (rc != 0) {
+      int err = errno;
+      ::close(fd);
+      return Fail(err);
+    }
+  }
+  if (truncate && S_ISREG(st.st_mode) && ::ftruncate(fd, 0) != 0) {
+    int err = errno;
+    ::close(fd);
+    return Fail(err);
+  }
+  fd_ = fd;
+  pos_ = 0;
+  return true;
+}
+
+void File::Close() {
+  if (fd_ >= 0) {
+    ::close(fd_);
+    fd_ = -1;
+  }
+  pos_ = 0;
+}
+
+int64_t File::Length() const {
+  if (fd_ < 0) {
+    Fail(EBADF);
+    return -1;
+  }
+  struct stat st;
+  if (::fstat(fd_, &st) != 0) {
+    Fail(errno);
+    return -1;
+  }
+  return static_cast<int64_t>(st.st_size);
+}
+
+size_t File::ReadAt(int64_t offset, void* data, size_t n) {
+  if (fd_ < 0) {
+    Fail(EBADF);
+    return 0;
+  }
+  if (offset < 0) {
+    Fail(EINVAL);
+    return 0;
+  }
+  char* out = static_cast<char*>(data);
+  size_t done = 0;
+  while (done < n) {
+    ssize_t got = ::pread(fd_, out + done, n - done,
+                          static_cast<off_t>(offset + done));
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      Fail(errno);
+      break;
+    }
+    if (got == 0) break;  // end of file: the count tells the caller
+    done += static_cast<size_t>(got);
+  }
+  return done;
+}
+
+bool File::WriteAt(int64_t offset, const void* data, size_t n) {
+  if (fd_ < 0) return Fail(EBADF);
+  if (offset < 0) return Fail(EINVAL);
+  const char* in = static_cast<const char*>(data);
+  size_t done = 0;
+  while (done < n) {
+    ssize_t put = ::pwrite(fd_, in + done, n - done,
+                           static_cast<off_t>(offset + done));
+    if (put < 0) {
+      if (errno == EINTR) continue;
+      return Fail(errno);
+    }
+    if (put == 0) return Fail(EIO);
+    done += static_cast<size_t>(put);
+  }
+  return true;
+}
+
+size_t File::Read(void* data, size_t n) {
+  size_t got = ReadAt(pos_, data, n);
+  pos_ += static_cast<int64_t>(got);
+  return got;
+}
+
+bool File::Write(const std::string& data) {
+  if (fd_ < 0) return Fail(EBADF);
+  int flags = ::fcntl(fd_, F_GETFL);
+  if (flags >= 0 && (flags & O_APPEND)) {
+    // pwrite ignores the offset under O_APPEND; plain writes say so openly.
+    size_t done = 0;
+    while (done < data.size()) {
+      ssize_t put = ::write(fd_, data.data() + done, data.size() - done);
+      if (put < 0) {
+        if (errno == EINTR) continue;
+        return Fail(errno);
+      }
+      done += static_cast<size_t>(put);
+    }
+    int64_t len = Length();
+    pos_ = len < 0 ? pos_ + static_cast<int64_t>(done) : len;
+    return true;
+  }
+  if (!WriteAt(pos_, data.data(), data.size())) return false;
+  pos_ += static_cast<int64_t>(data.size());
+  return true;
+}
+
+bool File::ReadLine(std::string& line) {
+  line.clear();
+  if (fd_ < 0) return Fail(EBADF);
+  char buf[4096];
+  bool any = false;
+  for (;;) {
+    size_t got = ReadAt(pos_, buf, sizeof buf);
+    if (got == 0) break;
+    any = true;
+    const char* nl = static_cast<const char*>(std::memchr(buf, '\n', got));
+    if (nl != nullptr) {
+      size_t take = static_cast<size_t>(nl - buf);
+      line.append(buf, take);
+      pos_ += static_cast<int64_t>(take + 1);
+      break;
+    }
+    line.append(buf, got);
+    pos_ += static_cast<int64_t>(got);
+  }
+  if (!line.empty() && line.back() == '\r') line.pop_back();
+  return any;
+}
+
+std::string File::ReadAll() {
+  std::string out;
+  if (fd_ < 0) {
+    Fail(EBADF);
+    return out;
+  }
+  char buf[65536];
+  int64_t at = 0;
+  for (;;) {
+    size_t got = ReadAt(at, buf, sizeof buf);
+    if (got == 0) break;
+    out.append(buf, got);
+    at += static_cast<int64_t>(got);
+  }
+  return out;
+}
+
+bool ReadWholeFile(const std::string& path, std::string& contents) {
+  contents.clear();
+  File f;
+  if (!f.Open(path, File::Mode::kRead)) return false;
+  contents = f.ReadAll();
+  return true;
+}
+
+}  // namespace platform
