@@ -1,0 +1,23 @@
+#include "values/values_state.h"
+
+#include "app/config/settings.h"
+
+namespace values {
+
+Values& ValuesState() {
+  static Values state;
+  return state;
+}
+
+void ResetValues() { ValuesState() = Values{}; }
+
+std::string UserSetting(const char* key, size_t width,
+                        const std::string& fallback) {
+  std::string value =
+      config::ReadSetting(config::MainSettingsFile(), "Usuari", key);
+  value.resize(width, ' ');
+  if (value.find_first_not_of(' ') == std::string::npos) return fallback;
+  return value;
+}
+
+}  // namespace values

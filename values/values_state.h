@@ -1,0 +1,40 @@
+// Process-wide state of the values subsystem: the formatting characters read
+// lazily from the main settings file, the currency state, the fold mode and
+// the text stack. One instance per process; ResetValues() returns it to the
+// start-of-run state (tests use it to force the settings to be read again).
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+namespace values {
+
+struct Values {
+  // Fixed-width cells; a NUL first character means "not read yet".
+  std::string date_separator = std::string(1, '\0');  // 1 character
+  std::string date_order = std::string(3, '\0');      // 3 characters
+  char decimal_char = '\0';
+  char thousands_char = '\0';
+
+  // One-letter currency texts; "P" means pesetas, anything else euros.
+  std::string app_currency;
+  std::string print_currency;
+  std::string currency;  // the currency in effect
+
+  // While set, FoldText strips accents and punctuation for letter searches.
+  bool fold_for_search = false;
+
+  // Last-in first-out store of PushText/PopText.
+  std::vector<std::string> text_stack;
+};
+
+Values& ValuesState();
+void ResetValues();
+
+// A fixed-width value of "Tavo.ini" [Usuari]: the first width characters of
+// the setting, blank-padded; fallback when that is all blanks.
+std::string UserSetting(const char* key, size_t width,
+                        const std::string& fallback);
+
+}  // namespace values
