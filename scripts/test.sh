@@ -1,11 +1,14 @@
 #!/usr/bin/env bash
-# Builds everything and runs every test, then the fuzz targets for a short
-# while (KEL_FUZZ_SECONDS, default 20; 0 skips them).
+# Builds everything and runs every test. The fuzz targets run first for a
+# short while (KEL_FUZZ_SECONDS in all, default 30; 0 skips them), so that
+# the test summary is the last thing printed.
 set -euo pipefail
 here="$(cd "$(dirname "$0")/.." && pwd)"
 build="${KEL_BUILD_DIR:-$here/build}"
 "$here/scripts/build.sh"
-ctest --test-dir "$build" --output-on-failure -j "$(nproc)" --timeout 120
-if [ "${KEL_FUZZ_SECONDS:-20}" != "0" ] && [ -x "$here/scripts/fuzz.sh" ]; then
-  "$here/scripts/fuzz.sh" "${KEL_FUZZ_SECONDS:-20}"
+if [ "${KEL_FUZZ_SECONDS:-30}" != "0" ]; then
+  "$here/scripts/fuzz.sh" "${KEL_FUZZ_SECONDS:-30}" > "$build/fuzz.log" 2>&1 || {
+    tail -n 60 "$build/fuzz.log"; echo "test.sh: fuzzing found a fault (log: $build/fuzz.log)"; exit 1; }
+  grep -h "^fuzz.sh:\|stat::number_of_executed_units" "$build/fuzz.log" || true
 fi
+ctest --test-dir "$build" --output-on-failure -j "$(nproc)" --timeout 120
