@@ -6,6 +6,28 @@
 //
 // Buffers: data/data_len as in and out; the key buffer of read operations
 // must have room for 256 bytes, it receives the key of the record found.
+//
+// Details callers may rely on (store/FORMAT.md has the rest):
+// - Keyed reads take the search key from the first <key length of the key
+//   number> bytes of the key buffer, whatever key_length says.
+// - A read into a data buffer shorter than the record returns the record cut
+//   to the buffer, data length = bytes copied, status 22; the record becomes
+//   current all the same. Failed reads set data length 0 and leave the key
+//   buffer and the current position alone.
+// - Get Next/Previous without a current record give 8; with another key
+//   number than the last read they go on from the current record in that
+//   key's order. After Delete the position stays where the record was.
+// - Open modes (key number): 0 normal, -2 read-only, -4 exclusive.
+//   Create: key number -1 refuses an existing file (59), others replace a
+//   file nobody has open (85 otherwise). Bad creation specifications give
+//   22 (cut short), 26 (keys), 27 (segment position), 28 (record length
+//   1..4096), 29 (key length 1..255), 48 (collating block).
+// - Lock bias 200 (or 300) on 5-13, 22, 23: single-record no-wait lock, held
+//   until the next read through the same position block, Unlock, Update or
+//   Delete of that record, Close or Reset. Another block's locked read of it
+//   gets 84, as do its Update and Delete; unlocked reads always succeed.
+// - 19/20/21 begin, end and abort one transaction over every file this
+//   process writes (37 when one is already active, 39 when none is).
 #pragma once
 
 #include <cstdint>

@@ -1,0 +1,195 @@
+// Inside of the record manager behind BTRCALL. Not for the layer above: it
+// talks to BTRCALL only. Shared by store/engine*.cc and the engine's tests.
+//
+// A record file is an SQLite database (layout in store/FORMAT.md). Within one
+// process every open of the same file shares one connection and one lock
+// file; each position block names its own cursor in the process-wide table.
+// Everything here reports by status or bool and never throws on purpose;
+// BTRCALL still catches whatever the standard library might throw.
+#pragma once
+
+#include <sqlite3.h>
+#include <sys/types.h>
+
+#include <cstdint>
+#include <memory>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace store::engine {
+
+// ---- Creation specification --------------------------------------------
+
+struct Segment {
+  uint16_t position = 0;  // 1-based
+  uint16_t length = 0;
+  uint16_t flags = 0;
+};
+
+struct KeyDef {
+  std::vector<Segment> segments;
+  uint16_t length = 0;  // sum of the segment lengths
+  bool duplicates = false;
+  bool modifiable = false;
+};
+
+struct FileSpec {
+  uint16_t record_length = 0;
+  uint16_t page_size = 0;
+  std::vector<KeyDef> keys;
+  bool has_table = false;
+  uint8_t table[256] = {};
+  // The specification as it was created (file specification, segment
+  // entries, collating block if any), record count bytes zeroed: what Stat
+  // sends back.
+  std::string raw;
+};
+
+// Segment flags.
+constexpr uint16_t kFlagDuplicates = 0x01;
+constexpr uint16_t kFlagModifiable = 0x02;
+constexpr uint16_t kFlagBinary = 0x04;
+constexpr uint16_t kFlagChained = 0x10;
+constexpr uint16_t kFlagCollated = 0x20;
+
+constexpr uint16_t kMaxRecordLength = 4096;
+constexpr int kMaxKeys = 24;
+constexpr int kMaxKeyLength = 255;
+constexpr uint8_t kTableSignature = 0xAC;
+constexpr size_t kTableBlockSize = 265;
+
+// Checks and decodes a creation specification; bytes after the collating
+// block (or after the last segment entry) are ignored. Returns 0 or the
+// status that names what is wrong.
+int16_t ParseCreationSpec(const uint8_t* data, size_t size, FileSpec& spec);
+
+// The key's bytes as they stand in the record (segments joined).
+void RawKey(const FileSpec& spec, int key, const uint8_t* record,
+            std::string& out);
+// A raw key value turned into the form whose memcmp order is the key order:
+// binary segments byte-reversed (unsigned value order), collated segments
+// mapped through the table, others unchanged. raw must hold the key length.
+void CollatedForm(const FileSpec& spec, int key, const uint8_t* raw,
+                  std::string& out);
+// Collated key straight from a record.
+void CollatedKey(const FileSpec& spec, int key, const uint8_t* record,
+                 std::string& out);
+// Stat reply: the stored specification with the record count filled in.
+std::string StatReply(const FileSpec& spec, uint32_t records);
+
+// ---- SQLite helpers ------------------------------------------------------
+
+// A prepared statement, finalized when it goes.
+class Stmt {
+ public:
+  Stmt() = default;
+  ~Stmt() { Finalize(); }
+  Stmt(const Stmt&) = delete;
+  Stmt& operator=(const Stmt&) = delete;
+  bool Prepare(sqlite3* db, const std::string& sql);
+  void Finalize();
+  sqlite3_stmt* get() const { return stmt_; }
+  explicit operator bool() const { return stmt_ != nullptr; }
+  // Abandoned without finalizing (a connection inherited through fork()).
+  void Forget() { stmt_ = nullptr; }
+
+ private:
+  sqlite3_stmt* stmt_ = nullptr;
+};
+
+// ---- Open files and cursors ----------------------------------------------
+
+// One record file as this process holds it, shared by all its opens.
+struct OpenFile {
+  dev_t dev = 0;
+  ino_t ino = 0;
+  std::string path;
+  sqlite3* db = nullptr;
+  bool writable = false;
+  FileSpec spec;
+  int lock_fd = -1;      // "<path>.lck", -1 when it could not be opened
+  int normal_opens = 0;  // cursors opened shared
+  int exclusive_opens = 0;
+  std::map<int64_t, uint32_t> record_locks;  // record id -> cursor index
+  uint64_t write_generation = 0;  // bumped by every write through this process
+  bool in_transaction = false;    // BEGIN IMMEDIATE issued, not yet ended
+  // Record count and next record id, held here while a write transaction
+  // runs and written back before it commits.
+  bool meta_loaded = false;
+  int64_t records = 0;
+  int64_t next_id = 1;
+  // Write statements, shared by the cursors.
+  Stmt select_record, insert_record, update_record, delete_record;
+  Stmt select_meta, update_meta, savepoint, release, rollback_to;
+  std::vector<std::string> scratch_keys, scratch_old_keys;
+  std::vector<Stmt> insert_key, delete_key, find_key;
+  // Forget the connection instead of closing it (see Forget in the state).
+  void Close();
+  ~OpenFile() { Close(); }
+};
+
+enum class Direction { kNone, kForward, kBackward };
+
+struct Cursor {
+  uint32_t generation = 0;
+  std::shared_ptr<OpenFile> file;
+  bool read_only = false;
+  bool exclusive = false;
+  // Position: the record (key number, collated key, id) the cursor is on.
+  bool positioned = false;
+  bool on_record = false;  // false after this cursor deleted it
+  int key = 0;
+  std::string k;
+  int64_t id = 0;
+  int64_t locked_id = 0;  // single-record lock held, 0 none
+  // Per key number: forward and backward range statements.
+  std::vector<Stmt> forward, backward;
+  // The statement left stepping, reused by the next step in its direction.
+  sqlite3_stmt* live = nullptr;
+  Direction live_direction = Direction::kNone;
+  int live_key = -1;
+  uint64_t live_generation = 0;
+  int live_steps = 0;
+  int64_t live_since_ns = 0;
+};
+
+// Process-wide state of the engine.
+struct EngineStateData {
+  bool forked = false;  // set in a child of fork(): inherited state is stale
+  unsigned temp_counter = 0;  // names of files under construction
+  std::vector<std::unique_ptr<Cursor>> cursors;  // index = handle - 1
+  std::vector<uint32_t> generations;             // per index, bumped on reuse
+  std::vector<std::weak_ptr<OpenFile>> files;
+  bool in_transaction = false;
+  std::vector<std::shared_ptr<OpenFile>> transaction_files;
+};
+
+EngineStateData& EngineState();
+// Closes everything this process has open (like Reset) and clears the state.
+void ResetEngine();
+
+// ---- Files on disk --------------------------------------------------------
+
+// Creates an empty record file. replace false: an existing file gives 59;
+// true: an existing file nobody has open is replaced.
+int16_t CreateFile(const std::string& path, const uint8_t* data, size_t size,
+                   bool replace);
+// Opens (or finds among this process's open files) the record file; checks
+// that it is one of ours. Open modes are applied by the caller.
+int16_t OpenFileShared(const std::string& path, bool read_only,
+                       std::shared_ptr<OpenFile>& out);
+// Closes every cursor of this process, rolling back an open transaction.
+void CloseAll();
+std::string LockPath(const std::string& path);
+
+// ---- Lock file -----------------------------------------------------------
+
+// Byte 0 of the lock file: shared by every open, exclusive by an exclusive
+// open. Byte kRecordLockBase + id: the record's single-record lock.
+constexpr off_t kRecordLockBase = 16;
+bool LockRange(int fd, off_t offset, short type);  // F_RDLCK/F_WRLCK/F_UNLCK
+// True when another process holds a lock that conflicts with a write lock.
+bool LockedByOther(int fd, off_t offset);
+
+}  // namespace store::engine

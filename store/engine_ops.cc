@@ -1,0 +1,784 @@
+// BTRCALL: the operations on open files, cursors, record locks and
+// transactions.
+#include <fcntl.h>
+#include <time.h>
+
+#include <cstring>
+#include <limits>
+
+#include "platform/files.h"
+#include "store/btrcall.h"
+#include "store/engine.h"
+
+namespace store {
+namespace engine {
+namespace {
+
+constexpr uint8_t kMagic[4] = {'K', 'E', 'L', 'B'};
+// A stepping statement keeps a read snapshot open; it is given up after this
+// long so that other processes' writes become visible and the WAL can be
+// checkpointed.
+constexpr int64_t kLiveNs = 100'000'000;
+
+int64_t NowNs() {
+  timespec ts{};
+  clock_gettime(CLOCK_MONOTONIC_COARSE, &ts);
+  return int64_t(ts.tv_sec) * 1'000'000'000 + ts.tv_nsec;
+}
+
+uint32_t Get32(const uint8_t* p) {
+  return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 |
+         uint32_t(p[3]) << 24;
+}
+void Put32(uint8_t* p, uint32_t v) {
+  for (int i = 0; i < 4; ++i) p[i] = uint8_t(v >> (8 * i));
+}
+
+struct Call {
+  uint16_t op = 0;
+  bool lock = false;
+  uint8_t* pb = nullptr;
+  uint8_t* data = nullptr;
+  uint32_t* len = nullptr;
+  uint8_t* key = nullptr;
+  uint8_t key_length = 0;
+  int8_t key_number = 0;
+  uint32_t capacity() const { return data != nullptr && len != nullptr ? *len : 0; }
+  void set_len(uint32_t n) const { if (len != nullptr) *len = n; }
+};
+
+// The path in the key buffer: key_length bytes, or up to a NUL.
+std::string PathOf(const Call& c) {
+  if (c.key == nullptr) return {};
+  size_t n = c.key_length != 0 ? c.key_length : 255;
+  const void* nul = std::memchr(c.key, 0, n);
+  if (nul != nullptr) n = size_t(static_cast<const uint8_t*>(nul) - c.key);
+  std::string name(reinterpret_cast<const char*>(c.key), n);
+  while (!name.empty() && name.back() == ' ') name.pop_back();
+  return platform::OsPath(name);
+}
+
+Cursor* FindCursor(const uint8_t* pb, uint32_t* index_out = nullptr) {
+  if (pb == nullptr || std::memcmp(pb, kMagic, 4) != 0) return nullptr;
+  EngineStateData& s = EngineState();
+  uint32_t handle = Get32(pb + 4);
+  if (handle == 0 || handle > s.cursors.size()) return nullptr;
+  Cursor* c = s.cursors[handle - 1].get();
+  if (c == nullptr || c->generation != Get32(pb + 8)) return nullptr;
+  if (index_out != nullptr) *index_out = handle - 1;
+  return c;
+}
+
+uint32_t IndexOf(const Cursor& c) {
+  auto& v = EngineState().cursors;
+  for (uint32_t i = 0; i < v.size(); ++i)
+    if (v[i].get() == &c) return i;
+  return UINT32_MAX;
+}
+
+void DropLive(Cursor& c) {
+  if (c.live != nullptr) sqlite3_reset(c.live);
+  c.live = nullptr;
+  c.live_direction = Direction::kNone;
+}
+
+// Every stepping statement on the file gives up its snapshot before a write.
+void DropLiveOnFile(const OpenFile& f) {
+  for (auto& c : EngineState().cursors)
+    if (c && c->file.get() == &f) DropLive(*c);
+}
+
+void ReleaseLock(Cursor& c) {
+  if (c.locked_id == 0) return;
+  OpenFile& f = *c.file;
+  f.record_locks.erase(c.locked_id);
+  LockRange(f.lock_fd, kRecordLockBase + c.locked_id, F_UNLCK);
+  c.locked_id = 0;
+}
+
+// True when somebody other than this cursor holds the record's lock.
+bool LockedElsewhere(const Cursor& c, int64_t id) {
+  const OpenFile& f = *c.file;
+  auto it = f.record_locks.find(id);
+  if (it != f.record_locks.end()) return it->second != IndexOf(c);
+  return LockedByOther(f.lock_fd, kRecordLockBase + id);
+}
+
+int16_t TakeLock(Cursor& c, int64_t id) {
+  OpenFile& f = *c.file;
+  auto it = f.record_locks.find(id);
+  if (it != f.record_locks.end()) return kStRecordLocked;  // another cursor
+  if (f.lock_fd >= 0 && !LockRange(f.lock_fd, kRecordLockBase + id, F_WRLCK)) {
+    if (errno == EACCES || errno == EAGAIN) return kStRecordLocked;
+    // A lock file we may only read: locks work within this process only.
+  }
+  f.record_locks[id] = IndexOf(c);
+  c.locked_id = id;
+  return kStOk;
+}
+
+sqlite3_stmt* RangeStatement(Cursor& c, int key, Direction d) {
+  auto& v = d == Direction::kForward ? c.forward : c.backward;
+  if (v.size() != c.file->spec.keys.size()) v = std::vector<Stmt>(c.file->spec.keys.size());
+  if (!v[key]) {
+    const std::string t = "key" + std::to_string(key);
+    const std::string sql =
+        d == Direction::kForward
+            ? "SELECT t.k, t.id, r.data FROM " + t +
+                  " t JOIN rec r ON r.id = t.id WHERE (t.k, t.id) > (?1, ?2)"
+                  " ORDER BY t.k, t.id"
+            : "SELECT t.k, t.id, r.data FROM " + t +
+                  " t JOIN rec r ON r.id = t.id WHERE (t.k, t.id) < (?1, ?2)"
+                  " ORDER BY t.k DESC, t.id DESC";
+    if (!v[key].Prepare(c.file->db, sql)) return nullptr;
+  }
+  return v[key].get();
+}
+
+// Moves a range statement to the next row after (k, id) in direction d, or
+// steps the live one when it already stands there. Returns the SQLite code;
+// on SQLITE_ROW c.live is the statement holding the row.
+int Step(Cursor& c, int key, Direction d, const std::string& k, int64_t id,
+         bool continuing) {
+  const int64_t now = NowNs();
+  if (continuing && c.live != nullptr && c.live_direction == d &&
+      c.live_key == key && c.live_generation == c.file->write_generation &&
+      now - c.live_since_ns < kLiveNs) {
+    int rc = sqlite3_step(c.live);
+    if (rc != SQLITE_ROW) DropLive(c);
+    return rc;
+  }
+  DropLive(c);
+  sqlite3_stmt* st = RangeStatement(c, key, d);
+  if (st == nullptr) return SQLITE_ERROR;
+  // Copied: the statement outlives the caller's key while it stays live.
+  sqlite3_bind_blob(st, 1, k.empty() ? "" : k.data(), int(k.size()),
+                    SQLITE_TRANSIENT);
+  sqlite3_bind_int64(st, 2, id);
+  int rc = sqlite3_step(st);
+  if (rc == SQLITE_ROW) {
+    c.live = st;
+    c.live_direction = d;
+    c.live_key = key;
+    c.live_generation = c.file->write_generation;
+    c.live_since_ns = now;
+  } else {
+    sqlite3_reset(st);
+  }
+  return rc;
+}
+
+int16_t SqlStatus(int rc) {
+  switch (rc & 0xFF) {
+    case SQLITE_BUSY: case SQLITE_LOCKED: return kStFileLocked;
+    case SQLITE_NOTADB: case SQLITE_CORRUPT: return kStNotRecordFile;
+    case SQLITE_READONLY: return kStAccessDenied;
+    default: return kStIoError;
+  }
+}
+
+// Hands a record to the caller and makes it current.
+int16_t Deliver(Cursor& c, const Call& call, int key, std::string_view k,
+                int64_t id, const uint8_t* record, size_t size) {
+  const FileSpec& spec = c.file->spec;
+  int16_t status = kStOk;
+  uint32_t n = uint32_t(size);
+  if (call.capacity() < n) {
+    n = call.capacity();
+    status = kStBufferTooShort;
+  }
+  if (n > 0) std::memcpy(call.data, record, n);
+  call.set_len(n);
+  if (call.key != nullptr && size >= spec.record_length) {
+    // The key's segments straight from the record.
+    uint8_t* out = call.key;
+    for (const Segment& s : spec.keys[key].segments) {
+      std::memcpy(out, record + s.position - 1, s.length);
+      out += s.length;
+    }
+  }
+  c.positioned = true;
+  c.on_record = true;
+  c.key = key;
+  c.k.assign(k.data(), k.size());
+  c.id = id;
+  return status;
+}
+
+// Delivers the row a range statement stands on, taking the lock first.
+int16_t DeliverRow(Cursor& c, const Call& call, int key, sqlite3_stmt* st) {
+  const int64_t id = sqlite3_column_int64(st, 1);
+  if (call.lock) {
+    int16_t ls = TakeLock(c, id);
+    if (ls != kStOk) {
+      DropLive(c);
+      call.set_len(0);
+      return ls;
+    }
+  }
+  const auto* kp = static_cast<const char*>(sqlite3_column_blob(st, 0));
+  const int kn = sqlite3_column_bytes(st, 0);
+  const auto* data = static_cast<const uint8_t*>(sqlite3_column_blob(st, 2));
+  const int dn = sqlite3_column_bytes(st, 2);
+  return Deliver(c, call, key, std::string_view(kp == nullptr ? "" : kp, size_t(kn)),
+                 id, data, size_t(dn));
+}
+
+bool ValidKey(const Cursor& c, int key) {
+  return key >= 0 && size_t(key) < c.file->spec.keys.size();
+}
+
+// Reads one record by id into out; false when there is none.
+bool FetchRecord(OpenFile& f, int64_t id, std::string& out, int& rc) {
+  sqlite3_stmt* st = f.select_record.get();
+  sqlite3_bind_int64(st, 1, id);
+  rc = sqlite3_step(st);
+  bool found = rc == SQLITE_ROW;
+  if (found) {
+    out.assign(static_cast<const char*>(sqlite3_column_blob(st, 0)),
+               size_t(sqlite3_column_bytes(st, 0)));
+    out.resize(f.spec.record_length, '\0');
+  }
+  sqlite3_reset(st);
+  if (rc == SQLITE_DONE) rc = SQLITE_OK;
+  return found;
+}
+
+int16_t KeyedRead(Cursor& c, const Call& call) {
+  const int key = call.key_number;
+  if (!ValidKey(c, key)) return kStInvalidKeyNumber;
+  if (call.key == nullptr) return kStKeyBufferTooShort;
+  std::string k;
+  CollatedForm(c.file->spec, key, call.key, k);
+  const int64_t kMax = std::numeric_limits<int64_t>::max();
+  int rc;
+  switch (call.op) {
+    case kOpGetEqual:
+    case kOpGetGreaterOrEqual:
+      rc = Step(c, key, Direction::kForward, k, 0, false); break;
+    case kOpGetGreater:
+      rc = Step(c, key, Direction::kForward, k, kMax, false); break;
+    case kOpGetLessOrEqual:
+      rc = Step(c, key, Direction::kBackward, k, kMax, false); break;
+    default:  // kOpGetLess
+      rc = Step(c, key, Direction::kBackward, k, 0, false); break;
+  }
+  if (rc == SQLITE_ROW && call.op == kOpGetEqual) {
+    const int kn = sqlite3_column_bytes(c.live, 0);
+    if (size_t(kn) != k.size() ||
+        std::memcmp(sqlite3_column_blob(c.live, 0), k.data(), k.size()) != 0) {
+      DropLive(c);
+      call.set_len(0);
+      return kStKeyNotFound;
+    }
+  }
+  if (rc == SQLITE_ROW) return DeliverRow(c, call, key, c.live);
+  call.set_len(0);
+  if (rc == SQLITE_DONE)
+    return call.op == kOpGetEqual ? int16_t(kStKeyNotFound) : int16_t(kStEndOfFile);
+  return SqlStatus(rc);
+}
+
+int16_t EndRead(Cursor& c, const Call& call) {
+  const int key = call.key_number;
+  if (!ValidKey(c, key)) return kStInvalidKeyNumber;
+  int rc;
+  if (call.op == kOpGetFirst)
+    rc = Step(c, key, Direction::kForward, std::string(), 0, false);
+  else
+    rc = Step(c, key, Direction::kBackward, std::string(kMaxKeyLength + 1, '\xFF'),
+              0, false);
+  if (rc == SQLITE_ROW) return DeliverRow(c, call, key, c.live);
+  call.set_len(0);
+  return rc == SQLITE_DONE ? int16_t(kStEndOfFile) : SqlStatus(rc);
+}
+
+int16_t StepRead(Cursor& c, const Call& call) {
+  const int key = call.key_number;
+  if (!ValidKey(c, key)) return kStInvalidKeyNumber;
+  if (!c.positioned) return kStInvalidPositioning;
+  if (key != c.key) {
+    // Continue in another key's order from the current record.
+    std::string record;
+    int rc;
+    if (!FetchRecord(*c.file, c.id, record, rc)) {
+      call.set_len(0);
+      return rc != SQLITE_OK ? SqlStatus(rc) : int16_t(kStInvalidPositioning);
+    }
+    DropLive(c);
+    CollatedKey(c.file->spec, key, reinterpret_cast<const uint8_t*>(record.data()), c.k);
+    c.key = key;
+  }
+  const Direction d = call.op == kOpGetNext ? Direction::kForward : Direction::kBackward;
+  int rc = Step(c, key, d, c.k, c.id, true);
+  if (rc == SQLITE_ROW) return DeliverRow(c, call, key, c.live);
+  call.set_len(0);
+  return rc == SQLITE_DONE ? int16_t(kStEndOfFile) : SqlStatus(rc);
+}
+
+int16_t GetDirect(Cursor& c, const Call& call) {
+  if (call.capacity() < 4) return kStBufferTooShort;
+  const int key = call.key_number;
+  if (!ValidKey(c, key)) return kStInvalidKeyNumber;
+  const int64_t id = Get32(call.data);
+  std::string record;
+  int rc = SQLITE_OK;
+  if (id == 0 || !FetchRecord(*c.file, id, record, rc)) {
+    call.set_len(0);
+    return rc != SQLITE_OK ? SqlStatus(rc) : int16_t(kStInvalidRecordAddress);
+  }
+  if (call.lock) {
+    int16_t ls = TakeLock(c, id);
+    if (ls != kStOk) {
+      call.set_len(0);
+      return ls;
+    }
+  }
+  DropLive(c);
+  std::string k;
+  const auto* rec = reinterpret_cast<const uint8_t*>(record.data());
+  CollatedKey(c.file->spec, key, rec, k);
+  return Deliver(c, call, key, k, id, rec, record.size());
+}
+
+int16_t GetPosition(Cursor& c, const Call& call) {
+  if (!c.positioned || !c.on_record) return kStInvalidPositioning;
+  if (call.capacity() < 4) return kStBufferTooShort;
+  if (call.lock) {
+    int16_t ls = TakeLock(c, c.id);
+    if (ls != kStOk) return ls;
+  }
+  Put32(call.data, uint32_t(c.id));
+  call.set_len(4);
+  return kStOk;
+}
+
+// Record count and next id as stored.
+bool LoadMeta(OpenFile& f) {
+  sqlite3_stmt* st = f.select_meta.get();
+  int rc = sqlite3_step(st);
+  if (rc == SQLITE_ROW) {
+    f.records = sqlite3_column_int64(st, 0);
+    f.next_id = sqlite3_column_int64(st, 1);
+  }
+  sqlite3_reset(st);
+  return rc == SQLITE_ROW;
+}
+
+int16_t Stat(Cursor& c, const Call& call) {
+  OpenFile& f = *c.file;
+  int64_t count = f.records;
+  if (!f.meta_loaded) {
+    if (!LoadMeta(f)) return SqlStatus(sqlite3_errcode(f.db));
+    count = f.records;
+  }
+  const std::string reply = StatReply(f.spec, uint32_t(count));
+  uint32_t n = uint32_t(reply.size());
+  int16_t status = kStOk;
+  if (call.capacity() < n) {
+    n = call.capacity();
+    status = kStBufferTooShort;
+  }
+  if (n > 0) std::memcpy(call.data, reply.data(), n);
+  call.set_len(n);
+  return status;
+}
+
+// ---- Writes ----
+
+// Runs one statement to its end; true on success.
+bool Run(sqlite3_stmt* st) {
+  int rc = sqlite3_step(st);
+  sqlite3_reset(st);
+  sqlite3_clear_bindings(st);
+  return rc == SQLITE_DONE;
+}
+
+bool RunSql(sqlite3* db, const char* sql) {
+  return sqlite3_exec(db, sql, nullptr, nullptr, nullptr) == SQLITE_OK;
+}
+
+// Starts the file's write transaction and takes its counters in hand.
+int16_t BeginFileTransaction(OpenFile& f) {
+  if (!RunSql(f.db, "BEGIN IMMEDIATE")) return SqlStatus(sqlite3_errcode(f.db));
+  if (!LoadMeta(f)) {
+    int16_t st = SqlStatus(sqlite3_errcode(f.db));
+    RunSql(f.db, "ROLLBACK");
+    return st;
+  }
+  f.in_transaction = true;
+  f.meta_loaded = true;
+  return kStOk;
+}
+
+bool PutMeta(OpenFile& f, const char* name, int64_t value) {
+  sqlite3_bind_text(f.update_meta.get(), 1, name, -1, SQLITE_STATIC);
+  sqlite3_bind_int64(f.update_meta.get(), 2, value);
+  return Run(f.update_meta.get());
+}
+
+// Writes the counters back and commits, or rolls everything back.
+int16_t EndFileTransaction(OpenFile& f, bool commit) {
+  int16_t status = kStOk;
+  if (commit) {
+    if (!PutMeta(f, "records", f.records) || !PutMeta(f, "next_id", f.next_id) ||
+        !RunSql(f.db, "COMMIT")) {
+      status = SqlStatus(sqlite3_errcode(f.db));
+      commit = false;
+    }
+  }
+  if (!commit) RunSql(f.db, "ROLLBACK");
+  f.in_transaction = false;
+  f.meta_loaded = false;
+  return status;
+}
+
+// One write: inside the process's transaction a savepoint, otherwise a
+// transaction of its own. BEGIN IMMEDIATE waits (busy timeout) for other
+// writers instead of failing at commit.
+class WriteScope {
+ public:
+  explicit WriteScope(const std::shared_ptr<OpenFile>& f) : f_(f) {}
+  int16_t Begin() {
+    EngineStateData& s = EngineState();
+    DropLiveOnFile(*f_);
+    ++f_->write_generation;
+    if (s.in_transaction) {
+      if (!f_->in_transaction) {
+        if (int16_t st = BeginFileTransaction(*f_)) return st;
+        s.transaction_files.push_back(f_);
+      }
+      if (!Run(f_->savepoint.get())) return SqlStatus(sqlite3_errcode(f_->db));
+      savepoint_ = true;
+      saved_records_ = f_->records;
+      saved_next_id_ = f_->next_id;
+    } else {
+      if (int16_t st = BeginFileTransaction(*f_)) return st;
+      own_ = true;
+    }
+    return kStOk;
+  }
+  int16_t Commit() {
+    if (savepoint_) {
+      savepoint_ = false;
+      if (Run(f_->release.get())) return kStOk;
+      Undo();
+      return kStIoError;
+    }
+    if (own_) {
+      own_ = false;
+      return EndFileTransaction(*f_, true);
+    }
+    return kStOk;
+  }
+  ~WriteScope() {
+    if (savepoint_) Undo();
+    if (own_) EndFileTransaction(*f_, false);
+  }
+
+ private:
+  void Undo() {
+    Run(f_->rollback_to.get());
+    Run(f_->release.get());
+    f_->records = saved_records_;
+    f_->next_id = saved_next_id_;
+  }
+  std::shared_ptr<OpenFile> f_;
+  bool savepoint_ = false;
+  bool own_ = false;
+  int64_t saved_records_ = 0, saved_next_id_ = 0;
+};
+
+int16_t CheckWritable(const Cursor& c) {
+  return c.read_only || !c.file->writable ? int16_t(kStAccessDenied) : int16_t(kStOk);
+}
+
+// Unique keys: is this collated value used by a record other than self?
+bool KeyTaken(OpenFile& f, int key, const std::string& k, int64_t self, int& rc) {
+  sqlite3_stmt* st = f.find_key[key].get();
+  sqlite3_bind_blob(st, 1, k.data(), int(k.size()), SQLITE_STATIC);
+  rc = sqlite3_step(st);
+  bool taken = rc == SQLITE_ROW && sqlite3_column_int64(st, 0) != self;
+  sqlite3_reset(st);
+  if (rc == SQLITE_ROW || rc == SQLITE_DONE) rc = SQLITE_OK;
+  return taken;
+}
+
+bool PutKey(Stmt& stmt, const std::string& k, int64_t id) {
+  sqlite3_bind_blob(stmt.get(), 1, k.data(), int(k.size()), SQLITE_STATIC);
+  sqlite3_bind_int64(stmt.get(), 2, id);
+  return Run(stmt.get());
+}
+
+int16_t Insert(Cursor& c, const Call& call) {
+  if (int16_t st = CheckWritable(c)) return st;
+  OpenFile& f = *c.file;
+  const FileSpec& spec = f.spec;
+  if (call.capacity() < spec.record_length) return kStBufferTooShort;
+  const int key = call.key_number;
+  if (key != -1 && !ValidKey(c, key)) return kStInvalidKeyNumber;
+  std::vector<std::string>& keys = f.scratch_keys;
+  keys.resize(spec.keys.size());
+  for (size_t i = 0; i < keys.size(); ++i) CollatedKey(spec, int(i), call.data, keys[i]);
+  WriteScope scope(c.file);
+  if (int16_t st = scope.Begin()) return st;
+  int rc = SQLITE_OK;
+  for (size_t i = 0; i < keys.size(); ++i) {
+    if (spec.keys[i].duplicates) continue;
+    if (KeyTaken(f, int(i), keys[i], 0, rc)) return kStDuplicateKey;
+    if (rc != SQLITE_OK) return SqlStatus(rc);
+  }
+  // Ids are never reused: a stale position finds nothing rather than
+  // another record.
+  const int64_t id = f.next_id;
+  if (id > int64_t(UINT32_MAX)) return kStIoError;  // positions are 32-bit
+  sqlite3_stmt* ins = f.insert_record.get();
+  sqlite3_bind_int64(ins, 1, id);
+  sqlite3_bind_blob(ins, 2, call.data, spec.record_length, SQLITE_STATIC);
+  if (!Run(ins)) return SqlStatus(sqlite3_errcode(f.db));
+  for (size_t i = 0; i < keys.size(); ++i)
+    if (!PutKey(f.insert_key[i], keys[i], id)) return SqlStatus(sqlite3_errcode(f.db));
+  f.next_id = id + 1;
+  ++f.records;
+  if (int16_t st = scope.Commit()) return st;
+  if (key >= 0) {
+    DropLive(c);
+    ReleaseLock(c);
+    Call quiet = call;
+    quiet.data = nullptr;  // the caller's record stays as it is
+    Deliver(c, quiet, key, keys[key], id, call.data, spec.record_length);
+  }
+  return kStOk;
+}
+
+int16_t Update(Cursor& c, const Call& call) {
+  if (int16_t st = CheckWritable(c)) return st;
+  if (!c.positioned || !c.on_record) return kStInvalidPositioning;
+  OpenFile& f = *c.file;
+  const FileSpec& spec = f.spec;
+  if (call.capacity() < spec.record_length) return kStBufferTooShort;
+  if (LockedElsewhere(c, c.id)) return kStRecordLocked;
+  WriteScope scope(c.file);
+  if (int16_t st = scope.Begin()) return st;
+  std::string old;
+  int rc;
+  if (!FetchRecord(f, c.id, old, rc))
+    return rc != SQLITE_OK ? SqlStatus(rc) : int16_t(kStInvalidRecordAddress);
+  const auto* before = reinterpret_cast<const uint8_t*>(old.data());
+  std::vector<std::string> olds(spec.keys.size()), news(spec.keys.size());
+  for (size_t i = 0; i < spec.keys.size(); ++i) {
+    CollatedKey(spec, int(i), before, olds[i]);
+    CollatedKey(spec, int(i), call.data, news[i]);
+    if (olds[i] == news[i]) continue;
+    if (!spec.keys[i].modifiable) return kStKeyNotModifiable;
+    if (!spec.keys[i].duplicates) {
+      if (KeyTaken(f, int(i), news[i], c.id, rc)) return kStDuplicateKey;
+      if (rc != SQLITE_OK) return SqlStatus(rc);
+    }
+  }
+  for (size_t i = 0; i < spec.keys.size(); ++i) {
+    if (olds[i] == news[i]) continue;
+    if (!PutKey(f.delete_key[i], olds[i], c.id) || !PutKey(f.insert_key[i], news[i], c.id))
+      return SqlStatus(sqlite3_errcode(f.db));
+  }
+  sqlite3_stmt* up = f.update_record.get();
+  sqlite3_bind_int64(up, 1, c.id);
+  sqlite3_bind_blob(up, 2, call.data, spec.record_length, SQLITE_STATIC);
+  if (!Run(up)) return SqlStatus(sqlite3_errcode(f.db));
+  if (int16_t st = scope.Commit()) return st;
+  c.k = news[c.key];
+  if (call.key != nullptr) {
+    std::string raw;
+    RawKey(spec, c.key, call.data, raw);
+    std::memcpy(call.key, raw.data(), raw.size());
+  }
+  if (c.locked_id == c.id) ReleaseLock(c);
+  return kStOk;
+}
+
+int16_t Delete(Cursor& c) {
+  if (int16_t st = CheckWritable(c)) return st;
+  if (!c.positioned || !c.on_record) return kStInvalidPositioning;
+  OpenFile& f = *c.file;
+  if (LockedElsewhere(c, c.id)) return kStRecordLocked;
+  WriteScope scope(c.file);
+  if (int16_t st = scope.Begin()) return st;
+  std::string old;
+  int rc;
+  if (!FetchRecord(f, c.id, old, rc))
+    return rc != SQLITE_OK ? SqlStatus(rc) : int16_t(kStInvalidRecordAddress);
+  std::string k;
+  for (size_t i = 0; i < f.spec.keys.size(); ++i) {
+    CollatedKey(f.spec, int(i), reinterpret_cast<const uint8_t*>(old.data()), k);
+    if (!PutKey(f.delete_key[i], k, c.id)) return SqlStatus(sqlite3_errcode(f.db));
+  }
+  sqlite3_bind_int64(f.delete_record.get(), 1, c.id);
+  if (!Run(f.delete_record.get())) return SqlStatus(sqlite3_errcode(f.db));
+  --f.records;
+  if (int16_t st = scope.Commit()) return st;
+  // The position stays where the record was: Get Next goes on from there.
+  c.on_record = false;
+  if (c.locked_id == c.id) ReleaseLock(c);
+  return kStOk;
+}
+
+// ---- Open, close, transactions ----
+
+void CloseCursor(uint32_t index) {
+  EngineStateData& s = EngineState();
+  Cursor& c = *s.cursors[index];
+  ReleaseLock(c);
+  DropLive(c);
+  c.forward.clear();
+  c.backward.clear();
+  OpenFile& f = *c.file;
+  if (c.exclusive) --f.exclusive_opens; else --f.normal_opens;
+  if (f.exclusive_opens == 0 && f.normal_opens == 0) LockRange(f.lock_fd, 0, F_UNLCK);
+  else if (c.exclusive && f.normal_opens > 0) LockRange(f.lock_fd, 0, F_RDLCK);
+  s.cursors[index].reset();
+  ++s.generations[index];
+}
+
+int16_t Open(const Call& call) {
+  uint32_t old;
+  if (FindCursor(call.pb, &old) != nullptr) CloseCursor(old);
+  const std::string path = PathOf(call);
+  if (path.empty()) return kStFileNotFound;
+  const bool read_only = call.key_number == -2;
+  const bool exclusive = call.key_number == -4;
+  std::shared_ptr<OpenFile> f;
+  if (int16_t st = OpenFileShared(path, read_only, f)) return st;
+  if (exclusive) {
+    if (f->normal_opens + f->exclusive_opens > 0) return kStFileLocked;
+    if (f->lock_fd < 0) return kStFileLocked;  // cannot keep others out
+    if (!LockRange(f->lock_fd, 0, F_WRLCK)) return kStFileLocked;
+  } else {
+    if (f->exclusive_opens > 0) return kStFileLocked;
+    if (f->normal_opens == 0 && f->lock_fd >= 0 && !LockRange(f->lock_fd, 0, F_RDLCK))
+      return kStFileLocked;
+  }
+  (exclusive ? f->exclusive_opens : f->normal_opens)++;
+  EngineStateData& s = EngineState();
+  uint32_t index = 0;
+  while (index < s.cursors.size() && s.cursors[index]) ++index;
+  if (index == s.cursors.size()) {
+    s.cursors.emplace_back();
+    s.generations.push_back(1);
+  }
+  auto c = std::make_unique<Cursor>();
+  c->generation = s.generations[index];
+  c->file = f;
+  c->read_only = read_only;
+  c->exclusive = exclusive;
+  s.cursors[index] = std::move(c);
+  std::memset(call.pb, 0, 128);
+  std::memcpy(call.pb, kMagic, 4);
+  Put32(call.pb + 4, index + 1);
+  Put32(call.pb + 8, s.generations[index]);
+  return kStOk;
+}
+
+int16_t EndTransaction(bool commit) {
+  EngineStateData& s = EngineState();
+  if (!s.in_transaction) return kStNoTransaction;
+  int16_t status = kStOk;
+  for (auto& f : s.transaction_files) {
+    if (!f->in_transaction || f->db == nullptr) continue;
+    DropLiveOnFile(*f);
+    ++f->write_generation;
+    if (int16_t st = EndFileTransaction(*f, commit)) status = st;
+  }
+  s.transaction_files.clear();
+  s.in_transaction = false;
+  return status;
+}
+
+int16_t Dispatch(Call& call) {
+  uint16_t op = call.op;
+  if (op >= 200 && op < 400) {
+    // Single-record locks (wait and no-wait alike: we never wait).
+    op = uint16_t(op % 100);
+    if (!((op >= kOpGetEqual && op <= kOpGetLast) || op == kOpGetPosition ||
+          op == kOpGetDirect))
+      return kStInvalidOperation;
+    call.lock = true;
+  } else if (op == 1000 + kOpBeginTransaction) {
+    op = kOpBeginTransaction;
+  }
+  call.op = op;
+  switch (op) {
+    case kOpOpen: return call.pb == nullptr ? int16_t(kStInvalidOperation) : Open(call);
+    case kOpCreate: {
+      const std::string path = PathOf(call);
+      if (path.empty()) return kStFileNotFound;
+      return CreateFile(path, call.data, call.capacity(), call.key_number != -1);
+    }
+    case kOpReset: CloseAll(); return kStOk;
+    case kOpBeginTransaction: {
+      EngineStateData& s = EngineState();
+      if (s.in_transaction) return kStTransactionActive;
+      s.in_transaction = true;
+      return kStOk;
+    }
+    case kOpEndTransaction: return EndTransaction(true);
+    case kOpAbortTransaction: return EndTransaction(false);
+    default: break;
+  }
+  uint32_t index = 0;
+  Cursor* c = FindCursor(call.pb, &index);
+  if (c == nullptr) return kStNotOpen;
+  // A single-record lock lasts until the next read through this block.
+  const bool read = (op >= kOpGetEqual && op <= kOpGetLast) || op == kOpGetDirect ||
+                    (op == kOpGetPosition && call.lock);
+  if (read) ReleaseLock(*c);
+  switch (op) {
+    case kOpClose:
+      CloseCursor(index);
+      std::memset(call.pb, 0, 128);
+      return kStOk;
+    case kOpInsert: return Insert(*c, call);
+    case kOpUpdate: return Update(*c, call);
+    case kOpDelete: return Delete(*c);
+    case kOpGetEqual: case kOpGetGreater: case kOpGetGreaterOrEqual:
+    case kOpGetLess: case kOpGetLessOrEqual:
+      return KeyedRead(*c, call);
+    case kOpGetNext: case kOpGetPrevious: return StepRead(*c, call);
+    case kOpGetFirst: case kOpGetLast: return EndRead(*c, call);
+    case kOpStat: return Stat(*c, call);
+    case kOpGetPosition: return GetPosition(*c, call);
+    case kOpGetDirect: return GetDirect(*c, call);
+    case kOpUnlock: ReleaseLock(*c); return kStOk;
+    default: return kStInvalidOperation;
+  }
+}
+
+}  // namespace
+
+void CloseAll() {
+  EngineStateData& s = EngineState();
+  if (s.in_transaction) EndTransaction(false);
+  for (uint32_t i = 0; i < s.cursors.size(); ++i)
+    if (s.cursors[i]) CloseCursor(i);
+}
+
+}  // namespace engine
+
+int16_t BTRCALL(uint16_t operation, uint8_t* position_block, void* data,
+                uint32_t* data_length, void* key, uint8_t key_length,
+                int8_t key_number) {
+  try {
+    engine::Call call;
+    call.op = operation;
+    call.pb = position_block;
+    call.data = static_cast<uint8_t*>(data);
+    call.len = data_length;
+    call.key = static_cast<uint8_t*>(key);
+    call.key_length = key_length;
+    call.key_number = key_number;
+    return engine::Dispatch(call);
+  } catch (...) {
+    return kStIoError;
+  }
+}
+
+}  // namespace store

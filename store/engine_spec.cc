@@ -1,0 +1,113 @@
+// Creation specifications, key extraction and the collated key form.
+#include <cstring>
+
+#include "store/btrcall.h"
+#include "store/engine.h"
+
+namespace store::engine {
+namespace {
+
+uint16_t Get16(const uint8_t* p) { return uint16_t(p[0] | (p[1] << 8)); }
+
+}  // namespace
+
+int16_t ParseCreationSpec(const uint8_t* data, size_t size, FileSpec& spec) {
+  spec = FileSpec();
+  if (data == nullptr || size < 16) return kStBufferTooShort;
+  spec.record_length = Get16(data);
+  spec.page_size = Get16(data + 2);
+  const int key_count = Get16(data + 4);
+  if (spec.record_length < 1 || spec.record_length > kMaxRecordLength)
+    return kStBadRecordLength;
+  if (key_count < 1 || key_count > kMaxKeys) return kStBadKeyCount;
+
+  size_t offset = 16;
+  for (int k = 0; k < key_count; ++k) {
+    KeyDef key;
+    for (;;) {
+      if (offset + 16 > size) return kStBufferTooShort;
+      const uint8_t* e = data + offset;
+      offset += 16;
+      Segment seg{Get16(e), Get16(e + 2), Get16(e + 4)};
+      if (seg.length == 0) return kStBadKeyLength;
+      if (seg.position < 1 ||
+          uint32_t(seg.position) + seg.length - 1 > spec.record_length)
+        return kStBadKeyPosition;
+      if (key.length + seg.length > kMaxKeyLength) return kStBadKeyLength;
+      if (key.segments.empty()) {
+        key.duplicates = (seg.flags & kFlagDuplicates) != 0;
+        key.modifiable = (seg.flags & kFlagModifiable) != 0;
+      }
+      key.length = uint16_t(key.length + seg.length);
+      key.segments.push_back(seg);
+      if (!(seg.flags & kFlagChained)) break;
+      if (key.segments.size() > 119) return kStBadKeyLength;
+    }
+    spec.keys.push_back(std::move(key));
+  }
+  size_t end = offset;
+  // Any segment flagged for the table needs the block, even a binary one:
+  // the stored specification must be usable by whoever reads it back.
+  bool wants_table = false;
+  for (size_t o = 16; o < offset; o += 16)
+    if (Get16(data + o + 4) & kFlagCollated) wants_table = true;
+  if (wants_table) {
+    if (offset + kTableBlockSize > size) return kStBadCollatingTable;
+    if (data[offset] != kTableSignature) return kStBadCollatingTable;
+    spec.has_table = true;
+    std::memcpy(spec.table, data + offset + 9, 256);
+    end = offset + kTableBlockSize;
+  }
+  spec.raw.assign(reinterpret_cast<const char*>(data), end);
+  std::memset(spec.raw.data() + 6, 0, 4);
+  return kStOk;
+}
+
+void RawKey(const FileSpec& spec, int key, const uint8_t* record,
+            std::string& out) {
+  out.clear();
+  for (const Segment& s : spec.keys[key].segments)
+    out.append(reinterpret_cast<const char*>(record) + s.position - 1,
+               s.length);
+}
+
+namespace {
+
+// Turns the raw key in out into its collated form, in place.
+void Collate(const FileSpec& spec, const KeyDef& def, std::string& out) {
+  size_t p = 0;
+  for (const Segment& s : def.segments) {
+    char* b = out.data() + p;
+    if (s.flags & kFlagBinary) {
+      for (size_t i = 0, j = s.length - 1u; i < j; ++i, --j)
+        std::swap(b[i], b[j]);
+    } else if ((s.flags & kFlagCollated) && spec.has_table) {
+      for (size_t i = 0; i < s.length; ++i)
+        b[i] = char(spec.table[uint8_t(b[i])]);
+    }
+    p += s.length;
+  }
+}
+
+}  // namespace
+
+void CollatedForm(const FileSpec& spec, int key, const uint8_t* raw,
+                  std::string& out) {
+  const KeyDef& def = spec.keys[key];
+  out.assign(reinterpret_cast<const char*>(raw), def.length);
+  Collate(spec, def, out);
+}
+
+void CollatedKey(const FileSpec& spec, int key, const uint8_t* record,
+                 std::string& out) {
+  RawKey(spec, key, record, out);
+  Collate(spec, spec.keys[key], out);
+}
+
+std::string StatReply(const FileSpec& spec, uint32_t records) {
+  std::string reply = spec.raw;
+  for (int i = 0; i < 4; ++i) reply[6 + i] = char((records >> (8 * i)) & 0xFF);
+  return reply;
+}
+
+}  // namespace store::engine

@@ -1,0 +1,233 @@
+// The record manager shared by several processes (fork): exclusive opens,
+// record locks, locks of a killed process, and a file that survives a
+// process killed in the middle of its inserts.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sqlite3.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <functional>
+#include <string>
+
+#include "store/btrcall.h"
+#include "store/engine.h"
+#include "tests/support/engine_client.h"
+#include "tests/support/temp_dir.h"
+
+namespace store {
+namespace {
+
+using testing_support::CreateRecordFile;
+using testing_support::CreationSpec;
+using testing_support::EngineFile;
+using testing_support::KeyDefs;
+
+// A child process running body; it reports bytes to the parent through a
+// pipe and is told to go on by bytes from the parent.
+class Child {
+ public:
+  explicit Child(const std::function<int(Child&)>& body) {
+    int up[2], down[2];
+    if (pipe(up) != 0 || pipe(down) != 0) return;
+    pid_ = fork();
+    if (pid_ == 0) {
+      close(up[0]);
+      close(down[1]);
+      to_parent_ = up[1];
+      from_parent_ = down[0];
+      int code = 99;
+      try {
+        code = body(*this);
+      } catch (...) {
+      }
+      _exit(code);
+    }
+    close(up[1]);
+    close(down[0]);
+    from_child_ = up[0];
+    to_child_ = down[1];
+  }
+  ~Child() {
+    if (pid_ > 0 && !reaped_) {
+      kill(pid_, SIGKILL);
+      Wait();
+    }
+    for (int fd : {from_child_, to_child_}) if (fd >= 0) close(fd);
+  }
+  // In the child.
+  void Tell(char c) { (void)!write(to_parent_, &c, 1); }
+  char Hear() {
+    char c = 0;
+    return read(from_parent_, &c, 1) == 1 ? c : 0;
+  }
+  // In the parent.
+  char Hear_() {
+    char c = 0;
+    return read(from_child_, &c, 1) == 1 ? c : 0;
+  }
+  void Tell_(char c) { (void)!write(to_child_, &c, 1); }
+  int Wait() {
+    int status = 0;
+    waitpid(pid_, &status, 0);
+    reaped_ = true;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status);
+  }
+  void Kill() { kill(pid_, SIGKILL); }
+  pid_t pid() const { return pid_; }
+
+ private:
+  pid_t pid_ = -1;
+  bool reaped_ = false;
+  int to_parent_ = -1, from_parent_ = -1, from_child_ = -1, to_child_ = -1;
+};
+
+std::string Rec(int n) {
+  std::string r = std::to_string(100000 + n);  // 6 digits, key
+  r.resize(16, '.');
+  return r;
+}
+
+class EngineMultiProcessTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    engine::ResetEngine();
+    path_ = dir_.path() + "SHARED.dat";
+    ASSERT_EQ(CreateRecordFile(path_, CreationSpec(16, KeyDefs{{{1, 6, 0x02}}})), kStOk);
+    EngineFile f;
+    ASSERT_EQ(f.Open(path_), kStOk);
+    for (int i = 0; i < 3; ++i) ASSERT_EQ(f.Insert(Rec(i)), kStOk);
+  }
+  void TearDown() override { engine::ResetEngine(); }
+
+  testing_support::TempDir dir_;
+  std::string path_;
+};
+
+TEST_F(EngineMultiProcessTest, ExclusiveOpenAnswers85ToOthersUntilItCloses) {
+  EngineFile mine;
+  ASSERT_EQ(mine.Open(path_, -4), kStOk);
+  Child child([&](Child& me) {
+    EngineFile f;
+    if (f.Open(path_) != kStFileLocked) return 1;
+    if (f.Open(path_, -4) != kStFileLocked) return 2;
+    me.Tell('1');
+    me.Hear();
+    if (f.Open(path_) != kStOk) return 3;
+    if (f.Read(kOpGetFirst).status != kStOk) return 4;
+    return 0;
+  });
+  ASSERT_EQ(child.Hear_(), '1');
+  ASSERT_EQ(mine.Close(), kStOk);
+  child.Tell_('g');
+  EXPECT_EQ(child.Wait(), 0);
+}
+
+TEST_F(EngineMultiProcessTest, ExclusiveOpenWhileOthersHaveItOpenAnswers85) {
+  EngineFile mine;
+  ASSERT_EQ(mine.Open(path_), kStOk);
+  Child child([&](Child&) {
+    EngineFile f;
+    return f.Open(path_, -4) == kStFileLocked ? 0 : 1;
+  });
+  EXPECT_EQ(child.Wait(), 0);
+}
+
+TEST_F(EngineMultiProcessTest, RecordLockGives84ToLockedReadsOfOthersOnly) {
+  EngineFile mine;
+  ASSERT_EQ(mine.Open(path_), kStOk);
+  // Inherited state must not get in the child's way.
+  ASSERT_EQ(mine.Read(kOpGetEqual + kLockBias, Rec(1).substr(0, 6)).status, kStOk);
+  Child child([&](Child& me) {
+    EngineFile f;
+    if (f.Open(path_) != kStOk) return 1;
+    if (f.Read(kOpGetEqual + kLockBias, Rec(1).substr(0, 6)).status != kStRecordLocked) return 2;
+    if (f.Read(kOpGetEqual, Rec(1).substr(0, 6)).status != kStOk) return 3;
+    if (f.Update(Rec(1)) != kStRecordLocked) return 4;
+    if (f.Read(kOpGetEqual + kLockBias, Rec(2).substr(0, 6)).status != kStOk) return 5;
+    me.Tell('1');
+    me.Hear();
+    if (f.Read(kOpGetEqual + kLockBias, Rec(1).substr(0, 6)).status != kStOk) return 6;
+    return 0;
+  });
+  ASSERT_EQ(child.Hear_(), '1');
+  // The child holds record 2 now.
+  EXPECT_EQ(mine.Read(kOpGetEqual + kLockBias, Rec(2).substr(0, 6)).status, kStRecordLocked);
+  uint32_t len = 0;
+  ASSERT_EQ(BTRCALL(kOpUnlock, mine.pb, nullptr, &len, nullptr, 0, 0), kStOk);
+  child.Tell_('g');
+  EXPECT_EQ(child.Wait(), 0);
+  // The child ended without closing: the system dropped its locks.
+  EXPECT_EQ(mine.Read(kOpGetEqual + kLockBias, Rec(1).substr(0, 6)).status, kStOk);
+}
+
+TEST_F(EngineMultiProcessTest, LocksOfAKilledProcessAreReleased) {
+  Child child([&](Child& me) {
+    EngineFile f;
+    if (f.Open(path_, -4) != kStOk) return 1;
+    me.Tell('1');
+    for (;;) pause();
+  });
+  ASSERT_EQ(child.Hear_(), '1');
+  EngineFile mine;
+  EXPECT_EQ(mine.Open(path_), kStFileLocked);
+  child.Kill();
+  child.Wait();
+  ASSERT_EQ(mine.Open(path_), kStOk);
+
+  Child locker([&](Child& me) {
+    EngineFile f;
+    if (f.Open(path_) != kStOk) return 1;
+    if (f.Read(kOpGetFirst + kLockBias).status != kStOk) return 2;
+    me.Tell('1');
+    for (;;) pause();
+  });
+  ASSERT_EQ(locker.Hear_(), '1');
+  EXPECT_EQ(mine.Read(kOpGetFirst + kLockBias).status, kStRecordLocked);
+  locker.Kill();
+  locker.Wait();
+  EXPECT_EQ(mine.Read(kOpGetFirst + kLockBias).status, kStOk);
+}
+
+TEST_F(EngineMultiProcessTest, KilledDuringInsertsLeavesAWholeFile) {
+  Child writer([&](Child& me) {
+    EngineFile f;
+    if (f.Open(path_) != kStOk) return 1;
+    for (int i = 10;; ++i) {
+      if (f.Insert(Rec(i)) != kStOk) return 2;
+      if (i == 200) me.Tell('1');
+    }
+  });
+  ASSERT_EQ(writer.Hear_(), '1');
+  usleep(20000);
+  writer.Kill();
+  writer.Wait();
+
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open_v2(path_.c_str(), &db, SQLITE_OPEN_READONLY, nullptr), SQLITE_OK);
+  sqlite3_stmt* st = nullptr;
+  ASSERT_EQ(sqlite3_prepare_v2(db, "PRAGMA integrity_check", -1, &st, nullptr), SQLITE_OK);
+  ASSERT_EQ(sqlite3_step(st), SQLITE_ROW);
+  EXPECT_STREQ(reinterpret_cast<const char*>(sqlite3_column_text(st, 0)), "ok");
+  sqlite3_finalize(st);
+  sqlite3_close(db);
+
+  EngineFile f;
+  ASSERT_EQ(f.Open(path_), kStOk);
+  const uint32_t count = f.RecordCount();
+  EXPECT_GE(count, 3u + 191u);
+  // Every committed record is there, in key order, with nothing missing.
+  uint32_t seen = 0;
+  int expected = 0;
+  for (auto r = f.Read(kOpGetFirst); r.status == kStOk; r = f.Read(kOpGetNext)) {
+    if (seen == 3) expected = 10;
+    ASSERT_EQ(r.data, Rec(expected)) << seen;
+    ++expected;
+    ++seen;
+  }
+  EXPECT_EQ(seen, count);
+  EXPECT_EQ(f.Insert(Rec(expected)), kStOk);
+}
+
+}  // namespace
+}  // namespace store
