@@ -1,0 +1,99 @@
+// Lock modes, the lock bias and the wait-and-retry loop of the common data
+// call, and the operator's texts of the record-file layer.
+#include <cmath>
+#include <random>
+
+#include "app/config/settings.h"
+#include "platform/system.h"
+#include "store/record_files.h"
+#include "store/record_files_internal.h"
+#include "store/store_hooks.h"
+
+namespace store {
+
+namespace {
+
+bool TakesLockBias(uint16_t op) {
+  return (op >= 5 && op <= 13) || op == 19 || (op >= 22 && op <= 24) ||
+         (op >= 33 && op <= 35);
+}
+
+// 1 to 10001 ms, spread so that programs meeting one lock do not retry in step.
+int RetryDelayMs() {
+  std::uniform_real_distribution<double> fraction(0.0, 1.0);
+  double u = fraction(FileTable().random);
+  return static_cast<int>(std::lround(10000.0 * u + 1.0));
+}
+
+}  // namespace
+
+int16_t DoFileOperation(int slot_number, uint16_t operation) {
+  if (slot_number < 1 || slot_number > kFileSlots) return kStIdNotOpen;
+  FileSlot& slot = FileTable().slots[slot_number];
+  if (slot.id == 0) return kStIdNotOpen;
+  if (slot.lock_mode != 0 && TakesLockBias(operation)) operation += kLockBias;
+  int tries = 0;
+  for (;;) {
+    if (tries == 1) {
+      HookShowMessage(24, LockNoticeText(config::SettingsState().language));
+    }
+    int16_t status = internal::DataCall(slot, operation);
+    if ((status == kStRecordLocked || status == kStFileLocked) &&
+        slot.lock_mode == 1) {
+      platform::SleepMs(RetryDelayMs());
+      if (tries < 2) ++tries;
+      continue;
+    }
+    if (tries != 0) HookPopMessage();
+    return status;
+  }
+}
+
+void SetFileModes(int16_t id, const std::string& letters, int16_t& status) {
+  SlotSearch found = FindFileSlot(id);
+  if (found.kind != SlotSearch::kOpen) {
+    status = kStIdNotOpen;
+    return;
+  }
+  FileTableState& table = FileTable();
+  FileSlot& slot = table.slots[found.slot];
+  std::string& stack = table.lock_stack;
+  for (char letter : letters) {
+    switch (letter) {
+      case 'd': case 'D': slot.lock_mode = 0; break;
+      case 'a': case 'A': slot.lock_mode = 1; break;
+      case 'b': case 'B': slot.lock_mode = 2; break;
+      case '+':
+        stack += static_cast<char>(found.slot);
+        stack += static_cast<char>(slot.lock_mode);
+        break;
+      case '-':
+        for (size_t i = stack.size(); i >= 2; i -= 2) {
+          if (static_cast<uint8_t>(stack[i - 2]) == found.slot) {
+            slot.lock_mode = static_cast<int16_t>(stack[i - 1]);
+            stack.erase(i - 2, 2);
+            break;
+          }
+        }
+        break;
+      default:
+        break;
+    }
+  }
+}
+
+std::string OpenFailureText(const std::string& language) {
+  if (language == "SPA") return "NO SE PUEDE ACCEDER AL FICHERO ";
+  if (language == "GLG") return "NOM SE PODE ACEDER AO FICHEIRO ";
+  if (language == "OCI") return "NON SE P\xE3T ACCEDIR ATH FICH\xD4R ";
+  return "NO ES POT ACCEDIR AL FITXER ";
+}
+
+std::string LockNoticeText(const std::string& language) {
+  if (language == "SPA") return "FICHERO BLOQUEADO. ESPERE UN MOMENTO.";
+  if (language == "GLG") return "FICHEIRO BLOQUEADO. ESPERE UM MOMENTO.";
+  if (language == "OCI") return "FICH\xD4R BLOQUEJAT. ESPERATZ UN MOMENT.";
+  return "FITXER BLOQUEJAT. ESPEREU UN MOMENT.";
+}
+
+}  // namespace store

@@ -1,0 +1,440 @@
+// File table, opening through the creation dictionaries, keyed reads, steps
+// and reads by position.
+#include "store/record_files.h"
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+#include "app/config/paths.h"
+#include "app/config/settings.h"
+#include "platform/files.h"
+#include "platform/system.h"
+#include "store/record_files_internal.h"
+#include "store/store_hooks.h"
+
+namespace store {
+
+FileTableState& FileTable() {
+  static FileTableState state;
+  return state;
+}
+
+void ResetFileTable() { FileTable() = FileTableState(); }
+
+namespace {
+
+// Data and key areas of one call. Kept per call: nothing here outlives it.
+using DataArea = std::array<uint8_t, kDataAreaSize>;
+using KeyArea = std::array<uint8_t, kKeyAreaSize>;
+
+int16_t Call(uint16_t op, uint8_t* pos, void* data, uint32_t* len, void* key,
+             uint8_t key_len, int8_t key_number) {
+  return FileTable().call(op, pos, data, len, key, key_len, key_number);
+}
+
+FileSlot* OpenSlot(int16_t id, int* slot_number = nullptr) {
+  SlotSearch found = FindFileSlot(id);
+  if (found.kind != SlotSearch::kOpen) return nullptr;
+  if (slot_number != nullptr) *slot_number = found.slot;
+  return &FileTable().slots[found.slot];
+}
+
+uint16_t Le16(const DataArea& a, size_t at) {
+  return static_cast<uint16_t>(a[at] | (a[at + 1] << 8));
+}
+
+// Stat reply of the file: the status is not looked at, as the reply of a
+// failed call leaves the area zeroed and so reads as "no keys".
+void Stat(FileSlot& slot, DataArea& data) {
+  data.fill(0);
+  uint32_t len = kDataAreaSize;
+  KeyArea key;
+  key.fill(' ');
+  Call(kOpStat, slot.position.data(), data.data(), &len, key.data(), 255, 0);
+}
+
+constexpr size_t kFirstSegment = 16;
+constexpr size_t kSegmentSize = 16;
+constexpr size_t kCollatingBlockSize = 265;
+
+// Makes the record area fit the record and copies n bytes into it.
+void CopyToRecordArea(FileSlot& slot, const uint8_t* data, size_t n) {
+  if (slot.record_area == nullptr) return;
+  size_t length = static_cast<size_t>(std::max<int32_t>(slot.record_length, 0));
+  if (slot.record_area->size() < length) slot.record_area->resize(length, '\0');
+  n = std::min(n, length);
+  std::memcpy(slot.record_area->data(), data, n);
+}
+
+void RefreshKeyValue(FileSlot& slot, const KeyArea& key) {
+  size_t n = std::min(slot.key_value.size(), kKeyAreaSize);
+  slot.key_value.assign(reinterpret_cast<const char*>(key.data()), n);
+}
+
+// The owner name of every record file, put together at run time.
+std::string OwnerName() {
+  std::string owner;
+  owner += '1';
+  owner += '9';
+  owner += '8';
+  owner += '7';
+  return owner;
+}
+
+int16_t OpenCall(FileSlot& slot, const std::string& path) {
+  std::string owner = OwnerName();
+  char data[5];
+  std::memcpy(data, owner.data(), 4);
+  data[4] = '\0';
+  uint32_t len = 5;
+  std::vector<char> key(path.begin(), path.end());
+  key.push_back('\0');
+  return Call(kOpOpen, slot.position.data(), data, &len, key.data(),
+              static_cast<uint8_t>(path.size()), 0);
+}
+
+int16_t CreateCall(const std::string& path, const std::string& spec) {
+  FileTableState& table = FileTable();
+  table.scratch.fill(' ');
+  DataArea data;
+  data.fill(' ');
+  std::memcpy(data.data(), spec.data(), std::min(spec.size(), kDataAreaSize));
+  uint32_t len = kDataAreaSize;
+  std::vector<char> key(path.begin(), path.end());
+  key.push_back('\0');
+  int16_t status = Call(kOpCreate, table.scratch.data(), data.data(), &len,
+                        key.data(), static_cast<uint8_t>(path.size()), -1);
+  table.scratch.fill(0);
+  return status;
+}
+
+void FatalOpenFailure(const std::string& name, int16_t status) {
+  std::string text = OpenFailureText(config::SettingsState().language) + name +
+                     " (" + std::to_string(status) + ")";
+  HookShowMessage(12, text);
+  HookBeep();
+  HookWaitForKey();
+  HookPopMessage();
+  HookClosePlainFiles();
+  int16_t close_status = 0;
+  CloseAllRecordFiles(close_status);
+  HookExitProgram(0);
+}
+
+}  // namespace
+
+SlotSearch FindFileSlot(int16_t id) {
+  FileTableState& table = FileTable();
+  SlotSearch result;
+  for (int i = 1; i <= kFileSlots; ++i) {
+    if (id != 0 && table.slots[i].id == id) return {SlotSearch::kOpen, i};
+    if (table.slots[i].id == 0) result = {SlotSearch::kFree, i};
+  }
+  return result;
+}
+
+RecordFileName SplitRecordFileName(const std::string& name) {
+  RecordFileName parts;
+  size_t component_start = 0;
+  size_t dot = std::string::npos;
+  for (size_t i = name.size(); i-- > 0;) {
+    char c = name[i];
+    if (c == ':' || platform::IsPathSeparator(c)) {
+      component_start = i + 1;
+      break;
+    }
+    if (c == '.') dot = i;
+  }
+  parts.directory = name.substr(0, component_start);
+  if (dot == std::string::npos) {
+    parts.base = name.substr(component_start);
+    parts.extension = ".dat";
+  } else {
+    parts.base = name.substr(component_start, dot - component_start);
+    parts.extension = name.substr(dot);
+  }
+  return parts;
+}
+
+bool ReadCreationDictionary(const std::string& path, std::string& spec) {
+  spec.clear();
+  std::string contents;
+  if (!platform::ReadWholeFile(path, contents) || contents.size() < 2) {
+    return false;
+  }
+  size_t n = static_cast<uint8_t>(contents[0]) |
+             (static_cast<size_t>(static_cast<uint8_t>(contents[1])) << 8);
+  n = std::min({n, contents.size() - 2, kDataAreaSize});
+  spec = contents.substr(2, n);
+  return !spec.empty();
+}
+
+void OpenRecordFile(int16_t id, const std::string& name,
+                    std::string* record_area, int16_t& status) {
+  SlotSearch found = FindFileSlot(id);
+  if (found.kind == SlotSearch::kOpen) {
+    status = kStAlreadyOpen;
+    return;
+  }
+  if (found.kind == SlotSearch::kFull || id == 0) {
+    // Identifier 0 marks a free slot and so can never be held.
+    status = kStTableFull;
+    return;
+  }
+  FileSlot& slot = FileTable().slots[found.slot];
+  slot = FileSlot();
+  slot.id = id;
+  slot.record_area = record_area;
+
+  RecordFileName parts = SplitRecordFileName(name);
+  std::string path = parts.Path();
+  if (path.size() > kMaxPathLength) {
+    FatalOpenFailure(name, kStInvalidFileName);
+    status = kStInvalidFileName;
+    return;
+  }
+  for (;;) {
+    status = OpenCall(slot, path);
+    if (status == kStFileLocked) {
+      platform::SleepMs(3000);
+      continue;
+    }
+    if (status != kStFileNotFound) break;
+    std::string spec;
+    ReadCreationDictionary(
+        config::PathsState().root + "ddf\\" + parts.base + ".xdf", spec);
+    status = CreateCall(path, spec);
+    if (status != kStOk) break;
+  }
+  if (status != kStOk) {
+    FatalOpenFailure(name, status);
+    return;
+  }
+  int16_t key_length = 0;
+  int32_t record_length = 0;
+  ReadFileInfo(id, 0, key_length, record_length);
+  // A record longer than the data area cannot be carried; it is cut there.
+  slot.record_length =
+      std::min<int32_t>(record_length, static_cast<int32_t>(kDataAreaSize));
+  slot.key_value.assign(static_cast<size_t>(key_length), '\0');
+}
+
+void CloseAllRecordFiles(int16_t& status) {
+  FileTableState& table = FileTable();
+  table.scratch.fill(' ');
+  uint8_t data[4] = {0, 0, 0, 0};
+  uint8_t key[4] = {0, 0, 0, 0};
+  uint32_t len = 0;
+  status = Call(kOpReset, table.scratch.data(), data, &len, key, 0, 0);
+  table.scratch.fill(0);
+  if (status == kStOk) {
+    for (int i = 1; i <= kFileSlots; ++i) table.slots[i] = FileSlot();
+  }
+}
+
+void ReadFileInfo(int16_t id, int16_t key_number, int16_t& key_length,
+                  int32_t& record_length) {
+  key_length = 0;
+  record_length = 0;
+  FileSlot* slot = OpenSlot(id);
+  if (slot == nullptr) return;
+  DataArea data;
+  Stat(*slot, data);
+  record_length = Le16(data, 0);
+  int keys = Le16(data, 4);
+  if (key_number < 0 || key_number >= keys) return;
+  size_t entry = kFirstSegment;
+  int length = 0;
+  for (int k = 0; k <= key_number; ++k) {
+    length = 0;
+    for (;;) {
+      if (entry + kSegmentSize > kDataAreaSize) {
+        // The reply runs past the area: the key cannot be described.
+        key_length = 0;
+        return;
+      }
+      length += Le16(data, entry + 2);
+      uint16_t flags = Le16(data, entry + 4);
+      entry += kSegmentSize;
+      if ((flags & kSegNextSegment) == 0) break;
+    }
+  }
+  // Keys are at most 255 bytes; anything longer is not a usable key.
+  key_length = length <= 255 ? static_cast<int16_t>(length) : 0;
+}
+
+void SeekByKey(int16_t id, int16_t key_number, const std::string& key_value,
+               int16_t direction, int16_t& status) {
+  int slot_number = 0;
+  FileSlot* slot = OpenSlot(id, &slot_number);
+  if (slot == nullptr) {
+    status = kStIdNotOpen;
+    return;
+  }
+  int16_t key_length = 0;
+  int32_t record_length = 0;
+  ReadFileInfo(id, key_number, key_length, record_length);
+  if (key_length == 0) {
+    status = kStNoSuchKey;
+    return;
+  }
+  slot->key_number = key_number;
+  slot->key_value = key_value;
+  slot->key_value.resize(static_cast<size_t>(key_length), '\0');
+  uint16_t op = direction == 0  ? kOpGetEqual
+                : direction > 0 ? kOpGetGreaterOrEqual
+                                : kOpGetLessOrEqual;
+  status = DoFileOperation(slot_number, op);
+  if (status == kStBufferTooShort) status = kStOk;
+}
+
+void SkipRecords(int16_t id, int32_t count, int16_t& status) {
+  int slot_number = 0;
+  FileSlot* slot = OpenSlot(id, &slot_number);
+  if (slot == nullptr) {
+    status = kStIdNotOpen;
+    return;
+  }
+  if (count == 0) {
+    status = kStOk;
+    return;
+  }
+  uint16_t op = count > 0 ? kOpGetNext : kOpGetPrevious;
+  int64_t moves = count > 0 ? int64_t{count} : -int64_t{count};
+  KeyArea key;
+  key.fill(0);
+  DataArea data;
+  for (int64_t i = 1; i < moves; ++i) {
+    uint32_t len = kDataAreaSize;
+    size_t key_len = 0;
+    while (key_len < 255 && key[key_len] != 0) ++key_len;
+    status = Call(op, slot->position.data(), data.data(), &len, key.data(),
+                  static_cast<uint8_t>(key_len),
+                  static_cast<int8_t>(slot->key_number));
+    RefreshKeyValue(*slot, key);
+    if (status == kStBufferTooShort) status = kStOk;
+    if (status != kStOk) return;
+  }
+  status = DoFileOperation(slot_number, op);
+  if (status == kStBufferTooShort) status = kStOk;
+}
+
+int32_t RecordPosition(int16_t id, int32_t position) {
+  FileSlot* slot = OpenSlot(id);
+  if (slot == nullptr) return kStIdNotOpen;
+  DataArea data;
+  data.fill(0);
+  uint32_t len = kDataAreaSize;
+  if (position == 0) {
+    uint8_t key[4] = {0, 0, 0, 0};
+    int16_t status =
+        Call(kOpGetPosition, slot->position.data(), data.data(), &len, key, 0, 0);
+    if (status != kStOk) return 0;
+    uint32_t value = data[0] | (data[1] << 8) | (data[2] << 16) |
+                     (static_cast<uint32_t>(data[3]) << 24);
+    return static_cast<int32_t>(value);
+  }
+  uint32_t value = static_cast<uint32_t>(position);
+  for (int i = 0; i < 4; ++i) data[i] = static_cast<uint8_t>(value >> (8 * i));
+  KeyArea key;
+  key.fill(0);
+  int16_t status = Call(kOpGetDirect, slot->position.data(), data.data(), &len,
+                        key.data(), 0, static_cast<int8_t>(slot->key_number));
+  RefreshKeyValue(*slot, key);
+  if (status == kStBufferTooShort) status = kStOk;
+  if (status == kStOk) {
+    CopyToRecordArea(*slot, data.data(), std::min<size_t>(len, kDataAreaSize));
+  }
+  return status;
+}
+
+namespace internal {
+
+// One try of the common data call (buffers, call, copy back).
+int16_t DataCall(FileSlot& slot, uint16_t op) {
+  DataArea data;
+  data.fill(0);
+  size_t length = static_cast<size_t>(std::max<int32_t>(slot.record_length, 0));
+  length = std::min(length, kDataAreaSize);
+  if (slot.record_area != nullptr) {
+    size_t have = std::min(length, slot.record_area->size());
+    std::memcpy(data.data(), slot.record_area->data(), have);
+  }
+  KeyArea key;
+  uint8_t fill = ' ';
+  if (op == kOpGetGreater || op == kOpGetGreaterOrEqual) fill = 0;
+  if (op == kOpGetLess || op == kOpGetLessOrEqual) fill = 0xFF;
+  key.fill(fill);
+  size_t key_len = std::min(slot.key_value.size(), size_t{255});
+  std::memcpy(key.data(), slot.key_value.data(), key_len);
+  uint32_t len = static_cast<uint32_t>(length);
+  int16_t status =
+      Call(op, slot.position.data(), data.data(), &len, key.data(),
+           static_cast<uint8_t>(key_len), static_cast<int8_t>(slot.key_number));
+  CopyToRecordArea(slot, data.data(),
+                   std::min<size_t>(len, kDataAreaSize));
+  RefreshKeyValue(slot, key);
+  return status;
+}
+
+}  // namespace internal
+
+std::string CollateKey(const std::string& key_value, int16_t id) {
+  FileSlot* slot = OpenSlot(id);
+  if (slot == nullptr) return key_value;
+  DataArea data;
+  Stat(*slot, data);
+  int keys = Le16(data, 4);
+  // The collating block follows the segments of every key.
+  size_t entry = kFirstSegment;
+  for (int k = 0; k < keys && entry + kSegmentSize <= kDataAreaSize; ++k) {
+    for (;;) {
+      uint16_t flags = Le16(data, entry + 4);
+      entry += kSegmentSize;
+      if ((flags & kSegNextSegment) == 0 || entry + kSegmentSize > kDataAreaSize)
+        break;
+    }
+  }
+  size_t block = entry;
+  bool have_table = block + kCollatingBlockSize <= kDataAreaSize;
+
+  std::string value = key_value;
+  entry = kFirstSegment;
+  for (int k = 0; k <= slot->key_number && k < keys; ++k) {
+    size_t p = 1;
+    for (;;) {
+      if (entry + kSegmentSize > kDataAreaSize) return value;
+      size_t length = Le16(data, entry + 2);
+      uint16_t flags = Le16(data, entry + 4);
+      entry += kSegmentSize;
+      // No key runs past 255 bytes: a reply that says so is not trusted.
+      if (p + length - 1 > 255) return value;
+      if (k == slot->key_number) {
+        if (flags & kSegBinary) {
+          if (value.size() < p + length - 1) value.resize(p + length - 1, '\0');
+          if (length > 0) {
+            std::reverse(value.begin() + static_cast<long>(p - 1),
+                         value.begin() + static_cast<long>(p - 1 + length));
+          }
+        } else if ((flags & kSegCollated) && have_table) {
+          for (size_t i = p - 1; i < p - 1 + length && i < value.size(); ++i) {
+            value[i] = static_cast<char>(
+                data[block + 9 + static_cast<uint8_t>(value[i])]);
+          }
+        }
+        p += length;
+      }
+      if ((flags & kSegNextSegment) == 0) break;
+    }
+  }
+  return value;
+}
+
+std::string CurrentKeyCollated(int16_t id) {
+  FileSlot* slot = OpenSlot(id);
+  if (slot == nullptr) return std::string();
+  return CollateKey(slot->key_value, id);
+}
+
+}  // namespace store
