@@ -1,0 +1,407 @@
+// kelrec: dictionaries, CSV handling, import and export through the real
+// record manager, the demo installation, and the program's exit codes.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <algorithm>
+#include <fstream>
+#include <map>
+#include <set>
+#include <sstream>
+
+#include "platform/files.h"
+#include "store/btrcall.h"
+#include "tools/kelrec/commands.h"
+#include "tools/kelrec/csv.h"
+#include "tools/kelrec/demo.h"
+#include "tools/kelrec/layouts.h"
+#include "tools/kelrec/record_io.h"
+#include "tools/kelrec/transfer.h"
+
+namespace tools {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string ReadFile(const fs::path& p) {
+  std::string s;
+  platform::ReadWholeFile(p.string(), s);
+  return s;
+}
+
+void WriteFile(const fs::path& p, const std::string& text) {
+  std::ofstream out(p, std::ios::binary);
+  out << text;
+}
+
+// A fresh folder per test, removed afterwards.
+class KelrecTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    base = fs::temp_directory_path() /
+           ("kelrec_" + std::to_string(getpid()) + "_" + info->name());
+    fs::remove_all(base);
+    fs::create_directories(base);
+    dir = (base / "inst").string();
+  }
+  void TearDown() override { fs::remove_all(base); }
+
+  int Run(const std::vector<std::string>& args) {
+    out.str("");
+    err.str("");
+    return RunKelrec(args, out, err);
+  }
+  void Init() { ASSERT_EQ(Run({"init", dir}), 0) << err.str(); }
+  std::string Csv(const std::string& name, const std::string& text) {
+    fs::path p = base / name;
+    WriteFile(p, text);
+    return p.string();
+  }
+  std::string Export(const std::string& kind) {
+    EXPECT_EQ(Run({"export", dir, kind}), 0) << err.str();
+    return out.str();
+  }
+
+  fs::path base;
+  std::string dir;
+  std::ostringstream out, err;
+};
+
+TEST(DictionaryTest, CommittedFilesEqualTheGenerator) {
+  for (Kind kind : AllKinds()) {
+    fs::path p = fs::path(KEL_SOURCE_DIR) / "install" / "ddf" /
+                 (std::string(LayoutOf(kind).base) + ".xdf");
+    EXPECT_EQ(ReadFile(p), DictionaryBytes(kind)) << p;
+  }
+}
+
+TEST(DictionaryTest, KeysHoldWhatTheReportReads) {
+  auto le16 = [](const std::string& s, size_t at) {
+    return static_cast<uint8_t>(s[at]) | (static_cast<uint8_t>(s[at + 1]) << 8);
+  };
+  std::string receipts = CreationSpec(Kind::kReceipts);
+  EXPECT_EQ(le16(receipts, 0), 64);
+  // Key 0: positions 1-8 in one segment, duplicates allowed.
+  EXPECT_EQ(le16(receipts, 16), 1);
+  EXPECT_EQ(le16(receipts, 18), 8);
+  EXPECT_EQ(le16(receipts, 20) & 0x11, 0x01);
+  std::string owners = CreationSpec(Kind::kOwners);
+  ASSERT_EQ(owners.size(), 16u + 2 * 16 + 265);
+  EXPECT_EQ(static_cast<uint8_t>(owners[48]), 0xAC);
+  std::string table = owners.substr(48 + 9);
+  EXPECT_EQ(table['a'], 'A');
+  EXPECT_EQ(table[0x85], 'A');  // à
+  EXPECT_EQ(table[0xB7], 'A');  // À
+  EXPECT_EQ(table[0x87], 'C');  // ç
+  EXPECT_EQ(table['1'], '1');
+  EXPECT_EQ(CreationSpec(Kind::kEstates).size(), 48u) << "no table without collation";
+}
+
+TEST(CsvTest, QuotedFieldsAndLineEnds) {
+  std::vector<CsvRow> rows;
+  int line = 0;
+  std::string error;
+  ASSERT_TRUE(ParseCsv("\xEF\xBB\xBF" "a,b\r\n\"x, y\",\"say \"\"hi\"\"\"\n\n"
+                       "\"two\nlines\",\n,\n", rows, line, error)) << error;
+  ASSERT_EQ(rows.size(), 4u);
+  EXPECT_EQ(rows[0].fields, (std::vector<std::string>{"a", "b"}));
+  EXPECT_EQ(rows[1].fields, (std::vector<std::string>{"x, y", "say \"hi\""}));
+  EXPECT_EQ(rows[2].line, 4);
+  EXPECT_EQ(rows[2].fields, (std::vector<std::string>{"two\nlines", ""}));
+  EXPECT_EQ(rows[3].line, 6);
+  EXPECT_EQ(rows[3].fields, (std::vector<std::string>{"", ""}));
+
+  EXPECT_FALSE(ParseCsv("a\n\"open,b\n", rows, line, error));
+  EXPECT_EQ(line, 2);
+  EXPECT_FALSE(ParseCsv("a\nb\n\"x\"y\n", rows, line, error));
+  EXPECT_EQ(line, 3);
+  EXPECT_EQ(CsvLine({"plain", "a,b", "q\"", " lead", ""}),
+            "plain,\"a,b\",\"q\"\"\",\" lead\",\n");
+}
+
+TEST(FieldTest, ConversionsRefuseWhatDoesNotFit) {
+  std::string packed;
+  EXPECT_TRUE(ParseIsoDate("2024-02-29", packed));
+  EXPECT_EQ(packed, "\x94\x98\x82\x9D");
+  EXPECT_EQ(IsoDate(packed), "2024-02-29");
+  EXPECT_FALSE(ParseIsoDate("2023-02-29", packed));
+  EXPECT_FALSE(ParseIsoDate("2023-13-01", packed));
+  EXPECT_FALSE(ParseIsoDate("2023-1-01", packed));
+  EXPECT_TRUE(ParseIsoDate("", packed));
+  EXPECT_EQ(packed, std::string(4, '\x80'));
+  EXPECT_EQ(IsoDate(packed), "");
+
+  int32_t cents = 0;
+  EXPECT_TRUE(ParseAmount("1234.5", cents));
+  EXPECT_EQ(cents, 123450);
+  EXPECT_TRUE(ParseAmount("-0.07", cents));
+  EXPECT_EQ(cents, -7);
+  EXPECT_EQ(AmountText(-7), "-0.07");
+  EXPECT_EQ(AmountText(INT32_MIN), "-21474836.48");
+  EXPECT_FALSE(ParseAmount("1,50", cents));
+  EXPECT_FALSE(ParseAmount("1.234", cents));
+  EXPECT_FALSE(ParseAmount("99999999.99", cents));
+  EXPECT_FALSE(ParseAmount("", cents));
+  EXPECT_FALSE(ParseAmount(".5", cents));
+
+  std::string field, error;
+  EXPECT_TRUE(TextField("Àtic", 10, field, error));
+  EXPECT_EQ(field, "\xB7tic      ");
+  EXPECT_FALSE(TextField("Ab\tc", 10, field, error));
+  EXPECT_FALSE(TextField("\xE6\xBC\xA2", 10, field, error));
+  EXPECT_FALSE(TextField("12345678901", 10, field, error));
+}
+
+const char kOwners[] =
+    "owner,name\n"
+    "12,\"Puig i Ferrer, Montserrat\"\n"
+    "3,Güell Sabaté Núria\n"
+    "9999,\" Espai inicial\"\n"
+    "0,\"Cometes \"\"dobles\"\"\"\n";
+const char kOwnersSorted[] =
+    "owner,name\n"
+    "0,\"Cometes \"\"dobles\"\"\"\n"
+    "3,Güell Sabaté Núria\n"
+    "12,\"Puig i Ferrer, Montserrat\"\n"
+    "9999,\" Espai inicial\"\n";
+const char kEstates[] =
+    "estate,owner,name,heading\n"
+    "1,12,\"C. de Mallorca, 245\",P\n"
+    "7,40,Pg. de Gràcia 12,\n"
+    "123,3,Via Augusta 1,E\n";
+const char kUnits[] =
+    "estate,unit,holder,designation,telephone\n"
+    "1,1,\"Vila Soler, Jordi\",Local 1,93 412 34 56\n"
+    "1,2,,Àtic,\n"
+    "7,3,\"Roca, Anna\",1r 2a,612 34 56 78\n";
+const char kReceipts[] =
+    "estate,unit,issued,collected,amount,state\n"
+    "1,1,2025-01-01,2025-01-05,1200.00,C\n"
+    "1,1,2025-02-01,,1200.00,P\n"
+    "1,1,2025-02-01,,-35.50,P\n"
+    "1,1,2025-02-01,2025-02-10,99.99,D\n"
+    "7,3,,,0.00,\n"
+    "7,3,2024-12-01,2025-01-15,21474836.47,F\n";
+
+TEST_F(KelrecTest, ImportThenExportIsTheSameTextForEveryKind) {
+  Init();
+  const std::pair<const char*, const char*> cases[] = {
+      {"estates", kEstates}, {"units", kUnits}, {"receipts", kReceipts}};
+  for (const auto& [kind, text] : cases) {
+    ASSERT_EQ(Run({"import", dir, kind, Csv(std::string(kind) + ".csv", text)}), 0)
+        << kind << ": " << err.str();
+    EXPECT_EQ(Export(kind), text) << kind;
+  }
+  // Stored in key order, exported in it.
+  ASSERT_EQ(Run({"import", dir, "owners", Csv("owners.csv", kOwners)}), 0) << err.str();
+  EXPECT_EQ(Export("owners"), kOwnersSorted);
+  // The stored bytes are the layouts the report reads.
+  RecordIo file;
+  ASSERT_EQ(file.Open(dir, Kind::kEstates), 0);
+  std::string record;
+  ASSERT_EQ(file.Equal("\x80\x87", record), 0);  // estate 7
+  EXPECT_EQ(record.size(), 256u);
+  EXPECT_EQ(record.substr(6, 2), "\x80\xA8");  // owner 40
+  EXPECT_EQ(record.substr(8, 30), "Pg. de Gr\x85" "cia 12" + std::string(14, ' '));
+  EXPECT_EQ(record[141], ' ');
+}
+
+TEST_F(KelrecTest, ReplaceEmptiesFirstAndAddingKeepsWhatIsThere) {
+  Init();
+  std::string first = Csv("a.csv", "owner,name\n1,Primer\n2,Segon\n");
+  std::string second = Csv("b.csv", "owner,name\n3,Tercer\n");
+  ASSERT_EQ(Run({"import", dir, "owners", first}), 0);
+  ASSERT_EQ(Run({"import", dir, "owners", second}), 0);
+  EXPECT_EQ(Export("owners"), "owner,name\n1,Primer\n2,Segon\n3,Tercer\n");
+  ASSERT_EQ(Run({"import", dir, "owners", second, "--replace"}), 0) << err.str();
+  EXPECT_EQ(Export("owners"), "owner,name\n3,Tercer\n");
+  // Receipts may repeat a key; adding the same file twice doubles them.
+  std::string r = Csv("r.csv", "estate,unit,issued,collected,amount,state\n"
+                               "1,1,2025-03-01,,10.00,P\n");
+  ASSERT_EQ(Run({"import", dir, "receipts", r}), 0);
+  ASSERT_EQ(Run({"import", dir, "receipts", r}), 0) << err.str();
+  EXPECT_EQ(Export("receipts"), "estate,unit,issued,collected,amount,state\n"
+                                "1,1,2025-03-01,,10.00,P\n1,1,2025-03-01,,10.00,P\n");
+}
+
+TEST_F(KelrecTest, BadRowsAreReportedByLineAndNothingIsWritten) {
+  Init();
+  ASSERT_EQ(Run({"import", dir, "owners", Csv("base.csv", "owner,name\n5,Cinc\n")}), 0);
+  ASSERT_EQ(Run({"import", dir, "units", Csv("u.csv", kUnits)}), 0);
+  ASSERT_EQ(Run({"import", dir, "receipts", Csv("r.csv", kReceipts)}), 0);
+  const std::string owners_before = Export("owners");
+  const std::string units_before = Export("units");
+  const std::string receipts_before = Export("receipts");
+
+  struct Case {
+    const char* kind;
+    std::string text;
+    std::string message;  // after "FILE:"
+  };
+  const Case cases[] = {
+      {"owners", "owner,name\n6,Sis\n7\n", "3: expected 2 columns"},
+      {"owners", "owner,name\n6,Sis\nx7,Set\n", "3: bad owner number \"x7\""},
+      {"owners", "owner,name\n10000,Deu mil\n", "2: bad owner number"},
+      {"owners", "owner,name\n6,Sis\n6,Altre\n", "3: duplicate owner 6 (also on line 2)"},
+      {"owners", "owner,name\n6,Sis\n5,Ja hi és\n", "3: owner 5 is already in"},
+      {"owners", "owner,name\n6," + std::string(31, 'n') + "\n",
+       "2: bad name \"" + std::string(31, 'n') + "\": longer than 30"},
+      {"owners", "owner,name\n6,Nom \xE6\xBC\xA2\n", "2: bad name"},
+      {"owners", "owner,name\n6,\"sense final\n", "2: unterminated quoted field"},
+      {"owners", "name,owner\n6,Sis\n", "1: the first row must be the header"},
+      {"units", "estate,unit,holder,designation,telephone\n2,1,A,Massa llarg!,\n",
+       "2: bad designation"},
+      {"units", "estate,unit,holder,designation,telephone\n1,2,A,B,C\n",
+       "2: unit 1/2 is already in"},
+      {"receipts", "estate,unit,issued,collected,amount,state\n1,1,2025-02-30,,1.00,P\n",
+       "2: bad issue date \"2025-02-30\""},
+      {"receipts", "estate,unit,issued,collected,amount,state\n1,1,,01/02/2025,1.00,P\n",
+       "2: bad collection date"},
+      {"receipts", "estate,unit,issued,collected,amount,state\n1,1,,,1.005,P\n",
+       "2: bad amount \"1.005\""},
+      {"receipts", "estate,unit,issued,collected,amount,state\n1,1,,,1.00,PD\n",
+       "2: bad state \"PD\""},
+  };
+  int n = 0;
+  for (const Case& c : cases) {
+    std::string path = Csv("bad" + std::to_string(n++) + ".csv", c.text);
+    EXPECT_EQ(Run({"import", dir, c.kind, path}), 1) << c.text;
+    EXPECT_EQ(err.str().rfind(path + ":" + c.message, 0), 0u)
+        << "got: " << err.str() << "wanted: " << c.message;
+  }
+  EXPECT_EQ(Export("owners"), owners_before);
+  EXPECT_EQ(Export("units"), units_before);
+  EXPECT_EQ(Export("receipts"), receipts_before);
+  // A replace with a bad row leaves the file whole as well.
+  std::string path = Csv("badreplace.csv", "owner,name\n8,Vuit\n8,Vuit\n");
+  EXPECT_EQ(Run({"import", dir, "owners", path, "--replace"}), 1);
+  EXPECT_EQ(Export("owners"), owners_before);
+}
+
+TEST_F(KelrecTest, ManyBadRowsAreCut) {
+  Init();
+  std::string text = "owner,name\n";
+  for (int i = 0; i < 50; ++i) text += "x,bad\n";
+  EXPECT_EQ(Run({"import", dir, "owners", Csv("many.csv", text)}), 1);
+  std::string e = err.str();
+  EXPECT_EQ(std::count(e.begin(), e.end(), '\n'), 21);
+  EXPECT_NE(e.find(": 30 more problems not shown"), std::string::npos);
+}
+
+TEST_F(KelrecTest, InitMakesTheFoldersFromTheTemplate) {
+  Init();
+  for (const char* sub : {"FORMS", "LOCALE", "ddf", "DADES", "AJUDA"}) {
+    EXPECT_TRUE(fs::is_directory(fs::path(dir) / sub)) << sub;
+  }
+  EXPECT_EQ(ReadFile(fs::path(dir) / "Tavo.ini"),
+            ReadFile(fs::path(KEL_SOURCE_DIR) / "install" / "Tavo.ini"));
+  EXPECT_EQ(ReadFile(fs::path(dir) / "ddf" / "CobramV.xdf"),
+            DictionaryBytes(Kind::kReceipts));
+  EXPECT_EQ(Run({"init", dir}), 1) << "an installation is never overwritten";
+  EXPECT_NE(err.str().find("not an empty folder"), std::string::npos);
+}
+
+TEST(DemoDataTest, ConsistentAndReproducible) {
+  DemoOptions options;
+  options.estates = 40;
+  options.years = 2;
+  options.end_year = 2026;
+  options.end_month = 3;
+  DemoData data = MakeDemoData(options);
+  EXPECT_EQ(data.estates.size(), 40u);
+  EXPECT_EQ(MakeDemoData(options).receipts, data.receipts);
+  options.seed = 2;
+  EXPECT_NE(MakeDemoData(options).receipts, data.receipts);
+
+  std::set<std::string> owner_keys, unit_keys;
+  for (const std::string& r : data.owners) owner_keys.insert(r.substr(0, 2));
+  int missing_owner = 0, owner_heading = 0;
+  for (const std::string& r : data.estates) {
+    ASSERT_EQ(r.size(), 256u);
+    missing_owner += owner_keys.count(r.substr(6, 2)) == 0;
+    owner_heading += r[141] == 'P';
+  }
+  EXPECT_GT(owner_heading, 0);
+  EXPECT_LT(owner_heading, 20);
+  EXPECT_GT(missing_owner, 0);
+  EXPECT_LT(missing_owner, 10);
+  EXPECT_GT(data.units.size(), 2 * data.estates.size());
+  std::set<std::string> estate_keys;
+  for (const std::string& r : data.estates) estate_keys.insert(r.substr(0, 2));
+  for (const std::string& r : data.units) {
+    EXPECT_EQ(estate_keys.count(r.substr(0, 2)), 1u);
+    unit_keys.insert(r.substr(0, 4));
+  }
+  std::map<char, int> states;
+  std::string first = PackDate(2024, 4, 1), last = PackDate(2026, 3, 1);
+  std::string earliest = last, latest = first;
+  for (const std::string& r : data.receipts) {
+    ASSERT_EQ(r.size(), 64u);
+    EXPECT_EQ(unit_keys.count(r.substr(0, 4)), 1u);
+    std::string issued = r.substr(4, 4);
+    EXPECT_TRUE(issued >= first && issued <= last) << IsoDate(issued);
+    earliest = std::min(earliest, issued);
+    latest = std::max(latest, issued);
+    ++states[r[17]];
+    if (r[17] == 'P') {
+      EXPECT_EQ(r.substr(9, 4), std::string(4, '\x80'));
+    }
+  }
+  EXPECT_EQ(earliest, first);
+  EXPECT_EQ(latest, last);
+  for (char s : {'P', 'D', 'C'}) EXPECT_GT(states[s], 0) << s;
+  EXPECT_GE(data.receipts.size(), data.units.size() * 24 * 8 / 10);
+}
+
+// The program itself: exit codes, help, a whole demo installation.
+int RunProgram(const std::string& args, std::string& output) {
+  std::string file = (fs::temp_directory_path() /
+                      ("kelrec_out_" + std::to_string(getpid()))).string();
+  std::string cmd = std::string(KEL_BIN_DIR) + "/kelrec " + args + " >" + file +
+                    " 2>&1";
+  int rc = std::system(cmd.c_str());
+  output = ReadFile(file);
+  fs::remove(file);
+  return WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
+}
+
+TEST_F(KelrecTest, ProgramExitCodesAndHelp) {
+  std::string output;
+  EXPECT_EQ(RunProgram("--help", output), 0);
+  for (const char* word : {"init", "import", "export", "demo", "--replace",
+                           "--estates", "--seed", "--years"}) {
+    EXPECT_NE(output.find(word), std::string::npos) << word;
+  }
+  EXPECT_EQ(RunProgram("help import", output), 0);
+  EXPECT_NE(output.find("estate,unit,issued,collected,amount,state"), std::string::npos);
+  EXPECT_EQ(RunProgram("", output), 2);
+  EXPECT_EQ(RunProgram("frobnicate", output), 2);
+  EXPECT_EQ(RunProgram("export " + dir + " tenants", output), 2);
+  EXPECT_EQ(RunProgram("demo " + dir + " --estates 0", output), 2);
+  EXPECT_EQ(RunProgram("import " + dir + " owners", output), 2);
+  EXPECT_EQ(RunProgram("import " + dir + " owners " + (base / "none.csv").string(),
+                       output), 1);
+}
+
+TEST_F(KelrecTest, ProgramMakesADemoInstallation) {
+  std::string output;
+  ASSERT_EQ(RunProgram("demo " + dir + " --estates 25 --years 1 --seed 7", output), 0)
+      << output;
+  EXPECT_NE(output.find("25 estates"), std::string::npos) << output;
+  std::string tavo = ReadFile(fs::path(dir) / "Tavo.ini");
+  EXPECT_NE(tavo.find("NomEmpresa=Administracions Demo, S.L.\r\n"), std::string::npos);
+  std::string estates = Export("estates");
+  EXPECT_EQ(std::count(estates.begin(), estates.end(), '\n'), 26);
+  // What the demo wrote reads back as it would import.
+  std::string receipts = Export("receipts");
+  std::string path = Csv("again.csv", receipts);
+  ASSERT_EQ(Run({"import", dir, "receipts", path, "--replace"}), 0) << err.str();
+  EXPECT_EQ(Export("receipts"), receipts);
+}
+
+}  // namespace
+}  // namespace tools

@@ -1,0 +1,169 @@
+// Command-line parsing and help of kelrec.
+#include "tools/kelrec/commands.h"
+
+#include <map>
+
+#include "tools/kelrec/demo.h"
+#include "tools/kelrec/installation.h"
+#include "tools/kelrec/layouts.h"
+#include "tools/kelrec/transfer.h"
+
+namespace tools {
+
+namespace {
+
+const char kOverview[] =
+    "kelrec - data tool for installations of the pending-receipts report\n"
+    "\n"
+    "usage:\n"
+    "  kelrec init DIR\n"
+    "  kelrec import DIR KIND FILE.csv [--replace]\n"
+    "  kelrec export DIR KIND\n"
+    "  kelrec demo DIR [--estates N] [--seed S] [--years Y]\n"
+    "  kelrec help [COMMAND]\n"
+    "\n"
+    "KIND is one of owners, estates, units, receipts.\n"
+    "Exit codes: 0 ok, 1 bad data, 2 usage.\n"
+    "Run \"kelrec help COMMAND\" for the details of one command.\n";
+
+const std::map<std::string, std::string>& CommandHelp() {
+  static const std::map<std::string, std::string> help = {
+      {"init",
+       "kelrec init DIR\n"
+       "  Makes DIR (new or empty) an installation: the folders FORMS, LOCALE,\n"
+       "  ddf, DADES and AJUDA and the settings file Tavo.ini, copied from the\n"
+       "  installation template beside the program (install/). The record\n"
+       "  files in DADES are created empty from ddf/ when first opened.\n"},
+      {"import",
+       "kelrec import DIR KIND FILE.csv [--replace]\n"
+       "  Adds the rows of a UTF-8 CSV file (header row first) to the record\n"
+       "  file of KIND in the installation DIR; --replace empties it first.\n"
+       "  Columns:\n"
+       "    owners    owner,name\n"
+       "    estates   estate,owner,name,heading\n"
+       "    units     estate,unit,holder,designation,telephone\n"
+       "    receipts  estate,unit,issued,collected,amount,state\n"
+       "  Numbers 0-9999; dates YYYY-MM-DD, empty for none; amounts in euros\n"
+       "  with \".\" as decimal point (stored as whole cents); texts must fit\n"
+       "  their field (name, holder 30, designation 10, telephone 20; heading\n"
+       "  and state one character) and code page 850. Fields in double quotes\n"
+       "  may hold commas; a quote inside is doubled.\n"
+       "  Every row is checked first: a bad row (column count, number, date,\n"
+       "  amount, text, or a key already present for owners, estates and\n"
+       "  units) is reported as FILE:LINE: what is wrong, and then nothing of\n"
+       "  the import is written. Otherwise all rows go in one transaction.\n"},
+      {"export",
+       "kelrec export DIR KIND\n"
+       "  Writes the record file of KIND as CSV (the columns of import) to\n"
+       "  standard output in key order. Importing an export with --replace\n"
+       "  gives the same file back.\n"},
+      {"demo",
+       "kelrec demo DIR [--estates N] [--seed S] [--years Y]\n"
+       "  Makes an installation as init does and fills it with demo data:\n"
+       "  N estates (default 300, at most 999) with their owners (a few\n"
+       "  missing), flats and shops with holders and telephones, and Y years\n"
+       "  (default 3, up to the current month) of monthly receipts in the\n"
+       "  states P pending, D returned, C collected, A cancelled and F in\n"
+       "  instalments. The same seed (default 1) gives the same data.\n"},
+      {"help",
+       "kelrec help [COMMAND]\n"
+       "  Shows the overview, or the details of one command.\n"},
+  };
+  return help;
+}
+
+int Usage(std::ostream& err, const std::string& problem) {
+  err << "kelrec: " << problem << "\n" << kOverview;
+  return kExitUsage;
+}
+
+bool ParseCount(const std::string& text, int lo, int hi, int& value) {
+  if (text.empty() || text.size() > 9) return false;
+  for (char c : text) {
+    if (c < '0' || c > '9') return false;
+  }
+  value = std::stoi(text);
+  return value >= lo && value <= hi;
+}
+
+bool ParseKind(const std::string& text, Kind& kind, std::ostream& err) {
+  if (KindFromName(text, kind)) return true;
+  Usage(err, "unknown kind \"" + text + "\" (owners, estates, units, receipts)");
+  return false;
+}
+
+}  // namespace
+
+int RunKelrec(const std::vector<std::string>& args, std::ostream& out,
+              std::ostream& err) {
+  if (args.empty()) return Usage(err, "no command given");
+  const std::string& cmd = args[0];
+  size_t n = args.size();
+  if (cmd == "--help" || cmd == "-h" || (cmd == "help" && n == 1)) {
+    out << kOverview;
+    return kExitOk;
+  }
+  if (cmd == "help") {
+    auto it = CommandHelp().find(args[1]);
+    if (n != 2 || it == CommandHelp().end()) {
+      return Usage(err, "no help for \"" + args[1] + "\"");
+    }
+    out << it->second;
+    return kExitOk;
+  }
+  if (cmd == "init") {
+    if (n != 2) return Usage(err, "init takes one folder");
+    std::string error;
+    if (!MakeInstallation(args[1], error)) {
+      err << "kelrec: " << error << "\n";
+      return kExitBadData;
+    }
+    return kExitOk;
+  }
+  if (cmd == "import") {
+    bool replace = n == 5 && args[4] == "--replace";
+    if (n != 4 && !replace) {
+      return Usage(err, "import takes DIR KIND FILE.csv [--replace]");
+    }
+    Kind kind;
+    if (!ParseKind(args[2], kind, err)) return kExitUsage;
+    return ImportCsv(args[1], kind, args[3], replace, err);
+  }
+  if (cmd == "export") {
+    if (n != 3) return Usage(err, "export takes DIR KIND");
+    Kind kind;
+    if (!ParseKind(args[2], kind, err)) return kExitUsage;
+    return ExportCsv(args[1], kind, out, err);
+  }
+  if (cmd == "demo") {
+    if (n < 2 || args[1].rfind("--", 0) == 0) return Usage(err, "demo takes DIR");
+    DemoOptions options;
+    for (size_t i = 2; i < n; i += 2) {
+      if (i + 1 >= n) return Usage(err, args[i] + " needs a value");
+      int value = 0;
+      const std::string& opt = args[i];
+      if (opt == "--estates" && ParseCount(args[i + 1], 1, 999, value)) {
+        options.estates = value;
+      } else if (opt == "--years" && ParseCount(args[i + 1], 1, 20, value)) {
+        options.years = value;
+      } else if (opt == "--seed" && ParseCount(args[i + 1], 0, 999999999, value)) {
+        options.seed = static_cast<uint32_t>(value);
+      } else {
+        return Usage(err, "bad option " + opt + " " + args[i + 1]);
+      }
+    }
+    return MakeDemo(args[1], options, out, err);
+  }
+  if (cmd == "ddf") {
+    if (n != 2) return Usage(err, "ddf takes one folder");
+    std::string error;
+    if (!WriteDictionaries(args[1], error)) {
+      err << "kelrec: " << error << "\n";
+      return kExitBadData;
+    }
+    return kExitOk;
+  }
+  return Usage(err, "unknown command \"" + cmd + "\"");
+}
+
+}  // namespace tools

@@ -1,0 +1,23 @@
+// Installation folders made by kelrec: the folders the programs expect
+// (FORMS, LOCALE, ddf, DADES, AJUDA) and the main settings file, copied from
+// the installation template that travels with the programs.
+#pragma once
+
+#include <string>
+
+namespace tools {
+
+// The template: "<exe dir>/install" when it holds the dictionaries, else the
+// source tree's install folder. Empty when neither exists.
+std::string TemplateDirectory();
+
+// Makes dir (which must not exist or be empty) into a new installation.
+// False with a reason.
+bool MakeInstallation(const std::string& dir, std::string& error);
+
+// Replaces the company name in the installation's "Tavo.ini" (code page 850
+// text, CR LF line ends kept).
+bool SetFirmName(const std::string& dir, const std::string& cp850_name,
+                 std::string& error);
+
+}  // namespace tools

@@ -1,0 +1,13 @@
+// kelrec: makes, fills and dumps installations of the report module.
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "tools/kelrec/commands.h"
+
+int main(int argc, char** argv) {
+  std::vector<std::string> args(argv + 1, argv + argc);
+  int code = tools::RunKelrec(args, std::cout, std::cerr);
+  std::cout.flush();
+  return code;
+}

@@ -1,0 +1,134 @@
+// Plain record-file access for kelrec.
+#include "tools/kelrec/record_io.h"
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+#include "store/btrcall.h"
+#include "store/record_files.h"
+
+namespace tools {
+
+std::string RecordFilePath(const std::string& root, Kind kind) {
+  return root + "/DADES/" + LayoutOf(kind).base + ".dat";
+}
+
+std::string DictionaryPath(const std::string& root, Kind kind) {
+  return root + "/ddf/" + LayoutOf(kind).base + ".xdf";
+}
+
+RecordIo::~RecordIo() { Close(); }
+
+int16_t RecordIo::Open(const std::string& root, Kind kind) {
+  Close();
+  std::string path = RecordFilePath(root, kind);
+  if (path.size() > store::kMaxPathLength) return store::kStInvalidFileName;
+  record_length_ = LayoutOf(kind).record_length;
+  std::vector<char> key(path.begin(), path.end());
+  key.push_back('\0');
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    char owner[5] = {'1', '9', '8', '7', '\0'};
+    uint32_t len = 5;
+    position_.fill(0);
+    int16_t status = store::BTRCALL(store::kOpOpen, position_.data(), owner,
+                                    &len, key.data(),
+                                    static_cast<uint8_t>(path.size()), 0);
+    if (status == store::kStOk) {
+      open_ = true;
+      return status;
+    }
+    if (status != store::kStFileNotFound || attempt > 0) return status;
+    std::string spec;
+    if (!store::ReadCreationDictionary(DictionaryPath(root, kind), spec)) {
+      return store::kStFileNotFound;
+    }
+    std::array<uint8_t, 128> scratch{};
+    std::vector<char> data(store::kDataAreaSize, ' ');
+    std::memcpy(data.data(), spec.data(), spec.size());
+    len = static_cast<uint32_t>(data.size());
+    status = store::BTRCALL(store::kOpCreate, scratch.data(), data.data(), &len,
+                            key.data(), static_cast<uint8_t>(path.size()), -1);
+    if (status != store::kStOk) return status;
+  }
+  return store::kStFileNotFound;
+}
+
+int16_t RecordIo::Close() {
+  if (!open_) return store::kStOk;
+  uint32_t len = 0;
+  char data[4] = {};
+  char key[4] = {};
+  int16_t status =
+      store::BTRCALL(store::kOpClose, position_.data(), data, &len, key, 0, 0);
+  open_ = false;
+  position_.fill(0);
+  return status;
+}
+
+int16_t RecordIo::Read(uint16_t op, std::string& record, const std::string& key) {
+  if (!open_) return store::kStNotOpen;
+  std::vector<char> data(store::kDataAreaSize, '\0');
+  std::array<char, store::kKeyAreaSize> key_area{};
+  std::memcpy(key_area.data(), key.data(), std::min(key.size(), key_area.size()));
+  uint32_t len = static_cast<uint32_t>(data.size());
+  int16_t status =
+      store::BTRCALL(op, position_.data(), data.data(), &len, key_area.data(),
+                     static_cast<uint8_t>(key.size()), 0);
+  if (status == store::kStOk || status == store::kStBufferTooShort) {
+    record.assign(data.data(), std::min<size_t>(len, data.size()));
+    if (record.size() < static_cast<size_t>(record_length_)) {
+      record.resize(static_cast<size_t>(record_length_), ' ');
+    }
+    return store::kStOk;
+  }
+  return status;
+}
+
+int16_t RecordIo::First(std::string& record) {
+  return Read(store::kOpGetFirst, record, std::string());
+}
+
+int16_t RecordIo::Next(std::string& record) {
+  return Read(store::kOpGetNext, record, std::string());
+}
+
+int16_t RecordIo::Equal(const std::string& key, std::string& record) {
+  return Read(store::kOpGetEqual, record, key);
+}
+
+int16_t RecordIo::Insert(const std::string& record) {
+  if (!open_) return store::kStNotOpen;
+  std::string data = record;
+  std::array<char, store::kKeyAreaSize> key{};
+  uint32_t len = static_cast<uint32_t>(data.size());
+  return store::BTRCALL(store::kOpInsert, position_.data(), data.data(), &len,
+                        key.data(), 0, 0);
+}
+
+int16_t RecordIo::DeleteCurrent() {
+  if (!open_) return store::kStNotOpen;
+  std::vector<char> data(store::kDataAreaSize, '\0');
+  std::array<char, store::kKeyAreaSize> key{};
+  uint32_t len = 0;
+  return store::BTRCALL(store::kOpDelete, position_.data(), data.data(), &len,
+                        key.data(), 0, 0);
+}
+
+namespace {
+
+int16_t TransactionCall(uint16_t op) {
+  std::array<uint8_t, 128> block{};
+  char data[4] = {};
+  char key[4] = {};
+  uint32_t len = 0;
+  return store::BTRCALL(op, block.data(), data, &len, key, 0, 0);
+}
+
+}  // namespace
+
+int16_t RecordIo::Begin() { return TransactionCall(store::kOpBeginTransaction); }
+int16_t RecordIo::Commit() { return TransactionCall(store::kOpEndTransaction); }
+int16_t RecordIo::Abort() { return TransactionCall(store::kOpAbortTransaction); }
+
+}  // namespace tools
