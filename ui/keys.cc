@@ -1,0 +1,210 @@
+// GetKey and WaitKey: console events turned into the suite's key codes.
+
+#include "ui/keys.h"
+
+namespace ui {
+
+KeyState& Keys() {
+  static KeyState state;
+  return state;
+}
+
+KeyHooks& Hooks() {
+  static KeyHooks hooks;
+  return hooks;
+}
+
+void ResetKeys() {
+  Keys() = KeyState();
+  Hooks() = KeyHooks();
+}
+
+namespace {
+
+constexpr uint16_t kAnyAlt = platform::kLeftAlt | platform::kRightAlt;
+constexpr uint16_t kAnyCtrl = platform::kLeftCtrl | platform::kRightCtrl;
+
+// Backstop for a console that never reports Alt as released: about a
+// minute of silence ends a collection of keypad digits.
+constexpr int kAltDigitPatience = 600;
+constexpr int kIdleWaitMs = 100;
+
+bool NextEvent(platform::InputEvent& ev) {
+  KeyState& k = Keys();
+  if (k.has_pending) {
+    ev = k.pending;
+    k.has_pending = false;
+    return true;
+  }
+  return platform::PollKey(ev);
+}
+
+// The digit a keypad key stands for while Alt is held, or -1. With NumLock
+// off the keypad sends the cursor keys; with it on, the digits themselves.
+int KeypadDigit(const platform::InputEvent& ev) {
+  if (ev.kind != platform::InputEvent::kKey || !ev.keypad) return -1;
+  if (ev.ch >= '0' && ev.ch <= '9') return ev.ch - '0';
+  if (ev.ch != 0) return -1;
+  switch (ev.scan) {
+    case 0x52: return 0;  // Insert
+    case 0x4F: return 1;  // End
+    case 0x50: return 2;  // Down
+    case 0x51: return 3;  // PgDn
+    case 0x4B: return 4;  // Left
+    case 0x4C: return 5;  // centre
+    case 0x4D: return 6;  // Right
+    case 0x47: return 7;  // Home
+    case 0x48: return 8;  // Up
+    case 0x49: return 9;  // PgUp
+    default: return -1;
+  }
+}
+
+bool IsAltDigit(const platform::InputEvent& ev) {
+  return (ev.modifiers & platform::kLeftAlt) != 0 && KeypadDigit(ev) >= 0;
+}
+
+int16_t WithModifiers(int16_t key, uint16_t modifiers) {
+  auto code = static_cast<uint16_t>(key);
+  bool function_key = code >= 0x3B00 && code <= 0x4400 && (code & 0xFF) == 0;
+  bool f11_f12 = code == 0x8500 || code == 0x8600;
+  if (modifiers & kAnyAlt) {
+    if (function_key) return static_cast<int16_t>(code + 0x2D00);
+    if (f11_f12) return static_cast<int16_t>(code + 0x0600);
+  } else if (modifiers & kAnyCtrl) {
+    if (function_key) return static_cast<int16_t>(code + 0x2300);
+    if (f11_f12) return static_cast<int16_t>(code + 0x0400);
+    if (key == kKeyHome) return kKeyCtrlHome;
+    if (key == kKeyRight) return kKeyCtrlRight;
+    if (key == kKeyLeft) return kKeyCtrlLeft;
+  } else if (modifiers & platform::kShift) {
+    if (function_key) return static_cast<int16_t>(code + 0x1900);
+    if (f11_f12) return static_cast<int16_t>(code + 0x0200);
+  }
+  return key;
+}
+
+// Runs a pop-up behind a hot key unless it is already open; what it returns
+// is typed into whatever reads keys next.
+void RunHotKey(bool& running, const std::function<std::string()>& popup) {
+  if (running) return;
+  running = true;
+  std::string result = popup ? popup() : std::string();
+  running = false;
+  Keys().injected = result;
+}
+
+}  // namespace
+
+void GetKey(int16_t& key, int16_t& button, int16_t& row, int16_t& col) {
+  KeyState& k = Keys();
+  if (!k.injected.empty()) {
+    key = static_cast<unsigned char>(k.injected.front());
+    k.injected.erase(0, 1);
+    return;
+  }
+
+  if (k.mouse == MouseMode::kNotProbed) {
+    k.mouse = platform::MouseButtons() == 0 ? MouseMode::kAbsent : MouseMode::kOff;
+  }
+  if (k.mouse == MouseMode::kOff) {
+    platform::SetMouseReporting(true);
+    k.mouse = MouseMode::kOn;
+  }
+
+  key = 0;
+  button = 0;
+  row = 0;
+  col = 0;
+  platform::InputEvent ev;
+  if (!NextEvent(ev)) return;
+
+  if (IsAltDigit(ev)) {
+    // Digits collect while Alt stays down. A terminal reports no release:
+    // the console counts Alt as released once nothing came for a while,
+    // which ends the collection; so does any other key, which is kept for
+    // the next poll rather than lost.
+    int value = 0;
+    int idle = 0;
+    for (;;) {
+      value = (value * 10 + KeypadDigit(ev)) % 256;
+      bool more = false;
+      while (idle <= kAltDigitPatience) {
+        if (NextEvent(ev)) {
+          more = true;
+          break;
+        }
+        if ((platform::ModifierState() & platform::kLeftAlt) == 0) break;
+        ++idle;
+        WaitForInput(kIdleWaitMs);
+      }
+      if (!more) break;
+      if (!IsAltDigit(ev)) {
+        k.pending = ev;
+        k.has_pending = true;
+        break;
+      }
+      idle = 0;
+    }
+    key = static_cast<int16_t>(value);
+  } else if (ev.kind == platform::InputEvent::kKey) {
+    key = ev.ch != 0 ? static_cast<int16_t>(ev.ch)
+                     : static_cast<int16_t>(static_cast<uint16_t>(ev.scan) << 8);
+    if (key == kKeyAltE) key = kKeyEuro;
+    key = WithModifiers(key, ev.modifiers);
+  } else if (ev.kind == platform::InputEvent::kMouse &&
+             k.mouse == MouseMode::kOn && ev.buttons != 0) {
+    button = static_cast<int16_t>(ev.buttons);
+    int mouse_row = 0, mouse_col = 0;
+    platform::MousePosition(mouse_row, mouse_col);
+    row = static_cast<int16_t>(mouse_row);
+    col = static_cast<int16_t>(mouse_col);
+  }
+
+  if (key == kKeyAltX) {
+    RunHotKey(k.calculator_running, Hooks().calculator);
+  } else if (key == kKeyAltC) {
+    RunHotKey(k.calendar_running, Hooks().calendar);
+  }
+
+  if (k.mouse == MouseMode::kOn && (key != 0 || button != 0)) {
+    platform::SetMouseReporting(false);
+    k.mouse = MouseMode::kOff;
+  }
+}
+
+void WaitForInput(int timeout_ms) {
+  KeyState& k = Keys();
+  if (k.has_pending || !k.injected.empty()) return;
+  platform::InputEvent ev;
+  if (platform::WaitEvent(ev, timeout_ms)) {
+    k.pending = ev;
+    k.has_pending = true;
+  }
+}
+
+void WaitKey(int16_t& key) {
+  int16_t button = 0, row = 0, col = 0;
+  for (;;) {
+    GetKey(key, button, row, col);
+    if (key != 0) return;
+    if (button != 0) {
+      key = static_cast<int16_t>(static_cast<uint16_t>(
+          col * 256 + button * 64 + row));
+      if (key != 0) return;
+    }
+    WaitForInput(kIdleWaitMs);
+  }
+}
+
+void DiscardTypeAhead() {
+  KeyState& k = Keys();
+  k.injected.clear();
+  k.has_pending = false;
+  platform::InputEvent ev;
+  // Bounded: a scripted backend may never run dry.
+  for (int i = 0; i < 1000 && platform::PollKey(ev); ++i) {
+  }
+}
+
+}  // namespace ui
