@@ -1,0 +1,359 @@
+#include "ui/form_input.h"
+
+#include <cstdlib>
+#include <string>
+
+#include "app/config/form_table.h"
+#include "app/config/settings.h"
+#include "platform/console.h"
+#include "ui/field_editor.h"
+#include "ui/form_hooks.h"
+#include "ui/keys.h"
+#include "ui/screen.h"
+
+namespace ui {
+
+namespace {
+
+constexpr int16_t kEnter = 13;
+constexpr int16_t kEsc = 27;
+constexpr int16_t kCode2 = 2;
+constexpr int16_t kF1 = 0x3B00;
+constexpr int16_t kF2 = 0x3C00;
+constexpr int16_t kF4 = 0x3E00;
+constexpr int16_t kUp = 0x4800;
+constexpr int16_t kPgUp = 0x4900;
+constexpr int16_t kEnd = 0x4F00;
+constexpr int16_t kDown = 0x5000;
+constexpr int16_t kPgDn = 0x5100;
+
+constexpr int16_t kFlagFresh = 1;
+constexpr int16_t kFlagMasked = 2;
+constexpr int16_t kFlagDisplayOnly = 4;
+constexpr int16_t kFlagCursorAtEnd = 8;
+
+// Parent runs nest; a form file whose parents form a cycle must not recurse
+// without end.
+constexpr int kMaxDepth = 8;
+
+bool DisplayOnly(const config::FormField& f) { return (f.Attr(4) & kFlagDisplayOnly) != 0; }
+
+int16_t ValueColumn(const config::FormField& f) {
+  return static_cast<int16_t>(f.col + static_cast<int>(f.label.size()));
+}
+
+// The keys that end a parent run in a way that ends its child as well.
+bool EndsChild(int16_t key) {
+  return key == kPgUp || key == kPgDn || key == kEnd || key == kCode2 || key == kEnter ||
+         key == kDown || key == kUp;
+}
+
+std::string TrimRight(const std::string& s) {
+  size_t n = s.find_last_not_of(' ');
+  return n == std::string::npos ? std::string() : s.substr(0, n + 1);
+}
+
+// Lowest- and highest-numbered editable fields; false when there is none.
+bool FindFirstLast(const config::Form& form, int16_t& first, int16_t& last) {
+  first = last = 0;
+  for (size_t i = 0; i < form.fields.size(); ++i) {
+    if (DisplayOnly(form.fields[i])) continue;
+    if (first == 0) first = static_cast<int16_t>(i + 1);
+    last = static_cast<int16_t>(i + 1);
+  }
+  return first != 0;
+}
+
+// Column of the menu title: centred on column 41, half lengths rounded to
+// even.
+int16_t TitleColumn(size_t length) {
+  size_t half = length / 2;
+  if (length % 2 == 1 && half % 2 == 1) ++half;
+  return static_cast<int16_t>(41 - static_cast<int>(half));
+}
+
+void Paint(int16_t number, const config::Form& form) {
+  SetColour("rh");
+  const std::string& title = config::SettingsState().menu_title;
+  platform::SetCursor(1, TitleColumn(title.size()));
+  platform::WriteText(title);
+  SetColour("n");
+  for (const config::FormField& f : form.fields) {
+    WinLocate(f.row, f.col);
+    platform::WriteText(f.label);
+  }
+  SetColour("h");
+  for (size_t i = 0; i < form.fields.size(); ++i)
+    HookFieldDisplay(number, static_cast<int16_t>(i + 1));
+}
+
+void BlankDescription(const config::FormField& f) {
+  WinLocate(f.row, static_cast<int16_t>(ValueColumn(f) + f.Width()));
+  platform::WriteText(std::string(static_cast<size_t>(f.Attr(3)), ' '));
+}
+
+// Shows the editing buffer at the field, one piece per line of the field.
+void ShowBuffer(const config::FormField& f, const std::string& buffer) {
+  if (f.Attr(4) & kFlagMasked) return;
+  const int line = f.Attr(2) > 0 ? f.Attr(2) : static_cast<int>(buffer.size());
+  if (line <= 0) return;
+  int16_t row = f.row;
+  for (size_t at = 0; at < buffer.size(); at += static_cast<size_t>(line), ++row) {
+    WinLocate(row, ValueColumn(f));
+    platform::WriteText(buffer.substr(at, static_cast<size_t>(line)));
+  }
+}
+
+// The field under a mouse press at (row, col) relative to the form, or 0.
+int16_t FieldAt(const config::Form& form, int row, int col) {
+  for (size_t i = 0; i < form.fields.size(); ++i) {
+    const config::FormField& f = form.fields[i];
+    if (DisplayOnly(f)) continue;
+    const int line = f.Attr(2) > 0 ? f.Attr(2) : f.Width();
+    int lines = 1;
+    if (f.Attr(2) > 0) lines = (f.Width() + f.Attr(2) - 1) / f.Attr(2);
+    if (lines < 1) lines = 1;
+    const int last_col = f.col + static_cast<int>(f.label.size()) + line + f.Attr(3) - 1;
+    if (row >= f.row && row <= f.row + lines - 1 && col >= f.col && col <= last_col)
+      return static_cast<int16_t>(i + 1);
+  }
+  return 0;
+}
+
+// F4 on a field: offers its look-up list; the key says where to go next.
+void OfferList(int16_t number, const config::Form& form, int16_t& current, int16_t& key) {
+  key = 0;
+  const FormHooks& hooks = FormHooksState();
+  const config::FormField& f = form.fields[static_cast<size_t>(current - 1)];
+  const int16_t list_number = f.Attr(6);
+  if (list_number == 0 || !hooks.browse_list) return;
+  for (;;) {
+    if (hooks.browse_list(list_number) != 0) return;
+    int16_t list = list_number;
+    int16_t field = current;
+    if (hooks.browse_after_select) hooks.browse_after_select(list, number, field);
+    if (list == 0) continue;  // the hook wants the list again
+    const int16_t count = static_cast<int16_t>(form.fields.size());
+    if (field == current) {
+      key = (field == count && form.parent == 0) ? kEnter : kDown;
+    } else {
+      current = field;
+      const config::FormField* moved =
+          field >= 1 && field <= count ? &form.fields[static_cast<size_t>(field - 1)] : nullptr;
+      if (moved != nullptr && field < count && DisplayOnly(*moved)) key = kDown;
+    }
+    return;
+  }
+}
+
+// Runs the parent of `form` as a parent run; true when the child ends too.
+bool RunParent(const config::Form& form, int16_t leave_top, int16_t leave_bottom, int16_t& key) {
+  if (FormInputStatus().depth >= kMaxDepth) {
+    key = 0;
+    return false;
+  }
+  FormInput(static_cast<int16_t>(-form.parent), leave_top, leave_bottom, key);
+  return EndsChild(key);
+}
+
+// Whether `start`'s chain of parents leads to the form shown last.
+void FollowParentLink(int16_t start) {
+  int16_t& last_shown = FormInputStatus().last_form_shown;
+  int16_t reached = start;
+  const int limit = config::Forms().FormCount();
+  for (int steps = 0; steps < limit && last_shown != reached && last_shown > 0; ++steps) {
+    const config::Form* f = config::Forms().FindForm(reached);
+    if (f == nullptr || f->parent == 0) break;
+    reached = f->parent;
+  }
+  if (reached != last_shown) last_shown = 0;
+}
+
+}  // namespace
+
+FormInputState& FormInputStatus() {
+  static FormInputState state;
+  return state;
+}
+
+void ResetFormInput() { FormInputStatus() = FormInputState(); }
+
+void FormInput(int16_t form_arg, int16_t leave_top, int16_t leave_bottom, int16_t& key) {
+  const bool parent_run = form_arg < 0;
+  const int16_t number = static_cast<int16_t>(std::abs(form_arg));
+  config::Form* found = config::Forms().FindForm(number);
+  if (found == nullptr) {
+    key = kEsc;
+    return;
+  }
+  // The hooks may change values but not the table's shape; keep a reference.
+  config::Form& form = *found;
+  FormInputState& state = FormInputStatus();
+  ++state.depth;
+
+  const bool windowed = form.top > 0;
+  if (windowed) {
+    SetColour("+n");
+    WinPush(form.top, form.left, form.bottom, form.right);
+    WinFrame(2);
+    SetColour("-");
+  }
+  Paint(number, form);
+
+  int16_t first = 0, last = 0;
+  bool has_fields = FindFirstLast(form, first, last);
+  int16_t current = first;
+  bool leave = !has_fields;
+
+  if (has_fields) {
+    FollowParentLink(number);
+    if (state.last_form_shown > 0 && state.last_form_shown != number && form.parent != 0) {
+      if (RunParent(form, leave_top, leave_bottom, key)) leave = true;
+    } else {
+      state.last_form_shown = 0;
+    }
+  }
+
+  const std::string exit_keys = form.name + ",3b00";
+  for (;;) {
+    while (!leave && current >= first && current <= last) {
+      config::FormField* field = config::Forms().FindField(number, current);
+      if (field == nullptr) break;
+      const int16_t flags = field->Attr(4);
+      KeyMap("+ea", exit_keys);
+      std::string buffer;
+      if (flags & (kFlagFresh | kFlagMasked)) {
+        buffer.assign(static_cast<size_t>(field->Width()), ' ');
+      } else {
+        buffer = field->value;
+      }
+      if (flags & kFlagMasked) KeyMap("h", "");
+      if (field->Attr(3) > 0 && !DisplayOnly(*field)) BlankDescription(*field);
+
+      for (;;) {
+        int16_t answer = 0;
+        if (!DisplayOnly(*field)) {
+          SetChoices(field->choices);
+          int16_t row = field->row;
+          int16_t col = ValueColumn(*field);
+          int16_t width = field->Attr(2);
+          int16_t position = 1;
+          if (flags & kFlagCursorAtEnd)
+            position = static_cast<int16_t>(TrimRight(buffer).size() + 1);
+          EditField(row, col, width, buffer, position, key);
+          SetChoices("");
+
+          if (key == kF1) {
+            const std::string topic = TrimRight(config::SettingsState().menu_name);
+            const FormHooks& hooks = FormHooksState();
+            if (!topic.empty() && hooks.show_help) hooks.show_help(topic);
+            key = 0;
+          } else if (key == kF4) {
+            OfferList(number, form, current, key);
+          } else {
+            if (field->Attr(3) > 0) {
+              ShowBuffer(*field, buffer);
+              BlankDescription(*field);
+            }
+            if (key != kEsc) {
+              if ((flags & (kFlagFresh | kFlagMasked)) &&
+                  buffer.find_first_not_of(' ') == std::string::npos)
+                buffer = field->value;
+              answer = HookFieldAccept(number, buffer, current, key);
+            } else {
+              HookFieldDisplay(number, current);
+            }
+          }
+        }
+        has_fields = FindFirstLast(form, first, last);
+        if (answer == 0) break;
+        platform::Beep();
+        field = config::Forms().FindField(number, current);
+        if (field == nullptr) break;
+      }
+
+      if (flags & kFlagMasked) KeyMap("v", "");
+      KeyMap("-", "");
+      if (!has_fields) {
+        leave = true;
+        break;
+      }
+
+      switch (key) {
+        case kPgUp:
+          if (current == first && leave_top) {
+            leave = true;
+            state.last_form_shown = number;
+          } else {
+            current = first;
+            state.last_form_shown = 0;
+          }
+          break;
+        case kPgDn:
+          if (current == last && leave_bottom) {
+            leave = true;
+            state.last_form_shown = number;
+          } else {
+            current = last;
+            state.last_form_shown = 0;
+          }
+          break;
+        case kEnd:
+        case kCode2:
+          leave = true;
+          break;
+        case kEsc:
+          if (current == first) {
+            leave = true;
+          } else {
+            current = first;
+          }
+          break;
+        case kEnter:
+        case kDown:
+        case kF2:
+          if ((current == last || key == kF2) && form.parent != 0) {
+            if (RunParent(form, leave_top, leave_bottom, key)) leave = true;
+          } else if (key == kDown) {
+            if (current < last) ++current;
+          } else if (key == kEnter) {
+            ++current;
+          }
+          break;
+        case kUp:
+          if (current > first) {
+            --current;
+          } else if (!parent_run) {
+            key = kEsc;
+            leave = true;
+          }
+          break;
+        case 0:
+          break;
+        default:
+          if (key < 0) {
+            int row = (-key) % 100;
+            int col = (-key) / 100;
+            if (windowed) {
+              row -= form.top;
+              col -= form.left;
+            }
+            const int16_t hit = FieldAt(form, row, col);
+            if (hit != 0) current = hit;
+          } else {
+            leave = true;
+          }
+          break;
+      }
+    }
+
+    if (HookParameterCheck(number, key) == 0 || !has_fields) break;
+    current = first;
+    leave = false;
+  }
+
+  if (windowed) WinPop();
+  --state.depth;
+}
+
+}  // namespace ui
