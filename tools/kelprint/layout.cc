@@ -1,0 +1,169 @@
+// Items to cells: alignment, overprinting and clipping.
+
+#include "tools/kelprint/layout.h"
+
+#include <string>
+#include <string_view>
+
+namespace tools {
+
+namespace {
+
+// No line holds more cells than the condensed pitch allows.
+constexpr int kMaxColumns = kLineUnits / kCondensedCellUnits;
+
+class LineBuilder {
+ public:
+  explicit LineBuilder(std::vector<Cell>& cells) : cells_(cells) {}
+
+  void Put(int column, char ch, const PrintStyle& style) {
+    if (column < 1 || column > kMaxColumns) return;
+    if (cells_.size() < static_cast<size_t>(column)) cells_.resize(column);
+    cells_[column - 1] = Cell{ch, true, style};
+  }
+
+  void PutText(int column, std::string_view text, const PrintStyle& style) {
+    for (size_t i = 0; i < text.size(); ++i) {
+      int c = column + static_cast<int>(i);
+      if (c > kMaxColumns) break;
+      Put(c, text[i], style);
+    }
+  }
+
+  void Place(const PrintRun& run) {
+    const std::string& text = run.text;
+    const int col = run.column < 1 ? 1 : run.column;
+    switch (run.align.mode) {
+      case AlignMode::kLeft:
+        PutText(col, text, run.style);
+        break;
+      case AlignMode::kRight: {
+        size_t end = text.find_last_not_of(' ');
+        std::string shifted(text.size() - (end == std::string::npos ? 0 : end + 1), ' ');
+        if (end != std::string::npos) shifted.append(text, 0, end + 1);
+        PutText(col, shifted, run.style);
+        break;
+      }
+      case AlignMode::kCentre: {
+        std::string_view core = Trimmed(text);
+        int span = LineColumns(run.style) - col + 1;
+        if (span < static_cast<int>(core.size())) {
+          PutText(col, text, run.style);
+        } else {
+          int start = col + (span - static_cast<int>(core.size())) / 2;
+          PutText(start, core, run.style);
+        }
+        break;
+      }
+      case AlignMode::kBoth:
+        PlaceJustified(col, text, run.style);
+        break;
+      case AlignMode::kFill: {
+        PutText(col, text, run.style);
+        int last = run.align.fill_column < kMaxColumns ? run.align.fill_column
+                                                        : kMaxColumns;
+        for (int c = col + static_cast<int>(text.size()); c <= last; ++c)
+          Put(c, run.align.fill, run.style);
+        break;
+      }
+    }
+  }
+
+  // Gaps print in the pitch of what follows them, so that an item reaches
+  // its column in its own pitch; then whatever passes the line's end goes.
+  void Finish() {
+    if (cells_.empty()) return;
+    PrintStyle carry = cells_.back().style;
+    for (size_t i = cells_.size(); i-- > 0;) {
+      if (cells_[i].written)
+        carry = cells_[i].style;
+      else
+        cells_[i].style = carry;
+    }
+    int x = 0;
+    size_t keep = 0;
+    for (size_t i = 0; i < cells_.size(); ++i) {
+      int w = CellUnits(cells_[i].style);
+      if (x + w > kLineUnits) break;
+      x += w;
+      keep = i + 1;
+    }
+    cells_.resize(keep);
+    while (!cells_.empty() && !cells_.back().written) cells_.pop_back();
+  }
+
+ private:
+  static std::string_view Trimmed(std::string_view t) {
+    size_t b = t.find_first_not_of(' ');
+    if (b == std::string_view::npos) return {};
+    size_t e = t.find_last_not_of(' ');
+    return t.substr(b, e - b + 1);
+  }
+
+  void PlaceJustified(int col, std::string_view text, const PrintStyle& style) {
+    std::vector<std::string_view> words;
+    size_t letters = 0;
+    for (size_t i = 0; i < text.size();) {
+      if (text[i] == ' ') {
+        ++i;
+        continue;
+      }
+      size_t j = text.find(' ', i);
+      if (j == std::string_view::npos) j = text.size();
+      words.push_back(text.substr(i, j - i));
+      letters += j - i;
+      i = j;
+    }
+    int span = LineColumns(style) - col + 1;
+    int gaps = static_cast<int>(words.size()) - 1;
+    if (gaps < 1 || static_cast<int>(letters) + gaps > span) {
+      PutText(col, text, style);
+      return;
+    }
+    int blanks = span - static_cast<int>(letters);
+    int c = col;
+    for (size_t w = 0; w < words.size(); ++w) {
+      PutText(c, words[w], style);
+      c += static_cast<int>(words[w].size());
+      if (static_cast<int>(w) < gaps) {
+        int gap = blanks / gaps + (static_cast<int>(w) < blanks % gaps ? 1 : 0);
+        for (int k = 0; k < gap; ++k) Put(c + k, ' ', style);
+        c += gap;
+      }
+    }
+  }
+
+  std::vector<Cell>& cells_;
+};
+
+}  // namespace
+
+LaidLine LayOutLine(const PrintLine& line) {
+  LaidLine out;
+  LineBuilder builder(out.cells);
+  for (const PrintRun& run : line.runs) builder.Place(run);
+  builder.Finish();
+  return out;
+}
+
+std::vector<LaidPage> LayOutDocument(const PrintDocument& doc) {
+  std::vector<LaidPage> pages;
+  pages.reserve(doc.pages.size());
+  for (const PrintPage& page : doc.pages) {
+    LaidPage laid;
+    laid.length = page.length;
+    laid.lines.reserve(page.lines.size());
+    for (const PrintLine& line : page.lines) laid.lines.push_back(LayOutLine(line));
+    pages.push_back(std::move(laid));
+  }
+  return pages;
+}
+
+int CellOffsetUnits(const LaidLine& line, size_t i) {
+  int x = 0;
+  for (size_t k = 0; k < i && k < line.cells.size(); ++k)
+    x += CellUnits(line.cells[k].style);
+  return x;
+}
+
+}  // namespace tools

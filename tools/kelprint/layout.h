@@ -1,0 +1,64 @@
+// Layout of a parsed work file: every page becomes lines of character cells,
+// each cell with the style it is printed in. Both renderers draw from this,
+// so text and PDF always show the same characters in the same places.
+//
+// Geometry, as on the suite's printers: a print line is 8 inches wide; the
+// normal pitch is 12 characters an inch (96 columns), the condensed pitch
+// 17.1 (137 columns). The widest report line, 135 condensed columns, fits;
+// the page heading, centred by the report in 96 columns, spans the same
+// width in the normal pitch. Cells are measured in 1/120 inch.
+//
+// Alignments, applied to an item of text T at column c:
+//   left      T starts at c.
+//   right     T keeps the columns c .. c+len(T)-1 but its trailing blanks
+//             move to the front, so fixed-width amounts printed at the
+//             column of their heading end where the heading ends.
+//   centre    T without outer blanks is centred between c and the end of
+//             the line (left when it does not fit).
+//   both      the words of T are spread from c to the end of the line.
+//   fill      T starts at c, then the fill byte follows T up to the fill
+//             column.
+// A later item overprints the cells of an earlier one, blanks included.
+// Cells that would end past the line width are dropped (clipped).
+#pragma once
+
+#include <vector>
+
+#include "tools/kelprint/document.h"
+
+namespace tools {
+
+constexpr int kLineUnits = 960;  // 8 inches
+constexpr int kNormalCellUnits = 10;
+constexpr int kCondensedCellUnits = 7;
+
+inline int CellUnits(const PrintStyle& style) {
+  return style.condensed ? kCondensedCellUnits : kNormalCellUnits;
+}
+// Columns of one style that fit on a line: 96 normal, 137 condensed.
+inline int LineColumns(const PrintStyle& style) {
+  return kLineUnits / CellUnits(style);
+}
+
+struct Cell {
+  char ch = ' ';
+  bool written = false;  // set by an item; other cells are gaps
+  PrintStyle style;      // gaps take the style of the next item to the right
+};
+
+struct LaidLine {
+  std::vector<Cell> cells;  // cells[0] is column 1; no trailing gaps
+};
+
+struct LaidPage {
+  int length = 66;
+  std::vector<LaidLine> lines;  // up to the last line written
+};
+
+std::vector<LaidPage> LayOutDocument(const PrintDocument& doc);
+LaidLine LayOutLine(const PrintLine& line);
+
+// Width of the cells before column index i (0-based) in 1/120 inch.
+int CellOffsetUnits(const LaidLine& line, size_t i);
+
+}  // namespace tools

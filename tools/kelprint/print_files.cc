@@ -1,0 +1,188 @@
+// Work file reading and listing file creation.
+
+#include "tools/kelprint/print_files.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "tools/kelprint/work_file.h"
+
+namespace tools {
+
+namespace {
+
+std::string ErrorText(int err) {
+  switch (err) {
+    case ENOENT: return "no existeix";
+    case ELOOP: return "és un enllaç simbòlic";
+    case EACCES: return "no hi ha permís";
+    case ENOTDIR: return "el camí no és una carpeta";
+    case EISDIR: return "és una carpeta";
+    default: return std::strerror(err);
+  }
+}
+
+class Fd {
+ public:
+  explicit Fd(int fd) : fd_(fd) {}
+  ~Fd() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  Fd(const Fd&) = delete;
+  Fd& operator=(const Fd&) = delete;
+  int get() const { return fd_; }
+
+ private:
+  int fd_;
+};
+
+}  // namespace
+
+bool ReadWorkFileBytes(const std::string& path, std::string& bytes,
+                       std::string& error) {
+  bytes.clear();
+  Fd fd(::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK));
+  if (fd.get() < 0) {
+    error = ErrorText(errno);
+    return false;
+  }
+  struct stat st;
+  if (::fstat(fd.get(), &st) != 0) {
+    error = ErrorText(errno);
+    return false;
+  }
+  if (!S_ISREG(st.st_mode)) {
+    error = "no és un fitxer normal";
+    return false;
+  }
+  if (static_cast<uint64_t>(st.st_size) > kMaxWorkFileBytes) {
+    error = "és massa gran (" + std::to_string(st.st_size) + " bytes)";
+    return false;
+  }
+  char buf[65536];
+  for (;;) {
+    ssize_t n = ::read(fd.get(), buf, sizeof buf);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      error = ErrorText(errno);
+      return false;
+    }
+    if (n == 0) break;
+    bytes.append(buf, static_cast<size_t>(n));
+    // It may still be growing; refuse rather than read without end.
+    if (bytes.size() > kMaxWorkFileBytes) {
+      error = "és massa gran";
+      return false;
+    }
+  }
+  return true;
+}
+
+std::string ListingProgramName(const std::string& value) {
+  bool ok = !value.empty() && value.size() <= 16;
+  for (char c : value) {
+    bool good = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') ||
+                (c >= '0' && c <= '9') || c == '_' || c == '-';
+    ok = ok && good;
+  }
+  return ok ? value : "RBPNDLST";
+}
+
+std::string ListingBaseName(const std::string& program,
+                            const platform::LocalTime& t) {
+  char stamp[64];
+  std::snprintf(stamp, sizeof stamp, "-%04d%02d%02d-%02d%02d%02d", t.year,
+                t.month, t.day, t.hour, t.minute, t.second);
+  return program + stamp;
+}
+
+bool EnsureDirectory(const std::string& dir, std::string& error) {
+  if (dir.empty()) return true;
+  struct stat st;
+  if (::stat(dir.c_str(), &st) == 0) {
+    if (S_ISDIR(st.st_mode)) return true;
+    error = dir + ": " + ErrorText(ENOTDIR);
+    return false;
+  }
+  size_t slash = dir.find_last_of('/');
+  if (slash != std::string::npos && slash > 0) {
+    if (!EnsureDirectory(dir.substr(0, slash), error)) return false;
+  }
+  if (::mkdir(dir.c_str(), 0777) != 0 && errno != EEXIST) {
+    error = dir + ": " + ErrorText(errno);
+    return false;
+  }
+  return true;
+}
+
+ListingFile::~ListingFile() {
+  if (fd_ >= 0) ::close(fd_);
+  if (!path_.empty() && !kept_) ::unlink(path_.c_str());
+}
+
+bool ListingFile::Create(const std::string& dir, const std::string& base,
+                         const std::string& ext, std::string& error) {
+  constexpr int kMaxTries = 1000;
+  std::string prefix = dir.empty() ? "" : dir + "/";
+  for (int n = 0; n < kMaxTries; ++n) {
+    std::string path = prefix + base + (n ? "-" + std::to_string(n) : "") + ext;
+    int fd = ::open(path.c_str(),
+                    O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    if (fd >= 0) {
+      fd_ = fd;
+      path_ = path;
+      return true;
+    }
+    if (errno != EEXIST) {
+      error = path + ": " + ErrorText(errno);
+      return false;
+    }
+  }
+  error = prefix + base + ext + ": massa llistats amb aquest nom";
+  return false;
+}
+
+bool ListingFile::Write(const void* data, size_t size) {
+  const char* p = static_cast<const char*>(data);
+  while (size > 0 && !failed_) {
+    ssize_t n = ::write(fd_, p, size);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      failed_ = true;
+      break;
+    }
+    p += n;
+    size -= static_cast<size_t>(n);
+  }
+  return !failed_;
+}
+
+bool ListingFile::Commit() {
+  if (fd_ < 0) return false;
+  int rc = ::close(fd_);
+  fd_ = -1;
+  if (rc != 0 || failed_) return false;
+  kept_ = true;
+  return true;
+}
+
+std::string AbsolutePath(const std::string& path) {
+  size_t slash = path.find_last_of('/');
+  std::string dir = slash == std::string::npos ? "." : path.substr(0, slash);
+  if (dir.empty()) dir = "/";
+  std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+  char resolved[PATH_MAX];
+  if (::realpath(dir.c_str(), resolved) == nullptr) return path;
+  std::string out = resolved;
+  if (out.back() != '/') out += '/';
+  return out + name;
+}
+
+}  // namespace tools
