@@ -1,0 +1,72 @@
+#include "app/catalogue.h"
+
+#include <gtest/gtest.h>
+
+#include "app/app_state.h"
+#include "app/config/paths.h"
+#include "app/config/settings.h"
+#include "platform/files.h"
+#include "tests/support/temp_dir.h"
+
+namespace {
+
+using testing_support::TempDir;
+
+class CatalogueTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    config::ResetPaths();
+    config::ResetSettings();
+    app::ResetApp();
+    app::App().program_name = "RBPNDLST";
+    config::PathsState().root = dir.path();
+  }
+  void Language(const char* code) { config::SettingsState().language = code; }
+  std::string Catalogue() const { return dir.path() + "LOCALE/RBPNDLST.LNG"; }
+  TempDir dir;
+};
+
+TEST_F(CatalogueTest, TranslatesByLanguageKeepingQuotedBlanks) {
+  dir.Write("LOCALE/RBPNDLST.LNG",
+            "\"P\xB7GINA \",\"P\xB5XINA \",\"PAGINA \",\"P\xB5GINA \"\r\n"
+            "\"FINCA \",\"FINCA \",\"FINCA \",\"FINCA \"\r\n"
+            "TITULAR, TITULAR,TITOLAR,\r\n"
+            "  TITULAR\r\n"
+            "\"FINCA \",\"dup\",\"dup\",\"dup\"\r\n");
+  Language("SPA");
+  EXPECT_EQ(app::Translate("P\xB7GINA "), "P\xB5GINA ");
+  EXPECT_EQ(app::Translate("FINCA "), "FINCA ");  // the first of two entries wins
+  EXPECT_EQ(app::Translate("Finca "), "Finca ");  // case counts
+  EXPECT_EQ(app::Translate("NO ENTRY"), "NO ENTRY");
+  EXPECT_EQ(app::Translate("TITULAR"), "TITULAR");  // entry laid over two lines
+  Language("GLG");
+  EXPECT_EQ(app::Translate("P\xB7GINA "), "P\xB5XINA ");
+  Language("OCI");
+  EXPECT_EQ(app::Translate("TITULAR"), "TITOLAR");
+  Language("   ");
+  EXPECT_EQ(app::Translate("P\xB7GINA "), "P\xB7GINA ");
+}
+
+TEST_F(CatalogueTest, CatalanNeverOpensTheFile) {
+  dir.Write("LOCALE/keep", "");
+  Language("CAT");
+  EXPECT_EQ(app::Translate("FINCA "), "FINCA ");
+  EXPECT_FALSE(platform::FileExists(Catalogue()));
+}
+
+TEST_F(CatalogueTest, MissingFileIsCreatedEmpty) {
+  dir.Write("LOCALE/keep", "");
+  Language("   ");
+  EXPECT_EQ(app::Translate("FINCA "), "FINCA ");
+  EXPECT_TRUE(platform::FileExists(Catalogue()));
+  EXPECT_EQ(platform::FileLength(Catalogue()), 0);
+}
+
+TEST_F(CatalogueTest, MissingFolderOrCutEntryLeavesTextUnchanged) {
+  Language("SPA");
+  EXPECT_EQ(app::Translate("FINCA "), "FINCA ");  // no LOCALE folder at all
+  dir.Write("LOCALE/RBPNDLST.LNG", "\"FINCA \",\"a\",\"b\"");
+  EXPECT_EQ(app::Translate("FINCA "), "FINCA ");
+}
+
+}  // namespace

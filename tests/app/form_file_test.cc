@@ -1,0 +1,165 @@
+#include "app/form_file.h"
+
+#include <gtest/gtest.h>
+
+#include "app/app_state.h"
+#include "app/config/form_table.h"
+#include "app/config/paths.h"
+#include "app/config/settings.h"
+#include "app/list_input.h"
+#include "tests/support/temp_dir.h"
+#include "values/digits.h"
+
+namespace {
+
+using testing_support::TempDir;
+
+// Two forms and one list, written plainly.
+const char kPlain[] =
+    "2,4\r\n"
+    "\"1b,d\",4,0,3,10,12,60\r\n"
+    "1,2,\"Data inicial : \",8,0,10,0,1,0,\"\"\r\n"
+    "2,2,\"Data final   : \",8,0,10,0,1,0,\"\"\r\n"
+    "3,2,\"Finca, inicial: \",3,0,0,0,2,1,\"\"\r\n"
+    "4,2,\"Finca final  : \",3,0,0,0,2,1,\"\"\r\n"
+    "\"1b,d\",1,0,14,20,16,60\r\n"
+    "1,2,\"Confirmeu (S/N): \",1,0,0,0,0,0,\"|S,S\xA1|N,No\"\r\n"
+    "1\r\n"
+    "506,0,3,10,20,60,0,\"Finques\",0\r\n";
+
+// The same with comments before the header, between forms, before the list
+// count, indented, and a data line right after a comment.
+const char kCommented[] =
+    "' form file of the report\r\n"
+    "   ' indented comment\r\n"
+    "2,4\r\n"
+    "' form 1: parameters\r\n"
+    "\"1b,d\",4,0,3,10,12,60\r\n"
+    "1,2,\"Data inicial : \",8,0,10,0,1,0,\"\"\r\n"
+    "2,2,\"Data final   : \",8,0,10,0,1,0,\"\"\r\n"
+    "3,2,\"Finca, inicial: \",3,0,0,0,2,1,\"\"\r\n"
+    "4,2,\"Finca final  : \",3,0,0,0,2,1,\"\"\r\n"
+    "'form 2\r\n"
+    "\"1b,d\",1,0,14,20,16,60\r\n"
+    "1,2,\"Confirmeu (S/N): \",1,0,0,0,0,0,\"|S,S\xA1|N,No\"\r\n"
+    "' lists\r\n"
+    "1\r\n"
+    "  'list 1\r\n"
+    "506,0,3,10,20,60,0,\"Finques\",0\r\n";
+
+class FormFileTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    config::ResetPaths();
+    config::ResetSettings();
+    app::ResetApp();
+    config::PathsState().root = dir.path();
+    config::SettingsState().language = "CAT";
+    config::SettingsState().work_date = values::PackDigits("20261207");
+  }
+  TempDir dir;
+};
+
+TEST_F(FormFileTest, CommentsAnywhereBetweenGroupsLoadTheSame) {
+  for (const char* text : {kPlain, kCommented}) {
+    SCOPED_TRACE(text == kPlain ? "plain" : "commented");
+    app::FormFileResult r = app::LoadFormFile(dir.Write("FORMS/X.KPN", text));
+    ASSERT_TRUE(r.ok) << r.message;
+    config::FormTable& t = config::Forms();
+    ASSERT_EQ(t.FormCount(), 2);
+    EXPECT_EQ(t.max_fields, 4);
+    const config::Form& f1 = t.forms[0];
+    EXPECT_EQ(f1.name, "1b,d");
+    EXPECT_EQ(f1.top, 3);
+    EXPECT_EQ(f1.right, 60);
+    ASSERT_EQ(f1.fields.size(), 4u);
+    EXPECT_EQ(f1.fields[2].label, "Finca, inicial: ");  // a quoted comma stays in the text
+    EXPECT_EQ(f1.fields[2].Attr(6), 1);
+    EXPECT_EQ(f1.fields[0].Attr(5), 1);
+    EXPECT_EQ(t.forms[1].fields[0].choices, "|S,S\xA1|N,No");
+    EXPECT_EQ(t.forms[1].fields[0].value, " ");
+    ASSERT_EQ(t.lists.size(), 1u);
+    EXPECT_EQ(t.lists[0].file, 506);
+    EXPECT_EQ(t.lists[0].title, "Finques");
+    // Defaults of form 1: the work date and the whole estate range.
+    EXPECT_EQ(f1.fields[0].value, "071226  ");
+    EXPECT_EQ(f1.fields[1].value, "071226  ");
+    EXPECT_EQ(f1.fields[2].value, "1  ");
+    EXPECT_EQ(f1.fields[3].value, "999");
+  }
+}
+
+TEST_F(FormFileTest, FileEndingEarlyLeavesTheRestEmpty) {
+  std::string text = kPlain;
+  text.resize(text.find("\"1b,d\",1,0"));  // cut before form 2
+  app::FormFileResult r = app::LoadFormFile(dir.Write("FORMS/X.KPN", text));
+  ASSERT_TRUE(r.ok) << r.message;
+  ASSERT_EQ(config::Forms().FormCount(), 2);
+  EXPECT_EQ(config::Forms().forms[0].fields.size(), 4u);
+  EXPECT_TRUE(config::Forms().forms[1].fields.empty());
+  EXPECT_TRUE(config::Forms().lists.empty());
+}
+
+TEST_F(FormFileTest, MalformedFilesNameTheFileAndLine) {
+  std::string bad = kPlain;
+  bad.replace(bad.find("2,2,\"Data final"), 1, "x");
+  std::string path = dir.Write("FORMS/BAD.KPN", bad);
+  app::FormFileResult r = app::LoadFormFile(path);
+  EXPECT_FALSE(r.ok);
+  EXPECT_EQ(r.message, path + ":4: expected a whole number, found \"x\"");
+
+  r = app::LoadFormFile(dir.Write("FORMS/HUGE.KPN", "30000,30000\r\n"));
+  EXPECT_FALSE(r.ok);
+  EXPECT_NE(r.message.find(":1: form count 30000 is out of range"), std::string::npos);
+
+  r = app::LoadFormFile(dir.Write("FORMS/MANY.KPN", "1,1\r\n\"d\",2,0,0,0,0,0\r\n"));
+  EXPECT_FALSE(r.ok);
+  EXPECT_NE(r.message.find("field count 2 is out of range"), std::string::npos);
+
+  r = app::LoadFormFile(dir.path() + "FORMS/NONE.KPN");
+  EXPECT_FALSE(r.ok);
+  EXPECT_NE(r.message.find("NONE.KPN"), std::string::npos);
+
+  r = app::LoadFormFile(dir.Write("FORMS/EMPTY.KPN", "' nothing but a comment\r\n"));
+  EXPECT_FALSE(r.ok);
+}
+
+TEST_F(FormFileTest, PathIsFormedBelowTheRoot) {
+  app::App().program_name = "RBPNDLST";
+  config::PathsState().root = "C:\\SUITE";
+  EXPECT_EQ(app::FormFilePath(), "C:\\SUITEFORMS\\RBPNDLST.KPN");
+}
+
+TEST(ListReaderTest, QuotingBlanksAndLineEnds) {
+  app::ListReader in("  abc ,\"  x, y  \" , 12\n\"\"\r\n-3,+4,  \n  last");
+  std::string s;
+  int16_t n = 0;
+  ASSERT_TRUE(in.ReadText(s));
+  EXPECT_EQ(s, "abc");
+  ASSERT_TRUE(in.ReadText(s));
+  EXPECT_EQ(s, "  x, y  ");
+  ASSERT_TRUE(in.ReadInt(n));
+  EXPECT_EQ(n, 12);
+  ASSERT_TRUE(in.ReadText(s));
+  EXPECT_EQ(s, "");
+  ASSERT_TRUE(in.ReadInt(n));
+  EXPECT_EQ(n, -3);
+  ASSERT_TRUE(in.ReadInt(n));
+  EXPECT_EQ(n, 4);
+  ASSERT_TRUE(in.ReadText(s));
+  EXPECT_EQ(s, "last");
+  EXPECT_EQ(in.line(), 4);
+  EXPECT_FALSE(in.ReadText(s));
+  EXPECT_TRUE(in.AtEnd());
+}
+
+TEST(ListReaderTest, NumbersMustBeWholeAndFit) {
+  for (const char* text : {"12a", "40000", "1.5", "abc"}) {
+    app::ListReader in(text);
+    int16_t n = 0;
+    EXPECT_FALSE(in.ReadInt(n)) << text;
+    EXPECT_FALSE(in.error().empty());
+  }
+}
+
+}  // namespace
