@@ -1,0 +1,234 @@
+// Writer of the print work file and the hand-over to KELPRINT.
+
+#include "app/print_file.h"
+
+#include <limits>
+
+#include "app/config/paths.h"
+#include "app/config/settings.h"
+#include "platform/system.h"
+#include "ui/keys.h"
+#include "ui/screen.h"
+
+namespace app {
+
+namespace {
+
+// Row of the screen where failure notices are centred.
+constexpr int16_t kNoticeRow = 12;
+
+void WriteRecord(const std::string& record) {
+  PrintFileState& st = PrintState();
+  if (!st.file.IsOpen()) return;
+  if (!st.file.Write(record + "\r\n")) st.write_failed = true;
+}
+
+int16_t ClampToInt16(int32_t v) {
+  if (v > std::numeric_limits<int16_t>::max())
+    return std::numeric_limits<int16_t>::max();
+  if (v < std::numeric_limits<int16_t>::min())
+    return std::numeric_limits<int16_t>::min();
+  return static_cast<int16_t>(v);
+}
+
+// The whole-number part of a number written at the start of text, as the
+// print program expects it for mode N: blanks skipped, an optional sign,
+// digits; its absolute value, held within 32 bits.
+int32_t LeadingWholeNumber(const std::string& text) {
+  size_t i = 0;
+  while (i < text.size() && text[i] == ' ') ++i;
+  if (i < text.size() && (text[i] == '-' || text[i] == '+')) ++i;
+  int64_t v = 0;
+  for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+    v = v * 10 + (text[i] - '0');
+    if (v > std::numeric_limits<int32_t>::max())
+      v = std::numeric_limits<int32_t>::max();
+  }
+  return static_cast<int32_t>(v);
+}
+
+// Picks one of the four language versions of a fixed notice.
+const char* ByLanguage(const char* cat, const char* spa, const char* glg,
+                       const char* oci) {
+  const std::string& lang = config::SettingsState().language;
+  if (lang == "SPA") return spa;
+  if (lang == "GLG") return glg;
+  if (lang == "OCI") return oci;
+  return cat;
+}
+
+}  // namespace
+
+PrintFileState& PrintState() {
+  static PrintFileState state;
+  return state;
+}
+
+void ResetPrintState() {
+  PrintFileState& st = PrintState();
+  st.file.Close();
+  st.path.clear();
+  st.write_failed = false;
+  st.page_length = 0;
+  st.line_count = 0;
+  st.notice = nullptr;
+}
+
+std::string PrintFilePath() {
+  return config::PathsState().temp_dir + "kelprint.tmp";
+}
+
+std::string PrintProgramPath() {
+  return config::PathsState().exe_dir + "KELPRINT";
+}
+
+std::string PrintForm(int32_t value) {
+  std::string digits = std::to_string(value);
+  if (value < 0) return digits + " ";
+  return " " + digits + " ";
+}
+
+std::string NormaliseAlignment(const std::string& mode) {
+  size_t first = mode.find_first_not_of(' ');
+  if (first == std::string::npos) return "E";
+  switch (mode[first]) {
+    case 'C': case 'c': return "C";
+    case 'D': case 'd': case 'R': case 'r': return "D";
+    case 'A': case 'a': case 'B': case 'b': return "A";
+    case 'N': case 'n': break;
+    default: return "E";
+  }
+  std::string rest = mode.substr(first + 1);
+  std::string column = PrintForm(LeadingWholeNumber(rest));
+  column.pop_back();  // the trailing blank of the print form is not written
+  size_t open = rest.find('\\');
+  size_t close = open == std::string::npos ? open : rest.find('\\', open + 1);
+  // Without a character between two backslashes the print program gets the
+  // column alone, never a stray backslash.
+  if (close == std::string::npos) return "N" + column;
+  return "N" + column + " " + rest.substr(open, close - open + 1);
+}
+
+std::string CleanPrintText(const std::string& text) {
+  std::string out = text;
+  for (char& c : out) {
+    unsigned char b = static_cast<unsigned char>(c);
+    if (b < 32 || b == 127 || b == 255) c = ' ';
+  }
+  return out;
+}
+
+int16_t OpenPrintFile(const std::string& device) {
+  PrintFileState& st = PrintState();
+  st.file.Close();
+  st.write_failed = false;
+  st.path = PrintFilePath();
+  // The temporary directory may be shared: never write through a link
+  // someone left under our name, and never while KELPRINT still reads it.
+  if (!st.file.Open(st.path, platform::File::Mode::kOutput,
+                    /*no_follow=*/true, /*exclusive=*/true)) {
+    ShowPrintNotice(CannotCreateText(st.path));
+    return kPrintCannotCreate;
+  }
+  WriteRecord("DEVICE" + device);
+  if (st.write_failed) {
+    st.file.Close();
+    ShowPrintNotice(CannotWriteText(st.path));
+    return kPrintCannotWrite;
+  }
+  return kPrintOk;
+}
+
+bool PrintFileIsOpen() { return PrintState().file.IsOpen(); }
+
+void PrintPage(int16_t length) {
+  PrintFileState& st = PrintState();
+  WriteRecord("PAGE" + PrintForm(length));
+  st.page_length = length;
+  st.line_count = 0;
+}
+
+void PrintAlign(const std::string& mode) {
+  WriteRecord("JUS" + NormaliseAlignment(mode));
+}
+
+void PrintStyle(const std::string& code) { WriteRecord("*" + code); }
+
+void PrintItem(int16_t column, const std::string& text, int16_t advance) {
+  PrintFileState& st = PrintState();
+  // A page length of 0 (no page record yet) would otherwise break before
+  // every single item.
+  if (st.page_length > 0 && st.line_count >= st.page_length)
+    PrintPage(st.page_length);
+  WriteRecord(PrintForm(column) + "," + CleanPrintText(text) + "," +
+              PrintForm(advance));
+  if (advance != 0)
+    st.line_count = ClampToInt16(int32_t{st.line_count} + advance);
+}
+
+int16_t PrintLineCount() { return PrintState().line_count; }
+
+int16_t ClosePrintFile() {
+  PrintFileState& st = PrintState();
+  if (!st.file.IsOpen()) return kPrintOk;
+  st.file.Close();
+  if (st.write_failed) {
+    st.write_failed = false;
+    ShowPrintNotice(CannotWriteText(st.path));
+    return kPrintCannotWrite;
+  }
+  return kPrintOk;
+}
+
+int16_t HandOverPrintFile() {
+  std::string program = PrintProgramPath();
+  std::string os_path = platform::OsPath(program);
+  // An empty executable directory means the current directory, as it does
+  // for every other path of the installation; never a search of PATH.
+  if (os_path.find('/') == std::string::npos) os_path = "./" + os_path;
+  // Quoted, so that an executable directory with blanks stays one argument.
+  int rc = platform::RunCommand("\"" + os_path + "\"");
+  if (rc < 0) {
+    ShowPrintNotice(CannotRunText(program));
+    return kPrintCannotRun;
+  }
+  return kPrintOk;
+}
+
+std::string CannotCreateText(const std::string& path) {
+  return ByLanguage("NO ES POT CREAR EL FITXER ",
+                    "NO SE PUEDE CREAR EL FICHERO ",
+                    "NON SE PODE CREAR O FICHEIRO ",
+                    "NON SE P\xE3T CREAR ETH FICH\xD4R ") +
+         path;
+}
+
+std::string CannotWriteText(const std::string& path) {
+  return ByLanguage("NO ES POT ESCRIURE EL FITXER ",
+                    "NO SE PUEDE ESCRIBIR EL FICHERO ",
+                    "NON SE PODE ESCRIBIR O FICHEIRO ",
+                    "NON SE P\xE3T ESCRIVER ETH FICH\xD4R ") +
+         path;
+}
+
+std::string CannotRunText(const std::string& path) {
+  return ByLanguage("NO ES POT EXECUTAR EL PROGRAMA ",
+                    "NO SE PUEDE EJECUTAR EL PROGRAMA ",
+                    "NON SE PODE EXECUTAR O PROGRAMA ",
+                    "NON SE P\xE3T EXECUTAR ETH PROGRAMA ") +
+         path;
+}
+
+void ShowPrintNotice(const std::string& text) {
+  PrintFileState& st = PrintState();
+  if (st.notice) {
+    st.notice(text);
+    return;
+  }
+  ui::ShowMessage(kNoticeRow, text);
+  int16_t key = 0;
+  ui::WaitKey(key);
+  ui::WinPop();
+}
+
+}  // namespace app

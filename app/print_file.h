@@ -1,0 +1,88 @@
+// The print work file and its hand-over to the print program. A report does
+// not drive a device: it writes "kelprint.tmp" in the temporary directory, a
+// file of CRLF-ended code page 850 records (device, page length, alignment,
+// style, positioned items), then runs KELPRINT from the executable directory
+// and waits for it. The writer counts the lines advanced since the last page
+// record; reports read that count to break pages themselves, and an item
+// written when the count has reached the page length gets a page record of
+// its own first.
+//
+// Failures never stop the program: a work file that cannot be created or
+// written, or a print program that cannot be started, is reported to the
+// operator through ShowPrintNotice and by the status returned.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "platform/files.h"
+
+namespace app {
+
+struct PrintFileState {
+  platform::File file;
+  std::string path;         // of the file now open, for notices
+  bool write_failed = false;
+  int16_t page_length = 0;  // of the last page record
+  int16_t line_count = 0;   // lines advanced since the last page record
+  // Where operator notices go; empty means the screen (a framed message and
+  // a key wait). Tests capture them here.
+  std::function<void(const std::string&)> notice;
+};
+PrintFileState& PrintState();
+void ResetPrintState();
+
+// Statuses of the writer and the hand-over.
+constexpr int16_t kPrintOk = 0;
+constexpr int16_t kPrintCannotCreate = 1;
+constexpr int16_t kPrintCannotWrite = 2;
+constexpr int16_t kPrintCannotRun = 3;
+
+// temporary directory + "kelprint.tmp".
+std::string PrintFilePath();
+// executable directory (as it stands, no separator added) + "KELPRINT".
+std::string PrintProgramPath();
+
+// Pieces of the records.
+// Print form of a number: " " or "-", the digits, one blank (66 -> " 66 ").
+std::string PrintForm(int32_t value);
+// The alignment mode as written after "JUS": "C", "D" (D or R), "A" (A or
+// B), "N" + column + " " + "\c\" for N, "E" for anything else. An "N"
+// without two backslashes keeps only its column ("N 113").
+std::string NormaliseAlignment(const std::string& mode);
+// A copy with bytes 0-31, 127 and 255 replaced by blanks, so that an item
+// never spans lines.
+std::string CleanPrintText(const std::string& text);
+
+// Creates or empties the work file (no symbolic link followed, exclusive)
+// and writes the device record. On failure the operator is told which file.
+int16_t OpenPrintFile(const std::string& device);
+bool PrintFileIsOpen();
+void PrintPage(int16_t length);
+void PrintAlign(const std::string& mode);
+void PrintStyle(const std::string& code);
+// Places text at column (1 = first) on the current line, then moves down by
+// advance lines. Once the line count has reached the length of the last
+// page record, a page record of that length goes first (none before the
+// first page record).
+void PrintItem(int16_t column, const std::string& text, int16_t advance);
+int16_t PrintLineCount();
+// Closes the work file; kPrintCannotWrite (with a notice) when any record
+// was lost on the way.
+int16_t ClosePrintFile();
+
+// Runs the print program and waits for it; the screen is repainted after.
+// Its exit status is not examined. kPrintCannotRun (with a notice) when it
+// could not be started.
+int16_t HandOverPrintFile();
+
+// The notices in the session's language; path is appended.
+std::string CannotCreateText(const std::string& path);
+std::string CannotWriteText(const std::string& path);
+std::string CannotRunText(const std::string& path);
+// Shows a notice to the operator and waits for a key (or hands it to the
+// capturing hook).
+void ShowPrintNotice(const std::string& text);
+
+}  // namespace app

@@ -1,0 +1,269 @@
+// The pending-receipts report body: traversal, rows, totals, page headings.
+
+#include "app/report.h"
+
+#include <algorithm>
+
+#include "app/catalogue.h"
+#include "app/config/paths.h"
+#include "app/config/settings.h"
+#include "app/print_file.h"
+#include "store/record_files.h"
+#include "values/date_text.h"
+#include "values/dates.h"
+#include "values/digits.h"
+#include "values/masks.h"
+
+namespace app {
+
+namespace {
+
+constexpr int16_t kPageLength = 66;
+// The report breaks its own pages before the writer would: a heading or a
+// total line needs room for what follows it.
+constexpr int16_t kRowLimit = 59;
+constexpr int16_t kBlockLimit = 58;
+constexpr size_t kFirmNameWidth = 35;
+
+// Record layouts (byte offsets).
+constexpr size_t kEstateNumber = 0, kEstateOwner = 6, kEstateName = 8,
+                 kEstateHeadingChoice = 141;
+constexpr size_t kOwnerName = 2;
+constexpr size_t kUnitHolder = 8, kUnitDesignation = 38, kUnitTelephone = 78;
+constexpr size_t kReceiptIssued = 4, kReceiptCollected = 9,
+                 kReceiptAmount = 13, kReceiptState = 17;
+
+// A field of a record area; a record shorter than the layout reads as
+// blanks rather than running off its end.
+std::string Field(const std::string& area, size_t pos, size_t width) {
+  std::string out(width, ' ');
+  if (pos < area.size()) out.replace(0, std::min(width, area.size() - pos),
+                                     area, pos, width);
+  return out;
+}
+
+// Signed 32-bit little-endian integer; missing bytes read as 0.
+int32_t Int32Field(const std::string& area, size_t pos) {
+  uint32_t v = 0;
+  for (size_t i = 0; i < 4; ++i) {
+    uint8_t b = pos + i < area.size() ? static_cast<uint8_t>(area[pos + i]) : 0;
+    v |= uint32_t{b} << (8 * i);
+  }
+  return static_cast<int32_t>(v);
+}
+
+std::string PrintDate(const std::string& packed) {
+  return values::FormatDate(packed, 0, "dma");
+}
+
+// Running values of one production.
+class ReportWriter {
+ public:
+  explicit ReportWriter(const ReportParameters& p)
+      : p_(p), rs_(ReportState()), firm_(FirmName()) {}
+
+  void Run();
+
+ private:
+  void PageHeading();
+  void EstateHeading();
+  void ReceiptRow();
+  void UnitTotals();
+  void EstateTotals();
+  void GrandTotal();
+
+  const ReportParameters& p_;
+  ReportRunState& rs_;
+  std::string firm_;
+  std::string owner_name_;
+  int16_t page_ = 0;
+  bool estate_heading_ = false, unit_heading_ = false;
+  double unit_pending_ = 0, unit_returned_ = 0;
+  double estate_pending_ = 0, estate_returned_ = 0;
+  double grand_pending_ = 0, grand_returned_ = 0;
+};
+
+void ReportWriter::Run() {
+  int16_t st = 0;
+  store::SeekByKey(kEstatesFile, 0, p_.first_estate, 1, st);
+  while (st == 0 && Field(rs_.estate, kEstateNumber, 2) <= p_.last_estate) {
+    const std::string estate_number = Field(rs_.estate, kEstateNumber, 2);
+    estate_heading_ = false;
+    estate_pending_ = estate_returned_ = 0;
+    owner_name_.assign(30, ' ');
+    int16_t owner_st = 0;
+    store::SeekByKey(kOwnersFile, 0, Field(rs_.estate, kEstateOwner, 2), 0,
+                     owner_st);
+    // A missing owner leaves the name blank; the area may hold another
+    // owner's record from an earlier read.
+    if (owner_st == 0) owner_name_ = Field(rs_.owner, kOwnerName, 30);
+
+    int16_t unit_st = 0;
+    store::SeekByKey(kUnitsFile, 0, estate_number, 1, unit_st);
+    while (unit_st == 0 && Field(rs_.unit, 0, 2) == estate_number) {
+      const std::string unit_key = Field(rs_.unit, 0, 4);
+      unit_heading_ = false;
+      unit_pending_ = unit_returned_ = 0;
+      const std::string last_receipt = unit_key + p_.period_end;
+      int16_t receipt_st = 0;
+      store::SeekByKey(kReceiptsFile, 0, unit_key + p_.period_start, 1,
+                       receipt_st);
+      while (receipt_st == 0 && Field(rs_.receipt, 0, 8) <= last_receipt) {
+        char state = Field(rs_.receipt, kReceiptState, 1)[0];
+        if (state == 'P' || state == 'D') ReceiptRow();
+        store::SkipRecords(kReceiptsFile, 1, receipt_st);
+      }
+      if (unit_heading_) UnitTotals();
+      store::SkipRecords(kUnitsFile, 1, unit_st);
+    }
+    if (estate_heading_) EstateTotals();
+    // The estates cursor was left on this estate; the nested reads used
+    // files of their own.
+    store::SkipRecords(kEstatesFile, 1, st);
+  }
+  if (page_ > 0) GrandTotal();
+}
+
+void ReportWriter::PageHeading() {
+  ++page_;
+  PrintPage(kPageLength);
+  PrintStyle("@e");
+  PrintItem(1, firm_, 0);
+  PrintAlign("D");
+  PrintItem(85, Translate("P\xB7GINA ") + values::FormatNumber("ZZZ9", page_),
+            2);
+  std::string title =
+      Translate("RELACI\xE0 DE PENDENTS DE VERTICAL EXISTENTS ENTRE ") +
+      PrintDate(p_.period_start) + Translate(" I ") + PrintDate(p_.period_end);
+  int column = (96 - static_cast<int>(title.size())) / 2;
+  // A translation longer than the page still starts at the first column.
+  PrintItem(static_cast<int16_t>(std::max(column, 1)), title, 2);
+  PrintStyle("q");
+  PrintItem(1, Translate("REBUT"), 0);
+  PrintItem(11, Translate("DEPART."), 0);
+  PrintItem(22, Translate("TITULAR"), 0);
+  PrintItem(53, Translate("TEL\xD4" "FON"), 0);
+  PrintItem(74, Translate("D.EXPED."), 0);
+  PrintItem(85, Translate("D.COBR."), 0);
+  PrintItem(96, Translate("  PENDENT"), 0);
+  PrintItem(105, Translate("   TORNAT"), 1);
+  PrintItem(1, std::string(135, '-'), 0);
+}
+
+void ReportWriter::EstateHeading() {
+  estate_heading_ = true;
+  PrintItem(0, "", 2);
+  if (PrintLineCount() > kBlockLimit) PageHeading();
+  std::string digits = values::UnpackDigits(Field(rs_.estate, kEstateNumber, 2));
+  std::string name = Field(rs_.estate, kEstateHeadingChoice, 1) == "P"
+                         ? owner_name_
+                         : Field(rs_.estate, kEstateName, 30);
+  PrintItem(1, Translate("FINCA ") + digits.substr(digits.size() - 3) + " - " +
+                   name,
+            1);
+}
+
+void ReportWriter::ReceiptRow() {
+  if (page_ == 0) PageHeading();
+  if (PrintLineCount() > kRowLimit) PageHeading();
+  if (!estate_heading_) EstateHeading();
+  PrintItem(0, "", 1);
+  if (!unit_heading_) {
+    unit_heading_ = true;
+    std::string d = values::UnpackDigits(Field(rs_.receipt, 0, 4));
+    PrintItem(1, d.substr(1, 3) + d.substr(5, 3) + "V", 0);
+    PrintItem(11, Field(rs_.unit, kUnitDesignation, 10), 0);
+    PrintItem(22, Field(rs_.unit, kUnitHolder, 30), 0);
+    PrintItem(53, Field(rs_.unit, kUnitTelephone, 20), 0);
+  }
+  PrintItem(74, PrintDate(Field(rs_.receipt, kReceiptIssued, 4)), 0);
+  PrintItem(85, PrintDate(Field(rs_.receipt, kReceiptCollected, 4)), 0);
+  bool returned = Field(rs_.receipt, kReceiptState, 1) == "D";
+  double amount = Int32Field(rs_.receipt, kReceiptAmount);
+  PrintAlign("D");
+  PrintItem(returned ? 105 : 96, values::FormatAmount("Z,ZZZ,ZZ9", amount), 0);
+  PrintAlign("E");
+  if (returned)
+    unit_returned_ += amount;
+  else
+    unit_pending_ += amount;
+}
+
+void ReportWriter::UnitTotals() {
+  PrintAlign("D");
+  PrintItem(115, values::FormatAmount("ZZ,ZZZ,ZZ9", unit_pending_), 0);
+  PrintItem(126, values::FormatAmount("ZZ,ZZZ,ZZ9", unit_returned_), 1);
+  estate_pending_ += unit_pending_;
+  estate_returned_ += unit_returned_;
+}
+
+void ReportWriter::EstateTotals() {
+  PrintItem(115, std::string(21, '-'), 1);
+  if (PrintLineCount() > kBlockLimit) PageHeading();
+  PrintAlign("N 113 \\.\\");
+  PrintItem(75, Translate("TOTAL FINCA "), 0);
+  PrintAlign("D");
+  PrintItem(115, values::FormatAmount("ZZ,ZZZ,ZZ9", estate_pending_), 0);
+  PrintItem(126, values::FormatAmount("ZZ,ZZZ,ZZ9", estate_returned_), 1);
+  grand_pending_ += estate_pending_;
+  grand_returned_ += estate_returned_;
+}
+
+void ReportWriter::GrandTotal() {
+  PrintItem(115, std::string(21, '-'), 1);
+  if (PrintLineCount() > kRowLimit) PageHeading();
+  PrintItem(75, Translate("TOTAL GENERAL"), 0);
+  PrintAlign("D");
+  PrintItem(115, values::FormatAmount("ZZ,ZZZ,ZZ9", grand_pending_), 0);
+  PrintItem(126, values::FormatAmount("ZZ,ZZZ,ZZ9", grand_returned_), 1);
+  PrintItem(75, std::string(61, '='), 1);
+}
+
+}  // namespace
+
+ReportRunState& ReportState() {
+  static ReportRunState state;
+  return state;
+}
+
+void ResetReportState() { ReportState() = ReportRunState{}; }
+
+void OpenReportFiles() {
+  ReportRunState& rs = ReportState();
+  const std::string& root = config::PathsState().root;
+  int16_t st = 0;
+  store::OpenRecordFile(kOwnersFile, root + "DADES\\PropietV", &rs.owner, st);
+  store::OpenRecordFile(kEstatesFile, root + "DADES\\FinquesV", &rs.estate, st);
+  store::OpenRecordFile(kUnitsFile, root + "DADES\\DepartaV", &rs.unit, st);
+  store::OpenRecordFile(kReceiptsFile, root + "DADES\\CobramV", &rs.receipt,
+                        st);
+}
+
+std::string FirmName() {
+  std::string name =
+      config::ReadSetting(config::MainSettingsFile(), "Usuari", "NomEmpresa");
+  if (name.size() > kFirmNameWidth) name.resize(kFirmNameWidth);
+  return name;
+}
+
+void ProduceReport(const ReportParameters& parameters) {
+  ReportWriter(parameters).Run();
+}
+
+ReportParameters ParametersFromTexts(const std::string& start,
+                                     const std::string& end,
+                                     const std::string& first_estate,
+                                     const std::string& last_estate) {
+  ReportParameters p;
+  p.period_start = values::ParseDateText(start);
+  p.period_end = values::ParseDateText(end);
+  p.first_estate = values::PackCodeKey("0" + first_estate);
+  p.last_estate = values::PackCodeKey("0" + last_estate);
+  return p;
+}
+
+bool ParametersInverted(const ReportParameters& p) {
+  return p.first_estate > p.last_estate || p.period_start > p.period_end;
+}
+
+}  // namespace app

@@ -1,0 +1,75 @@
+// The pending-receipts report: for every estate in a range of estate numbers,
+// every receipt issued within a period that is still pending ("P") or was
+// returned unpaid ("D"), with unit subtotals, estate totals and a grand
+// total, written through the print work file writer and handed to KELPRINT.
+//
+// The four record files (owners 505, estates 506, units 507, receipts 509)
+// are opened by OpenReportFiles into the record areas of ReportState(); the
+// report only reads them, in key order. Parameters are packed values: dates
+// as 4-byte packed dates, estate numbers as packed codes; ranges are
+// inclusive at both ends and compared byte by byte.
+//
+// ProduceReport needs no screen (the tests drive it directly); ParameterCheck
+// and RunReport are the interactive parts.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace app {
+
+// File identifiers of the record files the report reads.
+constexpr int16_t kOwnersFile = 505;
+constexpr int16_t kEstatesFile = 506;
+constexpr int16_t kUnitsFile = 507;
+constexpr int16_t kReceiptsFile = 509;
+
+struct ReportParameters {
+  std::string period_start;  // packed date
+  std::string period_end;    // packed date
+  std::string first_estate;  // packed code
+  std::string last_estate;   // packed code
+};
+
+struct ReportRunState {
+  // Record areas; the record-file layer grows them to the record length.
+  std::string owner, estate, unit, receipt;
+  ReportParameters parameters;  // as the last parameter check left them
+};
+ReportRunState& ReportState();
+void ResetReportState();
+
+// Opens 505 "DADES\PropietV", 506 "DADES\FinquesV", 507 "DADES\DepartaV" and
+// 509 "DADES\CobramV" below the installation root, in that order, into the
+// record areas above. A file that can be neither opened nor created ends the
+// program inside the record-file layer.
+void OpenReportFiles();
+
+// Company name printed at the top of every page: "Tavo.ini" [Usuari]
+// "NomEmpresa", at most 35 characters, empty when missing.
+std::string FirmName();
+
+// Writes the report body for the parameters into the open print work file.
+// A run that selects nothing writes nothing.
+void ProduceReport(const ReportParameters& parameters);
+
+// Parameters from the texts of form 1 (period start, period end, first and
+// last estate).
+ReportParameters ParametersFromTexts(const std::string& start,
+                                     const std::string& end,
+                                     const std::string& first_estate,
+                                     const std::string& last_estate);
+// True when either range is inverted.
+bool ParametersInverted(const ReportParameters& parameters);
+
+// The form input's parameter check (wired at start-up): 0 lets the form
+// close, -1 keeps the operator in it. On form 1 it stores the parameters,
+// refuses inverted ranges silently and asks for confirmation on form 2 ("S"
+// confirms).
+int16_t ParameterCheck(int16_t form, int16_t key);
+
+// Parameter entry, production and hand-over, again and again until Esc on
+// the parameter form.
+void RunReport();
+
+}  // namespace app

@@ -1,0 +1,65 @@
+// The interactive side of the report: the parameter check behind form 1 and
+// the loop of parameter entry, production and hand-over.
+
+#include "app/config/form_table.h"
+#include "app/config/settings.h"
+#include "app/print_file.h"
+#include "app/report.h"
+#include "ui/form_input.h"
+#include "ui/screen.h"
+#include "values/masks.h"
+
+namespace app {
+
+namespace {
+
+constexpr int16_t kParameterForm = 1;
+constexpr int16_t kConfirmForm = 2;
+constexpr int16_t kEsc = 27;
+
+std::string FieldText(int16_t form, int16_t field) {
+  const config::FormField* f = config::Forms().FindField(form, field);
+  return f ? f->value : std::string();
+}
+
+}  // namespace
+
+int16_t ParameterCheck(int16_t form, int16_t key) {
+  if (key == kEsc || form != kParameterForm) return 0;
+  ReportParameters& p = ReportState().parameters;
+  p = ParametersFromTexts(
+      FieldText(kParameterForm, 1), FieldText(kParameterForm, 2),
+      FieldText(kParameterForm, 3), FieldText(kParameterForm, 4));
+  if (ParametersInverted(p)) return -1;
+
+  config::FormField* answer = config::Forms().FindField(kConfirmForm, 1);
+  if (!answer) return -1;
+  answer->SetValue("");
+  int16_t confirm_key = 0;
+  ui::FormInput(kConfirmForm, 0, 0, confirm_key);
+  std::string value = answer->value;
+  // A field drawn wider than one character still confirms with "S".
+  while (!value.empty() && value.back() == ' ') value.pop_back();
+  return value == "S" ? 0 : -1;
+}
+
+void RunReport() {
+  for (;;) {
+    ui::SetColour("n");
+    ui::ClearScreen();
+    int16_t key = 0;
+    ui::FormInput(kParameterForm, 0, 0, key);
+    if (key == kEsc) return;
+    // The notice has been shown; the operator gets the form back.
+    if (OpenPrintFile(config::SettingsState().output_device) != kPrintOk)
+      continue;
+    values::SetCurrency("p");
+    ProduceReport(ReportState().parameters);
+    values::SetCurrency("");
+    // A work file with records missing would print as if it were complete.
+    if (ClosePrintFile() != kPrintOk) continue;
+    HandOverPrintFile();
+  }
+}
+
+}  // namespace app
