@@ -1,0 +1,39 @@
+#include "app/screen_wiring.h"
+
+#include <cstdlib>
+
+#include "app/print_file.h"
+#include "app/report.h"
+#include "platform/console.h"
+#include "store/store_hooks.h"
+#include "ui/form_hooks.h"
+#include "ui/notices.h"
+#include "ui/screen.h"
+#include "values/field_hooks.h"
+
+namespace app {
+
+void WireScreenHooks() {
+  ui::FormHooks& forms = ui::FormHooksState();
+  forms.parameter_check = ParameterCheck;
+  forms.field_display = values::ShowFieldValue;
+  forms.field_accept = values::AcceptFieldValue;
+
+  store::StoreHooks& store = store::Hooks();
+  store.show_message = [](int16_t row, const std::string& text) { ui::ShowMessage(row, text); };
+  store.pop_message = [] { ui::WinPop(); };
+  store.beep = [] { platform::Beep(); };
+  store.wait_for_key = [] { ui::WaitForAnyKey(); };
+  // The only plain file the module keeps open is the print work file; a
+  // half-written one is closed so that what was written is not lost.
+  store.close_plain_files = [] {
+    if (PrintFileIsOpen()) ClosePrintFile();
+  };
+  // The terminal must be given back before the process ends.
+  store.exit_program = [](int code) {
+    platform::ShutdownTerminal();
+    std::exit(code);
+  };
+}
+
+}  // namespace app

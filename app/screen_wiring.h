@@ -1,0 +1,12 @@
+// Connects the lower layers to the module and the screen: the form input's
+// hooks (the report's parameter check, the field display and acceptance of
+// the values layer) and the record-file layer's hooks (the lock notice and
+// the fatal open message on screen, the key wait, the orderly end). Called
+// once at start-up, before any form runs or record file opens.
+#pragma once
+
+namespace app {
+
+void WireScreenHooks();
+
+}  // namespace app

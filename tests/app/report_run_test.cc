@@ -1,0 +1,257 @@
+// One whole report run as the operator makes it: the module's own form file,
+// record files in a temporary installation, parameters typed on form 1,
+// confirmed on form 2, the work file handed to a stand-in print program, and
+// form 1 again until Esc.
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <string>
+
+#include "app/app_state.h"
+#include "app/config/form_table.h"
+#include "app/config/paths.h"
+#include "app/config/settings.h"
+#include "app/form_file.h"
+#include "app/print_file.h"
+#include "app/report.h"
+#include "app/screen_wiring.h"
+#include "platform/files.h"
+#include "platform/headless.h"
+#include "platform/system.h"
+#include "store/btrcall.h"
+#include "store/record_files.h"
+#include "store/store_hooks.h"
+#include "tests/support/temp_dir.h"
+#include "ui/form_hooks.h"
+#include "ui/form_input.h"
+#include "ui/keys.h"
+#include "ui/screen.h"
+#include "values/masks.h"
+#include "values/values_state.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string Code(int n) {
+  return {static_cast<char>(0x80 + n / 100 % 100), static_cast<char>(0x80 + n % 100)};
+}
+std::string Date(int y, int m, int d) {
+  return {static_cast<char>(0x80 + y / 100), static_cast<char>(0x80 + y % 100),
+          static_cast<char>(0x80 + m), static_cast<char>(0x80 + d)};
+}
+std::string Amount(int32_t cents) {
+  std::string out(4, '\0');
+  for (int i = 0; i < 4; ++i) out[i] = static_cast<char>((static_cast<uint32_t>(cents) >> (8 * i)) & 0xFF);
+  return out;
+}
+
+class ReportRunTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const fs::path ddf = fs::path(KEL_SOURCE_DIR) / "install" / "ddf";
+    if (!fs::exists(ddf / "FinquesV.xdf")) GTEST_SKIP() << "no creation dictionaries yet";
+
+    term_ = &platform::InstallHeadless();
+    term_->SetDryLimit(50);
+    config::ResetPaths();
+    config::ResetSettings();
+    config::ResetForms();
+    values::ResetValues();
+    store::ResetFileTable();
+    store::ResetHooks();
+    app::ResetApp();
+    app::ResetReportState();
+    app::ResetPrintState();
+    ui::ResetScreen();
+    ui::ResetKeys();
+    ui::ResetFormHooks();
+    ui::ResetFormInput();
+
+    fs::create_directories(dir_.path() + "ddf");
+    fs::create_directories(dir_.path() + "DADES");
+    fs::create_directories(dir_.path() + "bin");
+    for (const char* base : {"PropietV", "FinquesV", "DepartaV", "CobramV"})
+      fs::copy_file(ddf / (std::string(base) + ".xdf"), dir_.path() + "ddf/" + base + ".xdf");
+    dir_.Write("Tavo.ini", "[Usuari]\r\nNomEmpresa=FINQUES PROVA, SL\r\n");
+    // The stand-in print program keeps what it was given.
+    const std::string stub = dir_.Write(
+        "bin/KELPRINT", "#!/bin/sh\ncp '" + dir_.path() + "kelprint.tmp' '" + dir_.path() +
+                            "printed.tmp'\necho run >> '" + dir_.path() + "runs'\n");
+    chmod(stub.c_str(), 0755);
+
+    config::Paths& paths = config::PathsState();
+    paths.root = dir_.path();
+    paths.temp_dir = dir_.path();
+    paths.exe_dir = dir_.path() + "bin/";
+    config::SettingsState().work_date = Date(2026, 12, 7);
+    app::App().program_name = "RBPNDLST";
+    values::SetCurrency("a,E");
+
+    app::FormFileResult loaded =
+        app::LoadFormFile(std::string(KEL_SOURCE_DIR) + "/install/FORMS/RBPNDLST.KPN");
+    ASSERT_TRUE(loaded.ok) << loaded.message;
+    app::WireScreenHooks();
+    store::Hooks().exit_program = [](int code) {
+      ADD_FAILURE() << "record file open failed, exit " << code;
+    };
+    app::OpenReportFiles();
+    Estate(3, "PL. INDEPENDENCIA 4");
+    Unit(3, 1, "MARIA PUIG", "1r 1a", "972000111");
+    Receipt(3, 1, Date(2026, 3, 1), 12345, 'P');
+    Receipt(3, 1, Date(2026, 4, 1), 20000, 'D');
+    Receipt(3, 1, Date(2026, 5, 1), 999, 'C');   // collected: not listed
+    Receipt(3, 1, Date(2025, 5, 1), 777, 'P');   // before the period
+    Estate(9, "C. NOU 9");                        // outside the estate range
+    Unit(9, 1, "JOAN RIU", "Local", "");
+    Receipt(9, 1, Date(2026, 3, 1), 5000, 'P');
+  }
+
+  void TearDown() override {
+    int16_t status = 0;
+    store::CloseAllRecordFiles(status);
+    store::ResetHooks();
+    ui::ResetFormHooks();
+    app::ResetPrintState();
+    config::ResetPaths();
+    platform::ResetConsole();
+  }
+
+  std::string Blank(int16_t id) {
+    int16_t key_length = 0;
+    int32_t record_length = 0;
+    store::ReadFileInfo(id, 0, key_length, record_length);
+    EXPECT_GT(record_length, 141) << id;
+    return std::string(static_cast<size_t>(record_length > 0 ? record_length : 0), ' ');
+  }
+  void Insert(int16_t id, std::string record) {
+    store::SlotSearch found = store::FindFileSlot(id);
+    ASSERT_EQ(found.kind, store::SlotSearch::kOpen) << id;
+    uint32_t length = static_cast<uint32_t>(record.size());
+    uint8_t key[256] = {};
+    ASSERT_EQ(store::BTRCALL(store::kOpInsert, store::FileTable().slots[found.slot].position.data(),
+                             record.data(), &length, key, 255, 0),
+              0)
+        << id;
+  }
+  void Estate(int n, const std::string& name) {
+    std::string r = Blank(app::kEstatesFile);
+    r.replace(0, 2, Code(n));
+    r.replace(6, 2, Code(n));
+    r.replace(8, name.size(), name);
+    Insert(app::kEstatesFile, r);
+  }
+  void Unit(int estate, int unit, const std::string& holder, const std::string& designation,
+            const std::string& phone) {
+    std::string r(200, ' ');
+    int16_t kl = 0;
+    int32_t rl = 0;
+    store::ReadFileInfo(app::kUnitsFile, 0, kl, rl);
+    r.resize(static_cast<size_t>(rl), ' ');
+    r.replace(0, 4, Code(estate) + Code(unit));
+    r.replace(8, holder.size(), holder);
+    r.replace(38, designation.size(), designation);
+    r.replace(78, phone.size(), phone);
+    Insert(app::kUnitsFile, r);
+  }
+  void Receipt(int estate, int unit, const std::string& issued, int32_t cents, char state) {
+    int16_t kl = 0;
+    int32_t rl = 0;
+    store::ReadFileInfo(app::kReceiptsFile, 0, kl, rl);
+    std::string r(static_cast<size_t>(rl), ' ');
+    r.replace(0, 4, Code(estate) + Code(unit));
+    r.replace(4, 4, issued);
+    r.replace(9, 4, Date(2026, 6, 30));
+    r.replace(13, 4, Amount(cents));
+    r[17] = state;
+    Insert(app::kReceiptsFile, r);
+  }
+  void Keys(std::initializer_list<int16_t> keys) {
+    for (int16_t k : keys) {
+      if (k > 0 && k < 256) {
+        term_->PushKey(static_cast<uint8_t>(k));
+      } else {
+        term_->PushExtended(static_cast<uint8_t>((k >> 8) & 0xFF));
+      }
+    }
+  }
+  std::string Value(int16_t field) { return config::Forms().FindField(1, field)->value; }
+
+  testing_support::TempDir dir_;
+  platform::HeadlessTerminal* term_ = nullptr;
+};
+
+constexpr int16_t kEnter = 13, kEsc = 27;
+
+TEST_F(ReportRunTest, TypedParametersGiveOneReportAndFormOneReturns) {
+  EXPECT_EQ(Value(1), "071226  ") << "form 1 starts from the work date";
+  EXPECT_EQ(Value(3), "1  ");
+  EXPECT_EQ(Value(4), "999");
+  term_->PushText("01012026");
+  Keys({kEnter});
+  term_->PushText("31122026");
+  Keys({kEnter});
+  term_->PushText("3");
+  Keys({kEnter});
+  term_->PushText("5");
+  Keys({kEnter});  // leaving form 1: the confirmation form
+  Keys({kEnter});  // the choice field offers "S"
+  Keys({kEsc});    // form 1 again: Esc leaves the run
+  app::RunReport();
+
+  EXPECT_EQ(term_->DryEscapes(), 0) << "the run ended on the scripted keys";
+  EXPECT_EQ(Value(1), "01012026");
+  EXPECT_EQ(Value(4), "5  ");
+  EXPECT_EQ(dir_.Read("runs"), "run\n") << "the print program ran once";
+  const std::string work = dir_.Read("printed.tmp");
+  EXPECT_EQ(work.rfind("DEVICE", 0), 0u) << work;
+  EXPECT_NE(work.find("RELACI\xE0 DE PENDENTS DE VERTICAL EXISTENTS ENTRE 1/1/2026"),
+            std::string::npos)
+      << work;
+  EXPECT_NE(work.find("003001V"), std::string::npos) << work;
+  EXPECT_NE(work.find("MARIA PUIG"), std::string::npos);
+  EXPECT_NE(work.find("TOTAL GENERAL"), std::string::npos);
+  EXPECT_NE(work.find(" 96 ,   123'45"), std::string::npos) << "pending column";
+  EXPECT_NE(work.find(" 105 ,   200'00"), std::string::npos) << "returned column";
+  EXPECT_NE(work.find(" 74 ,1/3/2026  "), std::string::npos) << work;
+  EXPECT_NE(work.find(" 74 ,1/4/2026  "), std::string::npos) << work;
+  EXPECT_EQ(work.find("1/5/20"), std::string::npos) << "a collected receipt is not listed";
+  EXPECT_EQ(work.find("JOAN RIU"), std::string::npos) << "estate 9 is outside the range";
+  EXPECT_EQ(ui::Screen().win_depth, 0);
+}
+
+TEST_F(ReportRunTest, EscOnTheConfirmationReturnsToFormOneWithoutPrinting) {
+  Keys({kEnter, kEnter, kEnter, kEnter});  // the defaults: work date, 1 to 999
+  Keys({kEsc});                            // the confirmation refused
+  Keys({kEsc});                            // form 1, field 1: leave
+  app::RunReport();
+  EXPECT_EQ(term_->DryEscapes(), 0);
+  EXPECT_FALSE(platform::FileExists(dir_.path() + "runs"));
+}
+
+TEST_F(ReportRunTest, InvertedRangeKeepsTheOperatorInFormOne) {
+  Keys({0x5000, 0x5000});  // to field 3
+  term_->PushText("9");
+  Keys({kEnter});
+  term_->PushText("2");
+  Keys({kEnter});  // 9 > 2: refused silently, back on field 1
+  Keys({kEsc});
+  app::RunReport();
+  EXPECT_EQ(term_->DryEscapes(), 0);
+  EXPECT_EQ(Value(3), "9  ");
+  EXPECT_FALSE(platform::FileExists(dir_.path() + "runs"));
+}
+
+TEST_F(ReportRunTest, BadDateIsRefusedWithABeep) {
+  term_->PushText("31022026");
+  Keys({kEnter});  // refused: still field 1
+  Keys({kEsc, kEsc});
+  app::RunReport();
+  EXPECT_EQ(term_->Beeps(), 1);
+  EXPECT_EQ(Value(1), "071226  ");
+}
+
+}  // namespace

@@ -1,0 +1,153 @@
+// The real program in a real terminal: RBPNDLST runs in a detached tmux
+// session of 80 x 25 on an installation made by "kelrec demo"; the test
+// types the parameters, confirms, lets the real KELPRINT write its PDF, and
+// leaves with Esc. It checks the exit code, that the terminal was given back
+// (no alternate screen) and that the PDF exists.
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <sstream>
+#include <string>
+#include <thread>
+
+#include "tests/support/temp_dir.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// Runs a shell command and returns its standard output.
+std::string Output(const std::string& command) {
+  std::string out;
+  FILE* pipe = popen(command.c_str(), "r");
+  if (pipe == nullptr) return out;
+  char buffer[4096];
+  size_t n = 0;
+  while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, n);
+  pclose(pipe);
+  return out;
+}
+
+std::string Quote(const std::string& s) {
+  std::string out = "'";
+  for (char c : s) {
+    if (c == '\'') {
+      out += "'\\''";
+    } else {
+      out += c;
+    }
+  }
+  return out + "'";
+}
+
+std::string ReadFile(const fs::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  std::stringstream ss;
+  ss << in.rdbuf();
+  return ss.str();
+}
+
+class ReportEndToEnd : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (std::system("command -v tmux >/dev/null 2>&1") != 0) GTEST_SKIP() << "tmux is missing";
+    for (const char* prog : {"/RBPNDLST", "/kelrec", "/KELPRINT"})
+      if (!fs::exists(std::string(KEL_BIN_DIR) + prog)) GTEST_SKIP() << prog << " not built";
+    socket_ = "kel_e2e_" + std::to_string(getpid());
+  }
+  void TearDown() override {
+    if (!socket_.empty()) Tmux("kill-server >/dev/null 2>&1");
+  }
+
+  std::string Tmux(const std::string& args) {
+    return Output("tmux -L " + socket_ + " " + args);
+  }
+  std::string Capture() { return Tmux("capture-pane -p -t kel"); }
+  void Send(const std::string& keys) { Tmux("send-keys -t kel " + keys); }
+
+  // Polls the pane until it shows the text; false after the time-out.
+  bool WaitFor(const std::string& text, int seconds = 15) {
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+    while (std::chrono::steady_clock::now() < until) {
+      if (Capture().find(text) != std::string::npos) return true;
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    return false;
+  }
+  bool WaitForFile(const fs::path& p, int seconds = 20) {
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+    while (std::chrono::steady_clock::now() < until) {
+      if (fs::exists(p) && fs::file_size(p) > 0) return true;
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    return false;
+  }
+  bool PdfWritten(const fs::path& dir) {
+    if (!fs::exists(dir)) return false;
+    for (const auto& e : fs::directory_iterator(dir))
+      if (e.path().extension() == ".pdf" && fs::file_size(e.path()) > 0) return true;
+    return false;
+  }
+
+  std::string socket_;
+  testing_support::TempDir dir_;
+};
+
+TEST_F(ReportEndToEnd, TypedRunPrintsAndEndsCleanly) {
+  const std::string bin = KEL_BIN_DIR;
+  const std::string root = dir_.path() + "inst";
+  ASSERT_EQ(std::system((Quote(bin + "/kelrec") + " demo " + Quote(root) +
+                         " --estates 12 >/dev/null 2>&1")
+                            .c_str()),
+            0);
+  fs::create_directories(root + "/tmp");
+  // The terminal's work date: the parameters start from it.
+  std::ofstream(root + "/tmp/TavoTerm.ini") << "[Sistema]\r\nData=20261207\r\n";
+
+  const std::string program = "KELROOT=" + Quote(root + "/") + " KELEXE=" + Quote(bin + "/") +
+                              " KELTMP=" + Quote(root + "/tmp/") +
+                              " TERM=xterm-256color " + Quote(bin + "/RBPNDLST") +
+                              "; echo $? > " + Quote(root + "/rc") +
+                              "; echo KEL_DONE; exec sleep 60";
+  Tmux("new-session -d -s kel -x 80 -y 25 " + Quote("sh -c " + Quote(program)));
+
+  ASSERT_TRUE(WaitFor("Data inicial")) << Capture();
+  const std::string form1 = Capture();
+  std::cout << "---- form 1 ----\n" << form1 << "----------------\n";
+  EXPECT_NE(form1.find("Finca final"), std::string::npos);
+  EXPECT_NE(form1.find("999"), std::string::npos) << "the default last estate";
+  EXPECT_NE(form1.find("Data final   : 7/12/2026"), std::string::npos) << "the work date";
+
+  Send("01012000 Enter");
+  Send("31122099 Enter");
+  Send("1 Enter");
+  Send("5 Enter");
+  ASSERT_TRUE(WaitFor("Confirmeu")) << Capture();
+  Send("Enter");
+
+  const fs::path listings = fs::path(root) / "LLISTATS";
+  const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  while (!PdfWritten(listings) && std::chrono::steady_clock::now() < until)
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  EXPECT_TRUE(PdfWritten(listings)) << Capture();
+
+  // Form 1 is back with the values as typed; Esc on its first field ends.
+  ASSERT_TRUE(WaitFor("31/12/2099")) << Capture();
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  Send("Escape");
+  ASSERT_TRUE(WaitForFile(fs::path(root) / "rc")) << Capture();
+  EXPECT_EQ(ReadFile(fs::path(root) / "rc"), "0\n");
+  ASSERT_TRUE(WaitFor("KEL_DONE")) << Capture();
+  EXPECT_EQ(Tmux("display-message -p -t kel '#{alternate_on}'"), "0\n")
+      << "the program left the alternate screen";
+  EXPECT_EQ(Capture().find("Data inicial"), std::string::npos) << "the shell's screen is back";
+}
+
+}  // namespace
