@@ -6,6 +6,7 @@
 
 #include "app/config/paths.h"
 #include "app/config/settings.h"
+#include "platform/console.h"
 #include "platform/system.h"
 #include "ui/keys.h"
 #include "ui/screen.h"
@@ -187,12 +188,44 @@ int16_t HandOverPrintFile() {
   // for every other path of the installation; never a search of PATH.
   if (os_path.find('/') == std::string::npos) os_path = "./" + os_path;
   // Quoted, so that an executable directory with blanks stays one argument.
-  int rc = platform::RunCommand("\"" + os_path + "\"");
+  std::string said;
+  int rc = platform::RunCommand("\"" + os_path + "\"", &said);
   if (rc < 0) {
     ShowPrintNotice(CannotRunText(program));
     return kPrintCannotRun;
   }
+  ShowPrintResult(said);
   return kPrintOk;
+}
+
+std::string LastLine(const std::string& output) {
+  size_t end = output.find_last_not_of(" \t\r\n");
+  if (end == std::string::npos) return "";
+  size_t start = output.find_last_of('\n', end);
+  start = start == std::string::npos ? 0 : start + 1;
+  std::string line = platform::Utf8ToCp850(output.substr(start, end - start + 1));
+  for (char& c : line)
+    if (static_cast<unsigned char>(c) < 32 || c == 127) c = ' ';
+  return line;
+}
+
+void ShowPrintResult(const std::string& output) {
+  PrintFileState& st = PrintState();
+  st.last_result = LastLine(output);
+  // The bottom row is outside every form, so the line stays in view while
+  // the operator fills in the next parameters.
+  std::string line = st.last_result;
+  const size_t cols = static_cast<size_t>(ui::ScreenCols());
+  if (line.size() > cols && cols > 20) {
+    // The end of a long path names the file: drop its middle instead.
+    const size_t head = cols / 3;
+    line = line.substr(0, head) + "..." + line.substr(line.size() - (cols - head - 3));
+  }
+  line.resize(cols, ' ');
+  ui::SetColour("+n");
+  platform::SetCursor(ui::ScreenRows(), 1);
+  platform::WriteText(line);
+  ui::SetColour("-");
 }
 
 std::string CannotCreateText(const std::string& path) {

@@ -29,6 +29,7 @@ struct PrintFileState {
   // Where operator notices go; empty means the screen (a framed message and
   // a key wait). Tests capture them here.
   std::function<void(const std::string&)> notice;
+  std::string last_result;  // what the print program said last time
 };
 PrintFileState& PrintState();
 void ResetPrintState();
@@ -72,10 +73,17 @@ int16_t PrintLineCount();
 // was lost on the way.
 int16_t ClosePrintFile();
 
-// Runs the print program and waits for it; the screen is repainted after.
-// Its exit status is not examined. kPrintCannotRun (with a notice) when it
-// could not be started.
+// Runs the print program and waits for it; the screen is repainted after and
+// the last line the program said is shown on the bottom row. Its exit status
+// is not examined. kPrintCannotRun (with a notice) when it could not be
+// started.
 int16_t HandOverPrintFile();
+// The last non-blank line of a program's output, as code page 850 text
+// without control bytes.
+std::string LastLine(const std::string& output);
+// Shows that line on the bottom row of the screen and keeps it in
+// PrintState().last_result.
+void ShowPrintResult(const std::string& output);
 
 // The notices in the session's language; path is appended.
 std::string CannotCreateText(const std::string& path);

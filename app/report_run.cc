@@ -44,9 +44,11 @@ int16_t ParameterCheck(int16_t form, int16_t key) {
 }
 
 void RunReport() {
+  ui::SetColour("n");
+  ui::ClearScreen();
+  // The screen is not cleared between runs: the bottom row keeps what the
+  // print program said about the last one.
   for (;;) {
-    ui::SetColour("n");
-    ui::ClearScreen();
     int16_t key = 0;
     ui::FormInput(kParameterForm, 0, 0, key);
     if (key == kEsc) return;

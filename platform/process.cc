@@ -227,15 +227,46 @@ int RunCaptured(const std::vector<std::string>& argv, const std::string& input,
   return ExitStatus(status);
 }
 
-int RunCommand(const std::string& command_line) {
+int RunCommand(const std::string& command_line, std::string* output) {
   std::vector<std::string> argv = SplitCommandLine(command_line);
   if (argv.empty()) {
     ErrorNumber() = ENOENT;
     return -1;
   }
+  if (output) output->clear();
   Terminal& term = CurrentTerminal();
   term.Suspend();
-  pid_t pid = Spawn(argv, nullptr);
+  pid_t pid = -1;
+  if (output) {
+    // The child's messages come back to the program, which shows them on
+    // its own screen once the terminal is back.
+    Fd rd, wr;
+    int fds[2];
+    if (pipe2(fds, O_CLOEXEC) == 0) {
+      *rd.ptr() = fds[0];
+      *wr.ptr() = fds[1];
+      FileActions fa;
+      posix_spawn_file_actions_adddup2(&fa.fa, wr.get(), 1);
+      posix_spawn_file_actions_adddup2(&fa.fa, wr.get(), 2);
+      pid = Spawn(argv, &fa.fa);
+      wr.Reset();
+      if (pid >= 0) {
+        char buf[4096];
+        for (;;) {
+          ssize_t n = ::read(rd.get(), buf, sizeof buf);
+          if (n > 0) {
+            if (output->size() < (1u << 20)) output->append(buf, static_cast<size_t>(n));
+          } else if (n == 0 || errno != EINTR) {
+            break;
+          }
+        }
+      }
+    } else {
+      ErrorNumber() = errno;
+    }
+  } else {
+    pid = Spawn(argv, nullptr);
+  }
   int result = pid < 0 ? -1 : WaitFor(pid);
   term.Resume();
   term.Invalidate();

@@ -24,9 +24,11 @@ void SetSleep(std::function<void(int)> sleeper);  // empty: a real sleep
 // Splits a command line into arguments: blanks separate, double quotes group.
 std::vector<std::string> SplitCommandLine(const std::string& line);
 // Runs the command without a shell and waits for it. The terminal is handed
-// to the child and taken back, and the screen is repainted afterwards.
-// Returns the exit status, or -1 when the program could not be started.
-int RunCommand(const std::string& command_line);
+// to the child and taken back, and the screen is repainted afterwards. With
+// output, what the child writes on its standard output and error is
+// collected there instead of reaching the terminal. Returns the exit status,
+// or -1 when the program could not be started.
+int RunCommand(const std::string& command_line, std::string* output = nullptr);
 // Directory of the running program, ending in "/".
 std::string ExecutableDirectory();
 

@@ -10,5 +10,10 @@ if [ ! -d "$demo/DADES" ]; then
   "$build/bin/kelrec" demo "$demo"
 fi
 mkdir -p "$demo/tmp"
+# The launcher's part: a session with a menu title, and a terminal whose
+# work date is today and whose output goes to a PDF.
+printf '[Menu]\r\nTitol=Administraci\242 de finques\r\nNomMenu=RBPNDLST\r\n' > "$demo/tmp/Sessio.ini"
+printf '[Pantalla]\r\nSeleccio=0\r\nCol0=15000700000700070007\r\n[Sistema]\r\nData=%s\r\nSortida=PDF\r\nIdioma=CAT\r\n' \
+  "$(date +%Y%m%d)" > "$demo/tmp/TavoTerm.ini"
 export KELROOT="$demo/" KELEXE="$build/bin/" KELTMP="$demo/tmp/"
 exec "$build/bin/RBPNDLST"

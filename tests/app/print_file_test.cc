@@ -11,7 +11,9 @@
 
 #include "app/config/paths.h"
 #include "app/config/settings.h"
+#include "platform/console.h"
 #include "platform/files.h"
+#include "platform/headless.h"
 #include "platform/system.h"
 #include "tests/support/temp_dir.h"
 
@@ -258,6 +260,28 @@ TEST_F(PrintFileTest, ExecutableDirectoryWithBlanksStaysOneProgram) {
   EXPECT_EQ(HandOverPrintFile(), kPrintOk);
   EXPECT_TRUE(platform::FileExists(dir_ + "/ran"));
   EXPECT_TRUE(notices_.empty());
+}
+
+TEST_F(PrintFileTest, WhatThePrintProgramSaysStaysOnTheBottomRow) {
+  platform::ResetConsole();
+  platform::HeadlessTerminal& screen = platform::InstallHeadless(25, 80);
+  std::string program = temp_.Write(
+      "say/KELPRINT",
+      "#!/bin/sh\necho 'first line'\necho 'KELPRINT: 3 p\xC3\xA0gines a /srv/kel/x.pdf' >&2\n");
+  ASSERT_EQ(chmod(program.c_str(), 0755), 0);
+  config::PathsState().exe_dir = dir_ + "/say/";
+  EXPECT_EQ(HandOverPrintFile(), kPrintOk);
+  platform::Refresh();
+  EXPECT_EQ(PrintState().last_result, "KELPRINT: 3 p\x85gines a /srv/kel/x.pdf");
+  EXPECT_EQ(screen.Text(25).rfind("KELPRINT: 3 p\x85gines a /srv/kel/x.pdf  ", 0), 0u);
+  EXPECT_EQ(LastLine("a\r\nb\tc\r\n\r\n"), "b c");
+  // A line wider than the screen loses its middle, not the file name.
+  ShowPrintResult("KELPRINT: 183 pages a /srv/kel/" + std::string(80, 'x') + "/RBPNDLST-1.pdf\n");
+  platform::Refresh();
+  EXPECT_EQ(screen.Text(25).substr(0, 29), "KELPRINT: 183 pages a /srv...");
+  EXPECT_EQ(screen.Text(25).substr(65), "/RBPNDLST-1.pdf");
+  EXPECT_EQ(LastLine(""), "");
+  platform::ResetConsole();
 }
 
 }  // namespace
