@@ -69,7 +69,7 @@ class ReportEndToEnd : public ::testing::Test {
   std::string Tmux(const std::string& args) {
     return Output("tmux -L " + socket_ + " " + args);
   }
-  std::string Capture() { return Tmux("capture-pane -p -t kel"); }
+  std::string Capture() { return Tmux("capture-pane -p -J -t kel"); }
   void Send(const std::string& keys) { Tmux("send-keys -t kel " + keys); }
 
   // Polls the pane until it shows the text; false after the time-out.
@@ -96,6 +96,26 @@ class ReportEndToEnd : public ::testing::Test {
     return false;
   }
 
+  // Starts the program in the tmux session on the installation at root; the
+  // shell records its exit code in root/rc and then says KEL_DONE.
+  void Start(const std::string& root) {
+    const std::string bin = KEL_BIN_DIR;
+    const std::string program = "KELROOT=" + Quote(root + "/") + " KELEXE=" + Quote(bin + "/") +
+                                " KELTMP=" + Quote(root + "/tmp/") +
+                                " TERM=xterm-256color " + Quote(bin + "/RBPNDLST") +
+                                "; echo $? > " + Quote(root + "/rc") +
+                                "; echo KEL_DONE; exec sleep 60";
+    Tmux("new-session -d -s kel -x 80 -y 25 " + Quote("sh -c " + Quote(program)));
+  }
+  // Waits for the end and checks the exit code and the terminal given back.
+  void ExpectEnded(const std::string& root, const std::string& code) {
+    ASSERT_TRUE(WaitForFile(fs::path(root) / "rc")) << Capture();
+    EXPECT_EQ(ReadFile(fs::path(root) / "rc"), code + "\n");
+    ASSERT_TRUE(WaitFor("KEL_DONE")) << Capture();
+    EXPECT_EQ(Tmux("display-message -p -t kel '#{alternate_on}'"), "0\n")
+        << "the program left the alternate screen";
+  }
+
   std::string socket_;
   testing_support::TempDir dir_;
 };
@@ -111,12 +131,7 @@ TEST_F(ReportEndToEnd, TypedRunPrintsAndEndsCleanly) {
   // The terminal's work date: the parameters start from it.
   std::ofstream(root + "/tmp/TavoTerm.ini") << "[Sistema]\r\nData=20261207\r\n";
 
-  const std::string program = "KELROOT=" + Quote(root + "/") + " KELEXE=" + Quote(bin + "/") +
-                              " KELTMP=" + Quote(root + "/tmp/") +
-                              " TERM=xterm-256color " + Quote(bin + "/RBPNDLST") +
-                              "; echo $? > " + Quote(root + "/rc") +
-                              "; echo KEL_DONE; exec sleep 60";
-  Tmux("new-session -d -s kel -x 80 -y 25 " + Quote("sh -c " + Quote(program)));
+  Start(root);
 
   ASSERT_TRUE(WaitFor("Data inicial")) << Capture();
   const std::string form1 = Capture();
@@ -142,12 +157,38 @@ TEST_F(ReportEndToEnd, TypedRunPrintsAndEndsCleanly) {
   ASSERT_TRUE(WaitFor("31/12/2099")) << Capture();
   std::this_thread::sleep_for(std::chrono::milliseconds(200));
   Send("Escape");
-  ASSERT_TRUE(WaitForFile(fs::path(root) / "rc")) << Capture();
-  EXPECT_EQ(ReadFile(fs::path(root) / "rc"), "0\n");
-  ASSERT_TRUE(WaitFor("KEL_DONE")) << Capture();
-  EXPECT_EQ(Tmux("display-message -p -t kel '#{alternate_on}'"), "0\n")
-      << "the program left the alternate screen";
+  ExpectEnded(root, "0");
   EXPECT_EQ(Capture().find("Data inicial"), std::string::npos) << "the shell's screen is back";
+}
+
+TEST_F(ReportEndToEnd, MalformedFormFileStopsWithItsFileAndLine) {
+  const std::string root = dir_.path() + "inst";
+  fs::create_directories(root + "/tmp");
+  fs::create_directories(root + "/FORMS");
+  std::ofstream(root + "/FORMS/RBPNDLST.KPN") << "' header\r\n2,4\r\n\"1b,d\",zwei,0,0,0,0,0\r\n";
+  Start(root);
+  ExpectEnded(root, "1");
+  const std::string screen = Capture();
+  EXPECT_NE(screen.find("FORMS\\RBPNDLST.KPN:3: expected a whole number, found \"zwei\""),
+            std::string::npos)
+      << screen;
+}
+
+TEST_F(ReportEndToEnd, RecordFileThatCannotBeMadeEndsAfterTheMessage) {
+  // Forms but no creation dictionaries: the owners file can be neither opened
+  // nor created.
+  const std::string root = dir_.path() + "inst";
+  fs::create_directories(root + "/tmp");
+  fs::create_directories(root + "/DADES");
+  fs::copy(std::string(KEL_SOURCE_DIR) + "/install/FORMS", root + "/FORMS");
+  std::ofstream(root + "/tmp/TavoTerm.ini") << "[Sistema]\r\nIdioma=GLG\r\n";
+  Start(root);
+  ASSERT_TRUE(WaitFor("NOM SE PODE ACEDER AO FICHEIRO")) << Capture();
+  const std::string screen = Capture();
+  EXPECT_NE(screen.find("DADES\\PropietV ("), std::string::npos) << screen;
+  EXPECT_NE(screen.find("\u250C"), std::string::npos) << "a framed message: " << screen;
+  Send("x");
+  ExpectEnded(root, "0");
 }
 
 }  // namespace
