@@ -106,14 +106,16 @@ class Editor {
  private:
   void Display();
   void PlaceCursor();
-  int16_t NextKey(int16_t& mouse_row, int16_t& mouse_col);
+  int16_t NextKey(int16_t& mouse_row, int16_t& mouse_col, bool& mouse);
   // Handles a key; true when the key ends the editing.
   bool HandleTextKey(int16_t key);
   bool HandleChoiceKey(int16_t key);
   bool HandleMouse(int16_t mouse_row, int16_t mouse_col, int16_t& key);
   void FindByLetter(uint8_t letter);
-  // Applies the exit rules; true when the editing really ends.
-  bool Leave(int16_t& key);
+  // Applies the exit rules; true when the editing really ends. mouse: the
+  // key stands for a press outside the field (F11 and F12 with their
+  // modifiers are negative too, but they are keys like any other).
+  bool Leave(int16_t& key, bool mouse);
 
   int row_, col_, width_;
   std::string& text_;
@@ -168,12 +170,14 @@ void Editor::PlaceCursor() {
   platform::SetCursorSize(platform::InsertToggle() ? 50 : 100);
 }
 
-int16_t Editor::NextKey(int16_t& mouse_row, int16_t& mouse_col) {
+int16_t Editor::NextKey(int16_t& mouse_row, int16_t& mouse_col, bool& mouse) {
   for (;;) {
     int16_t key = 0, button = 0, r = 0, c = 0;
     GetKey(key, button, r, c);
+    mouse = false;
     if (key != 0) return key;
     if (button != 0) {
+      mouse = true;
       mouse_row = r;
       mouse_col = c;
       return static_cast<int16_t>(-(c * 100 + r));
@@ -358,7 +362,7 @@ bool Editor::HandleTextKey(int16_t key) {
   }
 }
 
-bool Editor::Leave(int16_t& key) {
+bool Editor::Leave(int16_t& key, bool mouse) {
   const KeyState& k = Keys();
   if (key == kKeyShiftTab) key = kKeyUp;
   if (key == kKeyTab) key = kKeyEnter;
@@ -373,7 +377,7 @@ bool Editor::Leave(int16_t& key) {
     key = k.key_to[static_cast<size_t>(it - k.key_from.begin())];
     return true;
   }
-  return key < 0;
+  return mouse;
 }
 
 int16_t Editor::Run() {
@@ -387,20 +391,21 @@ int16_t Editor::Run() {
     Display();
     PlaceCursor();
     int16_t mouse_row = 0, mouse_col = 0;
-    key = NextKey(mouse_row, mouse_col);
+    bool mouse = false;
+    key = NextKey(mouse_row, mouse_col, mouse);
     if (key == kKeyInsert) {
       platform::SetInsertToggle(!platform::InsertToggle());
       continue;
     }
     platform::SetCursorSize(0);
     bool ends;
-    if (key < 0) {
+    if (mouse) {
       ends = HandleMouse(mouse_row, mouse_col, key);
       if (!ends && key != 0) ends = choice_ ? HandleChoiceKey(key) : HandleTextKey(key);
     } else {
       ends = choice_ ? HandleChoiceKey(key) : HandleTextKey(key);
     }
-    if (ends && Leave(key)) break;
+    if (ends && Leave(key, mouse)) break;
   }
   SetColour("h");
   if (choice_) {

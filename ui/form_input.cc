@@ -1,5 +1,6 @@
 #include "ui/form_input.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <string>
 
@@ -64,12 +65,16 @@ bool FindFirstLast(const config::Form& form, int16_t& first, int16_t& last) {
   return first != 0;
 }
 
-// Column of the menu title: centred on column 41, half lengths rounded to
-// even.
+// Column of the menu title: 41 minus half its length, the column itself
+// rounded to the nearest whole number with halves to even (" Caixa ", 7
+// characters, starts at 38: 37.5 rounds up to the even 38).
 int16_t TitleColumn(size_t length) {
-  size_t half = length / 2;
-  if (length % 2 == 1 && half % 2 == 1) ++half;
-  return static_cast<int16_t>(41 - static_cast<int>(half));
+  const long twice = 82 - static_cast<long>(std::min<size_t>(length, 32000));
+  if (twice % 2 == 0) return static_cast<int16_t>(twice / 2);
+  // Odd: halfway between floor_half and floor_half + 1 (twice - 1 is even,
+  // so the division is exact for negative values too).
+  const long floor_half = (twice - 1) / 2;
+  return static_cast<int16_t>(floor_half % 2 == 0 ? floor_half : floor_half + 1);
 }
 
 void Paint(int16_t number, const config::Form& form) {

@@ -223,6 +223,23 @@ TEST_F(FieldEditorTest, ExitKeyTableFiltersAndTranslates) {
   EXPECT_EQ(Edit("   ", 1).key, 0x4F00);
 }
 
+TEST_F(FieldEditorTest, F11AndF12AreKeysNotMousePresses) {
+  // Their codes are negative as 16-bit numbers, like a press outside the
+  // field, but the exit-key table still decides about them.
+  ui::KeyMap("a", "d");
+  Key(0x85);  // F11, not listed: ignored
+  Ctrl(0x86);  // Ctrl+F12, not listed: ignored
+  term().PushKey('q');
+  Enter();
+  Result r = Edit("   ", 1);
+  EXPECT_EQ(r.key, 13);
+  EXPECT_EQ(r.text, "q  ");
+
+  ui::KeyMap("a", "8500");
+  Key(0x85);
+  EXPECT_EQ(static_cast<uint16_t>(Edit("   ", 1).key), 0x8500u);
+}
+
 TEST_F(FieldEditorTest, EnterBecomesEndWhenEndIsAnExitKey) {
   ui::KeyMap("a", "4f00=4f00,4800");
   Enter();

@@ -390,6 +390,23 @@ TEST_F(FormInputTest, PaintsTitleLabelsAndValuesInItsWindow) {
   EXPECT_EQ(label.find("Segon : dos"), 11u) << label;
 }
 
+TEST_F(FormInputTest, OddTitleLengthRoundsTheColumnHalfToEven) {
+  config::Forms().forms.push_back(ThreeFields());
+  // 41 - 3.5 = 37.5 becomes 38; 41 - 2.5 = 38.5 becomes 38 too.
+  for (const std::string& title : {std::string(" Caixa "), std::string(" Abc ")}) {
+    SCOPED_TRACE(title);
+    config::SettingsState().menu_title = title;
+    std::string row;
+    ui::FormHooksState().parameter_check = [&](int16_t, int16_t) {
+      row = Row(1);
+      return int16_t{0};
+    };
+    Keys({kEsc});
+    Run();
+    EXPECT_EQ(row.find(title.substr(1, 3)), 38u) << row;  // column 39 holds the first letter
+  }
+}
+
 // A child form (2) whose parent (1) is run again above it when the operator
 // moves past the child's last field.
 TEST_F(FormInputTest, ParentFormContinuesAfterTheChildsLastField) {
