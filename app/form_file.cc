@@ -127,6 +127,14 @@ FormFileResult LoadFormFile(const std::string& path) {
   load();
   if (!ld.result.ok) return ld.result;
 
+  // A parameter form with nothing to edit closes as soon as it is shown, so
+  // the report would run over and over with no key ever read.
+  const config::Form* parameters = table.FindForm(1);
+  bool editable = false;
+  if (parameters)
+    for (const auto& field : parameters->fields) editable = editable || (field.Attr(4) & 4) == 0;
+  if (!editable) return {false, path + ": form 1 has no field that can be edited"};
+
   // The report parameters start at the work date and the whole estate range.
   const std::string today = values::DateToCompactText(config::SettingsState().work_date);
   if (auto* f = table.FindField(1, 1)) f->SetValue(today);

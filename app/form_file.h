@@ -2,7 +2,8 @@
 // ".KPN") into the form table. Comment lines (first non-blank character an
 // apostrophe) may stand between groups; values are free-format list input.
 // A file that ends early leaves the rest of the table empty; a value that
-// cannot be read is an error naming the file and the line.
+// cannot be read is an error naming the file and the line, and so is a file
+// whose form 1 (the report parameters) ends up without an editable field.
 #pragma once
 
 #include <string>

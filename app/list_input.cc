@@ -92,6 +92,10 @@ bool ListReader::ReadInt(int16_t& value) {
     return false;
   }
   size_t b = text.find_first_not_of(' ');
+  if (b == std::string::npos) {
+    value = 0;  // a number left out between separators is 0 in list input
+    return true;
+  }
   const char* first = text.data() + (b == std::string::npos ? text.size() : b);
   const char* last = text.data() + text.size();
   if (first < last && *first == '+') ++first;

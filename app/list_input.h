@@ -21,8 +21,8 @@ class ListReader {
   void SkipCommentLines();
   // Reads one value; false at end of input.
   bool ReadText(std::string& value);
-  // Reads one 16-bit integer; false at end of input or when the value is
-  // not a whole number (then error() says why).
+  // Reads one 16-bit integer (an empty value is 0); false at end of input
+  // or when the value is not a whole number (then error() says why).
   bool ReadInt(int16_t& value);
 
   int line() const { return line_; }  // line of the last value read, 1-based

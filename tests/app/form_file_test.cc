@@ -124,6 +124,43 @@ TEST_F(FormFileTest, MalformedFilesNameTheFileAndLine) {
   EXPECT_FALSE(r.ok);
 }
 
+TEST_F(FormFileTest, ParameterFormWithoutAnEditableFieldIsRefused) {
+  // Such a form closes as soon as it is shown, so the report would run
+  // again and again without the operator ever getting a key in.
+  std::string cut = dir.Write("FORMS/CUT.KPN", "2,4\r\n\"1b,d\",4,0,3,10,12,60\r\n");
+  app::FormFileResult r = app::LoadFormFile(cut);
+  EXPECT_FALSE(r.ok);
+  EXPECT_EQ(r.message, cut + ": form 1 has no field that can be edited");
+
+  std::string shown_only = kPlain;
+  for (size_t at = 0; (at = shown_only.find(",0,10,0,1,0,", at)) != std::string::npos;)
+    shown_only.replace(at, 12, ",0,10,4,1,0,");
+  for (size_t at = 0; (at = shown_only.find(",0,0,0,2,1,", at)) != std::string::npos;)
+    shown_only.replace(at, 11, ",0,0,4,2,1,");
+  r = app::LoadFormFile(dir.Write("FORMS/SHOWN.KPN", shown_only));
+  EXPECT_FALSE(r.ok);
+  EXPECT_NE(r.message.find("form 1 has no field that can be edited"), std::string::npos);
+
+  r = app::LoadFormFile(dir.Write("FORMS/NOFORMS.KPN", "0,0\r\n0\r\n"));
+  EXPECT_FALSE(r.ok);
+}
+
+TEST_F(FormFileTest, EmptyNumbersBetweenCommasReadAsZero) {
+  // List input gives 0 for a number left out between two commas.
+  std::string text = kPlain;
+  text.replace(text.find("8,0,10,0,1,0"), 12, "8,,10,,1, ");
+  app::FormFileResult r = app::LoadFormFile(dir.Write("FORMS/X.KPN", text));
+  ASSERT_TRUE(r.ok) << r.message;
+  const config::FormField& f = config::Forms().forms[0].fields[0];
+  EXPECT_EQ(f.Attr(1), 8);
+  EXPECT_EQ(f.Attr(2), 0);
+  EXPECT_EQ(f.Attr(3), 10);
+  EXPECT_EQ(f.Attr(4), 0);
+  EXPECT_EQ(f.Attr(6), 0);
+  EXPECT_EQ(f.choices, "");
+  EXPECT_EQ(config::Forms().forms[0].fields[1].label, "Data final   : ");
+}
+
 TEST_F(FormFileTest, PathIsFormedBelowTheRoot) {
   app::App().program_name = "RBPNDLST";
   config::PathsState().root = "C:\\SUITE";
