@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
+#include <iterator>
 
 namespace platform {
 
@@ -24,7 +25,12 @@ constexpr char kRestore[] =
     "\x1b[?1000l\x1b[?1006l\x1b[0m\x1b[0 q\x1b[?25h\x1b[?7h";
 constexpr char kLeaveAlternate[] = "\x1b[?1049l";
 
-constexpr int kFatalSignals[] = {SIGTERM, SIGSEGV, SIGABRT, SIGBUS, SIGFPE};
+// Signals whose default action ends the program: crashes (GCC turns a
+// provable null dereference into a trap that raises SIGILL), resource
+// limits, and the usual ones another program may send.
+constexpr int kFatalSignals[] = {SIGTERM, SIGSEGV, SIGABRT, SIGBUS,  SIGFPE,
+                                 SIGILL,  SIGTRAP, SIGSYS,  SIGPIPE, SIGALRM,
+                                 SIGUSR1, SIGUSR2, SIGXCPU, SIGXFSZ};
 constexpr int kHarmlessSignals[] = {SIGINT, SIGQUIT, SIGHUP};
 
 // What the signal handlers and the exit hook need to put the tty back. It
@@ -42,7 +48,7 @@ struct TtySignalState {
   int wake_write = -1;
   bool handlers = false;
   bool exit_hook = false;
-  struct sigaction old_fatal[5] {};
+  struct sigaction old_fatal[std::size(kFatalSignals)] {};
   struct sigaction old_harmless[3] {};
   struct sigaction old_winch {};
   struct sigaction old_cont {};

@@ -6,6 +6,7 @@
 #include <signal.h>
 #include <stdlib.h>
 #include <sys/ioctl.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
@@ -313,6 +314,36 @@ TEST_F(TtyTest, FatalSignalRestoresTheTerminalBeforeTheProgramEnds) {
   ASSERT_EQ(tcgetattr(slave_, &after), 0);
   EXPECT_EQ(after.c_lflag, before.c_lflag);
   EXPECT_TRUE(Contains(Output(), "\x1b[?1049l"));
+}
+
+TEST_F(TtyTest, EveryDeadlySignalRestoresTheTerminal) {
+  // Crashes that are not segmentation faults (a trap GCC plants on a
+  // provable null dereference raises SIGILL), resource limits and stray
+  // signals whose default is to end the program.
+  for (int sig : {SIGILL, SIGTRAP, SIGSYS, SIGPIPE, SIGALRM, SIGUSR1, SIGUSR2,
+                  SIGXCPU, SIGXFSZ}) {
+    SCOPED_TRACE(sig);
+    struct termios before {};
+    ASSERT_EQ(tcgetattr(slave_, &before), 0);
+    pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+      struct rlimit no_core {};
+      setrlimit(RLIMIT_CORE, &no_core);
+      TtyTerminal t(slave_, slave_, TtyTerminal::Options());
+      if (!t.Start()) _exit(3);
+      raise(sig);
+      _exit(4);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFSIGNALED(status));
+    EXPECT_EQ(WTERMSIG(status), sig);
+    struct termios after {};
+    ASSERT_EQ(tcgetattr(slave_, &after), 0);
+    EXPECT_EQ(after.c_lflag, before.c_lflag);
+    EXPECT_TRUE(Contains(Output(), "\x1b[?1049l"));
+  }
 }
 
 TEST_F(TtyTest, HangUpEndsInEscInsteadOfSpinning) {
