@@ -78,7 +78,9 @@ struct FileTableState {
   std::string lock_stack;
   // Where every call goes; tests put a recording fake here.
   BtrCallFunction call = &BTRCALL;
-  std::mt19937 random{20260101u};
+  // Seeded afresh for every run: programs that meet one lock must not draw
+  // the same retry delays.
+  std::mt19937 random{std::random_device{}()};
 };
 FileTableState& FileTable();
 void ResetFileTable();

@@ -542,6 +542,61 @@ TEST_F(ReportPageTest, GrandTotalStartsANewPageOncePastLine59) {
                 " 75 ," + std::string(61, '=') + ", 1 \r\n");
 }
 
+TEST_F(ReportPageTest, EstateHeadingStartsANewPageOncePastLine58) {
+  // A first estate of n rows ends on line 11 + n; the second estate's blank
+  // lines take it to 13 + n, and past 58 its heading goes to the next page.
+  // Otherwise the second estate's total is the one that moves over.
+  auto expected = [](int rows, bool heading_moves) {
+    std::string totals = std::to_string(rows) + "'00";
+    std::string grand = std::to_string(rows + 1) + "'00";
+    auto pad = [](const std::string& s, size_t w) {
+      return std::string(w - s.size(), ' ') + s;
+    };
+    return "DEVICE\r\n" + Heading("   1", kMarchTitle) + FirstRows(rows) +
+           "JUSD\r\n"
+           " 115 ," + pad(totals, 10) + ", 0 \r\n"
+           " 126 ,      0'00, 1 \r\n"
+           " 115 ,---------------------, 1 \r\n"
+           "JUSN 113 \\.\\\r\n"
+           " 75 ,TOTAL FINCA , 0 \r\n"
+           "JUSD\r\n"
+           " 115 ," + pad(totals, 10) + ", 0 \r\n"
+           " 126 ,      0'00, 1 \r\n"
+           " 0 ,, 2 \r\n" +
+           (heading_moves ? Heading("   2", kMarchTitle) : std::string()) +
+           " 1 ,FINCA 010 - RAMBLA                        , 1 \r\n"
+           " 0 ,, 1 \r\n"
+           " 1 ,010001V, 0 \r\n"
+           " 11 ,2n        , 0 \r\n"
+           " 22 ,B                             , 0 \r\n"
+           " 53 ,                    , 0 \r\n" + kRow +
+           "JUSD\r\n"
+           " 115 ,      1'00, 0 \r\n"
+           " 126 ,      0'00, 1 \r\n"
+           " 115 ,---------------------, 1 \r\n" +
+           (heading_moves ? std::string() : Heading("   2", kMarchTitle)) +
+           "JUSN 113 \\.\\\r\n"
+           " 75 ,TOTAL FINCA , 0 \r\n"
+           "JUSD\r\n"
+           " 115 ,      1'00, 0 \r\n"
+           " 126 ,      0'00, 1 \r\n"
+           " 115 ,---------------------, 1 \r\n"
+           " 75 ,TOTAL GENERAL, 0 \r\n"
+           "JUSD\r\n"
+           " 115 ," + pad(grand, 10) + ", 0 \r\n"
+           " 126 ,      0'00, 1 \r\n"
+           " 75 ," + std::string(61, '=') + ", 1 \r\n";
+  };
+  OneUnitWith(45);
+  Estate(10, 1, "RAMBLA");
+  Unit(10, 1, "B", "2n", "");
+  Receipt(10, 1, "20260305", "", 100, 'P');
+  EXPECT_EQ(Produce(Period("20260301", "20260331")), expected(45, false));
+  // One row more: line 59 after the blank lines.
+  Receipt(9, 1, "20260305", "", 100, 'P');
+  EXPECT_EQ(Produce(Period("20260301", "20260331")), expected(46, true));
+}
+
 TEST_F(ReportPageTest, FortySevenRowsKeepEverythingOnOnePage) {
   OneUnitWith(47);
   EXPECT_EQ(Produce(Period("20260301", "20260331")),

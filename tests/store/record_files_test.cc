@@ -637,6 +637,31 @@ TEST_F(RecordFilesTest, NoticeShownBeforeTheSecondTryRemovedAfterTheLast) {
                         "try", "pop"}));
 }
 
+TEST_F(RecordFilesTest, EveryRunDrawsItsOwnRetryDelays) {
+  // Two programs that meet the same lock must not retry in step: a fresh
+  // table, as each program starts with, gives its own delays.
+  auto delays = [this] {
+    ResetFileTable();
+    FileTable().call = &FakeCall;
+    manager.calls.clear();
+    sleeps.clear();
+    Open(506);
+    int16_t status = 0;
+    SetFileModes(506, "A", status);
+    Reply locked{kStRecordLocked, "", "", false};
+    manager.replies = {locked, locked, locked, locked, locked, locked,
+                       Record(0, "got", "A")};
+    SeekByKey(506, 0, "A", 0, status);
+    EXPECT_EQ(status, 0);
+    return sleeps;
+  };
+  std::vector<int> first = delays();
+  std::vector<int> second = delays();
+  ASSERT_EQ(first.size(), 6u);
+  ASSERT_EQ(second.size(), 6u);
+  EXPECT_NE(first, second);
+}
+
 TEST_F(RecordFilesTest, ModeTwoAndModeZeroHandLocksBack) {
   Open(506);
   int16_t status = 0;
