@@ -140,6 +140,7 @@ void FormatParagraph(std::string& text, int16_t indent, int16_t width,
 
     // Break before a word that would be split.
     int64_t k = room;
+    const int64_t room_taken = room;
     if (IsAboveBlank(at(p + k))) {
       while (k > 0 && IsAboveBlank(at(p + k))) {
         --k;
@@ -149,7 +150,12 @@ void FormatParagraph(std::string& text, int16_t indent, int16_t width,
     if (IsControl(at(p + k))) {
       while (k > 0 && at(p + k - 1) == ' ') --k;
     }
-    if (k < 1) k = room;  // a word longer than the line is cut
+    if (k < 1) {
+      // A word longer than the line is cut: everything taken stays in the
+      // line, control codes included, so they still take no column.
+      room = room_taken;
+      k = room;
+    }
     if (k < 1) k = 1;     // no room at all: still move on
 
     std::string line(static_cast<size_t>(std::max<int64_t>(margin, 0)), ' ');

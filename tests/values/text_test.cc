@@ -159,6 +159,44 @@ TEST_F(TextTest, LeftAlignedLinesAreFullWidthAndLoseNoText) {
   }
 }
 
+// Visible columns of a laid-out text (control codes take none).
+size_t VisibleColumns(const std::string& s) {
+  size_t n = 0;
+  for (char c : s) {
+    if (static_cast<unsigned char>(c) >= 32) ++n;
+  }
+  return n;
+}
+
+TEST_F(TextTest, CutWordKeepsTheFullWidthAfterAControlCode) {
+  // A word too long for the line, led by an attribute code: the cut line
+  // still holds width visible characters, the code riding along.
+  std::string text = "\x01" "abcdef";
+  FormatParagraph(text, 0, 4, "L");
+  EXPECT_EQ(text, "\x01" "abcdef  ");
+
+  text = " \x02" "abcdef";
+  FormatParagraph(text, 0, 4, "i");
+  EXPECT_EQ(text, " \x02" "abcdef ");
+
+  std::mt19937 random(11);
+  std::uniform_int_distribution<int> pick(0, 9);
+  for (int round = 0; round < 500; ++round) {
+    std::string original;
+    const int length = 1 + round % 50;
+    for (int i = 0; i < length; ++i) {
+      const int k = pick(random);
+      original += k < 2 ? ' ' : k == 2 ? '\x03' : static_cast<char>('a' + k);
+    }
+    const int16_t width = static_cast<int16_t>(3 + round % 9);
+    std::string laid = original;
+    FormatParagraph(laid, 0, width, "i");
+    ASSERT_EQ(VisibleColumns(laid) % static_cast<size_t>(width), 0u)
+        << "width " << width << " '" << original << "'";
+    ASSERT_EQ(Letters(laid), Letters(original)) << original;
+  }
+}
+
 TEST_F(TextTest, TextStackIsLastInFirstOut) {
   values::PushText("ab");
   values::PushText("");
