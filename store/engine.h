@@ -40,7 +40,7 @@ struct FileSpec {
   std::vector<KeyDef> keys;
   bool has_table = false;
   uint8_t table[256] = {};
-  // The specification as it was created (file specification, segment
+  // The creation specification as given (file specification, segment
   // entries, collating block if any), record count bytes zeroed: what Stat
   // sends back.
   std::string raw;

@@ -69,7 +69,7 @@ int16_t StatusOf(int rc) {
   }
 }
 
-// Reads and checks the marks and the specification of a freshly opened
+// Reads and checks the marks and the creation specification of a freshly opened
 // connection.
 int16_t Validate(OpenFile& f) {
   Stmt st;

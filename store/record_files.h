@@ -101,7 +101,7 @@ struct RecordFileName {
 };
 RecordFileName SplitRecordFileName(const std::string& name);
 
-// Reads a creation dictionary: two length bytes, then the specification.
+// Reads a creation dictionary: two length bytes, then the creation specification.
 // False when the file cannot be read or holds no specification; the text is
 // cut to what the file holds and to the data area.
 bool ReadCreationDictionary(const std::string& path, std::string& spec);
