@@ -15,6 +15,9 @@ namespace ui {
 
 namespace {
 
+using values::Trim;
+using values::TrimRight;
+
 // Code page 437/850 control-range glyphs shown as the choice arrows.
 constexpr char kLeftArrow = '\x11';   // ◄
 constexpr char kRightArrow = '\x10';  // ►
@@ -41,18 +44,6 @@ std::vector<Choice> ParseChoices(const std::string& list) {
     start = end;
   }
   return choices;
-}
-
-std::string TrimRight(const std::string& text) {
-  size_t end = text.find_last_not_of(' ');
-  return end == std::string::npos ? std::string() : text.substr(0, end + 1);
-}
-
-std::string Trim(const std::string& text) {
-  size_t begin = text.find_first_not_of(' ');
-  if (begin == std::string::npos) return std::string();
-  size_t end = text.find_last_not_of(' ');
-  return text.substr(begin, end - begin + 1);
 }
 
 bool IsWordBoundary(char c) {

@@ -11,10 +11,13 @@
 #include "ui/form_hooks.h"
 #include "ui/keys.h"
 #include "ui/screen.h"
+#include "values/text.h"
 
 namespace ui {
 
 namespace {
+
+using values::TrimRight;
 
 constexpr int16_t kEnter = 13;
 constexpr int16_t kEsc = 27;
@@ -47,11 +50,6 @@ int16_t ValueColumn(const config::FormField& f) {
 bool EndsChild(int16_t key) {
   return key == kPgUp || key == kPgDn || key == kEnd || key == kCode2 || key == kEnter ||
          key == kDown || key == kUp;
-}
-
-std::string TrimRight(const std::string& s) {
-  size_t n = s.find_last_not_of(' ');
-  return n == std::string::npos ? std::string() : s.substr(0, n + 1);
 }
 
 // Lowest- and highest-numbered editable fields; false when there is none.

@@ -10,12 +10,9 @@ namespace ui {
 
 namespace {
 
-constexpr int kLineWidth = 76;
+using values::TrimRight;
 
-std::string TrimRight(const std::string& text) {
-  size_t end = text.find_last_not_of(' ');
-  return end == std::string::npos ? std::string() : text.substr(0, end + 1);
-}
+constexpr int kLineWidth = 76;
 
 }  // namespace
 

@@ -2,6 +2,7 @@
 
 #include "app/config/settings.h"
 #include "values/digits.h"
+#include "values/text.h"
 #include "values/values_state.h"
 
 namespace values {
@@ -41,11 +42,6 @@ LanguageWords WordsFor(const std::string& language) {
 
 std::string_view MonthField(std::string_view months, int month) {
   return months.substr(static_cast<size_t>(10 * (month - 1)), 10);
-}
-
-std::string TrimRight(std::string_view s) {
-  while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
-  return std::string(s);
 }
 
 void LoadDateSettings() {

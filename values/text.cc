@@ -228,4 +228,16 @@ int16_t CenterOffset(std::string_view text, int16_t width) {
       std::numeric_limits<int16_t>::max()));
 }
 
+std::string TrimRight(std::string_view text) {
+  size_t end = text.find_last_not_of(' ');
+  return end == std::string_view::npos ? std::string() : std::string(text.substr(0, end + 1));
+}
+
+std::string Trim(std::string_view text) {
+  size_t begin = text.find_first_not_of(' ');
+  if (begin == std::string_view::npos) return std::string();
+  size_t end = text.find_last_not_of(' ');
+  return std::string(text.substr(begin, end - begin + 1));
+}
+
 }  // namespace values
