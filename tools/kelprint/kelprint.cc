@@ -12,19 +12,13 @@
 #include "tools/kelprint/render.h"
 #include "tools/kelprint/spool.h"
 #include "tools/kelprint/work_file.h"
+#include "values/text.h"
 
 namespace tools {
 
 namespace {
 
 const char kPrefix[] = "KELPRINT: ";
-
-std::string Trim(const std::string& s) {
-  size_t b = s.find_first_not_of(' ');
-  if (b == std::string::npos) return "";
-  size_t e = s.find_last_not_of(' ');
-  return s.substr(b, e - b + 1);
-}
 
 std::string Upper(std::string s) {
   for (char& c : s)
@@ -97,7 +91,7 @@ KelprintResult RunKelprint(const KelprintRequest& req) {
   }
   std::vector<LaidPage> pages = LayOutDocument(doc);
   const int count = static_cast<int>(pages.size());
-  const std::string device = Trim(doc.device);
+  const std::string device = values::Trim(doc.device);
   const std::string kind = Upper(device);
   const bool as_text = kind == "TXT";
 
