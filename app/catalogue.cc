@@ -8,13 +8,6 @@
 
 namespace app {
 
-AppState& App() {
-  static AppState state;
-  return state;
-}
-
-void ResetApp() { App() = AppState(); }
-
 std::string Translate(const std::string& text) {
   const std::string& language = config::SettingsState().language;
   if (language == "CAT") return text;

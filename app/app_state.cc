@@ -1,0 +1,12 @@
+#include "app/app_state.h"
+
+namespace app {
+
+AppState& App() {
+  static AppState state;
+  return state;
+}
+
+void ResetApp() { App() = AppState(); }
+
+}  // namespace app
