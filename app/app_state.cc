@@ -2,11 +2,11 @@
 
 namespace app {
 
-AppState& App() {
-  static AppState state;
+App& AppState() {
+  static App state;
   return state;
 }
 
-void ResetApp() { App() = AppState(); }
+void ResetAppState() { AppState() = App(); }
 
 }  // namespace app

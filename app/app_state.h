@@ -6,11 +6,11 @@
 
 namespace app {
 
-struct AppState {
+struct App {
   std::string program_name;    // "RBPNDLST" once the main flow has set it
   std::string catalogue_name;  // set on the first translation
 };
-AppState& App();
-void ResetApp();
+App& AppState();
+void ResetAppState();
 
 }  // namespace app

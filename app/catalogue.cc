@@ -11,7 +11,7 @@ namespace app {
 std::string Translate(const std::string& text) {
   const std::string& language = config::SettingsState().language;
   if (language == "CAT") return text;
-  AppState& state = App();
+  App& state = AppState();
   if (state.catalogue_name.empty()) state.catalogue_name = state.program_name;
   const std::string path = config::PathsState().root + "LOCALE\\" + state.catalogue_name + ".LNG";
 

@@ -57,12 +57,12 @@ struct Loader {
 }  // namespace
 
 std::string FormFilePath() {
-  return config::PathsState().root + "FORMS\\" + App().program_name + ".KPN";
+  return config::PathsState().root + "FORMS\\" + AppState().program_name + ".KPN";
 }
 
 FormFileResult LoadFormFile(const std::string& path) {
-  config::ResetForms();
-  config::FormTable& table = config::Forms();
+  config::ResetFormTableState();
+  config::FormTable& table = config::FormTableState();
   std::string contents;
   if (!platform::ReadWholeFile(path, contents)) {
     return {false, path + ": the form file cannot be opened"};

@@ -15,7 +15,7 @@ struct FormFileResult {
   std::string message;  // "FILE:LINE: what is wrong" when not ok
 };
 
-// Fills config::Forms() from the file, translating labels, choice lists and
+// Fills config::FormTableState() from the file, translating labels, choice lists and
 // list titles; then sets the defaults of form 1 from the work date.
 FormFileResult LoadFormFile(const std::string& path);
 // Path of the module's form file.

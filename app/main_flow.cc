@@ -39,7 +39,7 @@ int RunMainFlow() {
     std::fprintf(stderr, "RBPNDLST: cannot change to the installation folder %s\n", root.c_str());
     return 1;
   }
-  App().program_name = "RBPNDLST";
+  AppState().program_name = "RBPNDLST";
 
   const std::string form_file = FormFilePath();
   FormFileResult loaded = LoadFormFile(form_file);

@@ -19,7 +19,7 @@ namespace {
 constexpr int16_t kNoticeRow = 12;
 
 void WriteRecord(const std::string& record) {
-  PrintFileState& st = PrintState();
+  PrintFile& st = PrintFileState();
   if (!st.file.IsOpen()) return;
   if (!st.file.Write(record + "\r\n")) st.write_failed = true;
 }
@@ -60,13 +60,13 @@ const char* ByLanguage(const char* cat, const char* spa, const char* glg,
 
 }  // namespace
 
-PrintFileState& PrintState() {
-  static PrintFileState state;
+PrintFile& PrintFileState() {
+  static PrintFile state;
   return state;
 }
 
-void ResetPrintState() {
-  PrintFileState& st = PrintState();
+void ResetPrintFileState() {
+  PrintFile& st = PrintFileState();
   st.file.Close();
   st.path.clear();
   st.write_failed = false;
@@ -120,7 +120,7 @@ std::string CleanPrintText(const std::string& text) {
 }
 
 int16_t OpenPrintFile(const std::string& device) {
-  PrintFileState& st = PrintState();
+  PrintFile& st = PrintFileState();
   st.file.Close();
   st.write_failed = false;
   st.path = PrintFilePath();
@@ -140,10 +140,10 @@ int16_t OpenPrintFile(const std::string& device) {
   return kPrintOk;
 }
 
-bool PrintFileIsOpen() { return PrintState().file.IsOpen(); }
+bool PrintFileIsOpen() { return PrintFileState().file.IsOpen(); }
 
 void PrintPage(int16_t length) {
-  PrintFileState& st = PrintState();
+  PrintFile& st = PrintFileState();
   WriteRecord("PAGE" + PrintForm(length));
   st.page_length = length;
   st.line_count = 0;
@@ -156,7 +156,7 @@ void PrintAlign(const std::string& mode) {
 void PrintStyle(const std::string& code) { WriteRecord("*" + code); }
 
 void PrintItem(int16_t column, const std::string& text, int16_t advance) {
-  PrintFileState& st = PrintState();
+  PrintFile& st = PrintFileState();
   // A page length of 0 (no page record yet) would otherwise break before
   // every single item.
   if (st.page_length > 0 && st.line_count >= st.page_length)
@@ -167,10 +167,10 @@ void PrintItem(int16_t column, const std::string& text, int16_t advance) {
     st.line_count = ClampToInt16(int32_t{st.line_count} + advance);
 }
 
-int16_t PrintLineCount() { return PrintState().line_count; }
+int16_t PrintLineCount() { return PrintFileState().line_count; }
 
 int16_t ClosePrintFile() {
-  PrintFileState& st = PrintState();
+  PrintFile& st = PrintFileState();
   if (!st.file.IsOpen()) return kPrintOk;
   st.file.Close();
   if (st.write_failed) {
@@ -210,7 +210,7 @@ std::string LastLine(const std::string& output) {
 }
 
 void ShowPrintResult(const std::string& output) {
-  PrintFileState& st = PrintState();
+  PrintFile& st = PrintFileState();
   st.last_result = LastLine(output);
   // The bottom row is outside every form, so the line stays in view while
   // the operator fills in the next parameters.
@@ -253,7 +253,7 @@ std::string CannotRunText(const std::string& path) {
 }
 
 void ShowPrintNotice(const std::string& text) {
-  PrintFileState& st = PrintState();
+  PrintFile& st = PrintFileState();
   if (st.notice) {
     st.notice(text);
     return;

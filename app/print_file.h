@@ -20,7 +20,7 @@
 
 namespace app {
 
-struct PrintFileState {
+struct PrintFile {
   platform::File file;
   std::string path;         // of the file now open, for notices
   bool write_failed = false;
@@ -31,8 +31,8 @@ struct PrintFileState {
   std::function<void(const std::string&)> notice;
   std::string last_result;  // what the print program said last time
 };
-PrintFileState& PrintState();
-void ResetPrintState();
+PrintFile& PrintFileState();
+void ResetPrintFileState();
 
 // Statuses of the writer and the hand-over.
 constexpr int16_t kPrintOk = 0;
@@ -82,7 +82,7 @@ int16_t HandOverPrintFile();
 // without control bytes.
 std::string LastLine(const std::string& output);
 // Shows that line on the bottom row of the screen and keeps it in
-// PrintState().last_result.
+// PrintFileState().last_result.
 void ShowPrintResult(const std::string& output);
 
 // The notices in the session's language; path is appended.

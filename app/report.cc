@@ -60,7 +60,7 @@ std::string PrintDate(const std::string& packed) {
 class ReportWriter {
  public:
   explicit ReportWriter(const ReportParameters& p)
-      : p_(p), rs_(ReportState()), firm_(FirmName()) {}
+      : p_(p), rs_(ReportRunState()), firm_(FirmName()) {}
 
   void Run();
 
@@ -73,7 +73,7 @@ class ReportWriter {
   void GrandTotal();
 
   const ReportParameters& p_;
-  ReportRunState& rs_;
+  ReportRun& rs_;
   std::string firm_;
   std::string owner_name_;
   int16_t page_ = 0;
@@ -221,15 +221,15 @@ void ReportWriter::GrandTotal() {
 
 }  // namespace
 
-ReportRunState& ReportState() {
-  static ReportRunState state;
+ReportRun& ReportRunState() {
+  static ReportRun state;
   return state;
 }
 
-void ResetReportState() { ReportState() = ReportRunState{}; }
+void ResetReportRunState() { ReportRunState() = ReportRun{}; }
 
 void OpenReportFiles() {
-  ReportRunState& rs = ReportState();
+  ReportRun& rs = ReportRunState();
   const std::string& root = config::PathsState().root;
   int16_t st = 0;
   store::OpenRecordFile(kOwnersFile, root + "DADES\\PropietV", &rs.owner, st);

@@ -4,7 +4,7 @@
 // total, written through the print work file writer and handed to KELPRINT.
 //
 // The four record files (owners 505, estates 506, units 507, receipts 509)
-// are opened by OpenReportFiles into the record areas of ReportState(); the
+// are opened by OpenReportFiles into the record areas of ReportRunState(); the
 // report only reads them, in key order. Parameters are packed values: dates
 // as 4-byte packed dates, estate numbers as packed codes; ranges are
 // inclusive at both ends and compared byte by byte.
@@ -31,13 +31,13 @@ struct ReportParameters {
   std::string last_estate;   // packed code
 };
 
-struct ReportRunState {
+struct ReportRun {
   // Record areas; the record-file layer grows them to the record length.
   std::string owner, estate, unit, receipt;
   ReportParameters parameters;  // as the last parameter check left them
 };
-ReportRunState& ReportState();
-void ResetReportState();
+ReportRun& ReportRunState();
+void ResetReportRunState();
 
 // Opens 505 "DADES\PropietV", 506 "DADES\FinquesV", 507 "DADES\DepartaV" and
 // 509 "DADES\CobramV" below the installation root, in that order, into the

@@ -18,7 +18,7 @@ constexpr int16_t kConfirmForm = 2;
 constexpr int16_t kEsc = 27;
 
 std::string FieldText(int16_t form, int16_t field) {
-  const config::FormField* f = config::Forms().FindField(form, field);
+  const config::FormField* f = config::FormTableState().FindField(form, field);
   return f ? f->value : std::string();
 }
 
@@ -26,13 +26,13 @@ std::string FieldText(int16_t form, int16_t field) {
 
 int16_t ParameterCheck(int16_t form, int16_t key) {
   if (key == kEsc || form != kParameterForm) return 0;
-  ReportParameters& p = ReportState().parameters;
+  ReportParameters& p = ReportRunState().parameters;
   p = ParametersFromTexts(
       FieldText(kParameterForm, 1), FieldText(kParameterForm, 2),
       FieldText(kParameterForm, 3), FieldText(kParameterForm, 4));
   if (ParametersInverted(p)) return -1;
 
-  config::FormField* answer = config::Forms().FindField(kConfirmForm, 1);
+  config::FormField* answer = config::FormTableState().FindField(kConfirmForm, 1);
   if (!answer) return -1;
   answer->SetValue("");
   int16_t confirm_key = 0;
@@ -56,7 +56,7 @@ void RunReport() {
     if (OpenPrintFile(config::SettingsState().output_device) != kPrintOk)
       continue;
     values::SetCurrency("p");
-    ProduceReport(ReportState().parameters);
+    ProduceReport(ReportRunState().parameters);
     values::SetCurrency("");
     // A work file with records missing would print as if it were complete.
     if (ClosePrintFile() != kPrintOk) continue;

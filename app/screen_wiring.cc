@@ -19,7 +19,7 @@ void WireScreenHooks() {
   forms.field_display = values::ShowFieldValue;
   forms.field_accept = values::AcceptFieldValue;
 
-  store::StoreHooks& store = store::Hooks();
+  store::StoreHooks& store = store::StoreHooksState();
   store.show_message = [](int16_t row, const std::string& text) { ui::ShowMessage(row, text); };
   store.pop_message = [] { ui::WinPop(); };
   store.beep = [] { platform::Beep(); };

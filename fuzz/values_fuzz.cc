@@ -42,7 +42,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FuzzedDataProvider in(data, size);
-  values::ResetValues();
+  values::ResetValuesState();
   values::Values& state = values::ValuesState();
   if (in.ConsumeBool()) {
     state.decimal_char = in.ConsumeIntegralInRange<char>(1, 127);

@@ -37,7 +37,7 @@ std::vector<Command> PasteTools() {
 }  // namespace
 
 void ClipboardSet(const std::string& text) {
-  Console().clipboard = text;
+  ConsoleState().clipboard = text;
   const std::string utf8 = Cp850ToUtf8(text);
   CurrentTerminal().SendClipboard(utf8);
   for (const Command& tool : CopyTools()) {
@@ -52,7 +52,7 @@ std::string ClipboardGet() {
       return Utf8ToCp850(out);
     }
   }
-  return Console().clipboard;
+  return ConsoleState().clipboard;
 }
 
 }  // namespace platform

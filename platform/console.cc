@@ -30,7 +30,7 @@ void GridSizeFor(Terminal& t, int& rows, int& cols) {
 }
 
 // Resizes the grid keeping its top-left contents; new cells are blank.
-void ResizeGrid(ConsoleState& s, int rows, int cols) {
+void ResizeGrid(Console& s, int rows, int cols) {
   std::vector<Cell> cells(static_cast<size_t>(rows) * cols, Cell());
   for (int r = 0; r < std::min(rows, s.rows); ++r) {
     for (int c = 0; c < std::min(cols, s.cols); ++c) {
@@ -45,8 +45,8 @@ void ResizeGrid(ConsoleState& s, int rows, int cols) {
   s.cursor_col = std::clamp(s.cursor_col, 1, cols);
 }
 
-ConsoleState& Ready() {
-  ConsoleState& s = Console();
+Console& Ready() {
+  Console& s = ConsoleState();
   if (!s.terminal) s.terminal = std::make_unique<HeadlessTerminal>();
   if (s.cells.empty()) {
     int rows = 0;
@@ -57,11 +57,11 @@ ConsoleState& Ready() {
   return s;
 }
 
-Cell& At(ConsoleState& s, int row, int col) {
+Cell& At(Console& s, int row, int col) {
   return s.cells[static_cast<size_t>(row - 1) * s.cols + (col - 1)];
 }
 
-void HandleResize(ConsoleState& s) {
+void HandleResize(Console& s) {
   int rows = 0;
   int cols = 0;
   GridSizeFor(*s.terminal, rows, cols);
@@ -72,7 +72,7 @@ void HandleResize(ConsoleState& s) {
 
 // Keeps only what the callers are promised: characters, extended keys and
 // (while reporting is on) mouse presses. Records modifiers and position.
-bool Accept(ConsoleState& s, const InputEvent& ev) {
+bool Accept(Console& s, const InputEvent& ev) {
   switch (ev.kind) {
     case InputEvent::kKey:
       if (ev.ch == 0 && ev.scan == 0) return false;  // a lone modifier
@@ -96,7 +96,7 @@ bool Accept(ConsoleState& s, const InputEvent& ev) {
 
 // A terminal reports no releases: modifiers count as released once nothing
 // came for the terminal's hold time.
-void NothingCame(ConsoleState& s) {
+void NothingCame(Console& s) {
   if (s.modifiers == 0) return;
   if (MonotonicMs() - s.last_event_ms >= s.terminal->ModifierHoldMs()) {
     s.modifiers = 0;
@@ -105,20 +105,20 @@ void NothingCame(ConsoleState& s) {
 
 }  // namespace
 
-ConsoleState& Console() {
-  static ConsoleState state;
+Console& ConsoleState() {
+  static Console state;
   return state;
 }
 
-void ResetConsole() {
-  ConsoleState& s = Console();
+void ResetConsoleState() {
+  Console& s = ConsoleState();
   std::unique_ptr<Terminal> old = std::move(s.terminal);
-  s = ConsoleState();
+  s = Console();
   old.reset();  // restores a real terminal
 }
 
 void InstallTerminal(std::unique_ptr<Terminal> terminal) {
-  ConsoleState& s = Console();
+  Console& s = ConsoleState();
   std::unique_ptr<Terminal> old = std::move(s.terminal);
   old.reset();
   s.terminal = terminal ? std::move(terminal)
@@ -138,7 +138,7 @@ void InstallTerminal(std::unique_ptr<Terminal> terminal) {
 Terminal& CurrentTerminal() { return *Ready().terminal; }
 
 void ShutdownTerminal() {
-  ConsoleState& s = Console();
+  Console& s = ConsoleState();
   if (!s.terminal) return;
   s.terminal->Shutdown();
   // The grid stays; from now on it is shown nowhere.
@@ -149,13 +149,13 @@ int ConsoleRows() { return Ready().rows; }
 int ConsoleCols() { return Ready().cols; }
 
 void GetCursor(int& row, int& col) {
-  ConsoleState& s = Ready();
+  Console& s = Ready();
   row = s.cursor_row;
   col = s.cursor_col;
 }
 
 void SetCursor(int row, int col) {
-  ConsoleState& s = Ready();
+  Console& s = Ready();
   if (row >= 1 && row <= s.rows) s.cursor_row = row;
   if (col >= 1 && col <= s.cols) s.cursor_col = col;
 }
@@ -164,7 +164,7 @@ void SetCursorSize(int percent) { Ready().cursor_size = std::clamp(percent, 0, 1
 int CursorSize() { return Ready().cursor_size; }
 
 void WriteText(const std::string& text) {
-  ConsoleState& s = Ready();
+  Console& s = Ready();
   for (char c : text) {
     Cell& cell = At(s, s.cursor_row, s.cursor_col);
     cell.ch = static_cast<uint8_t>(c);
@@ -181,13 +181,13 @@ void WriteText(const std::string& text) {
 }
 
 Cell ReadCell(int row, int col) {
-  ConsoleState& s = Ready();
+  Console& s = Ready();
   if (row < 1 || row > s.rows || col < 1 || col > s.cols) return Cell();
   return At(s, row, col);
 }
 
 void SetTextColours(int fg, int bg) {
-  ConsoleState& s = Ready();
+  Console& s = Ready();
   uint8_t attr = s.attr;
   if (fg >= 0 && fg <= 15) attr = static_cast<uint8_t>((attr & 0xF0) | fg);
   if (bg >= 0 && bg <= 15) attr = static_cast<uint8_t>((attr & 0x0F) | (bg << 4));
@@ -197,7 +197,7 @@ void SetTextColours(int fg, int bg) {
 uint8_t CurrentAttribute() { return Ready().attr; }
 
 void ScrollRect(int top, int left, int bottom, int right, int n) {
-  ConsoleState& s = Ready();
+  Console& s = Ready();
   top = std::max(top, 1);
   left = std::max(left, 1);
   bottom = std::min(bottom, s.rows);
@@ -222,13 +222,13 @@ void ScrollRect(int top, int left, int bottom, int right, int n) {
 }
 
 void Refresh() {
-  ConsoleState& s = Ready();
+  Console& s = Ready();
   s.terminal->Present(s.cells, s.rows, s.cols, s.cursor_row, s.cursor_col,
                       s.cursor_size);
 }
 
 bool PollKey(InputEvent& ev) {
-  ConsoleState& s = Ready();
+  Console& s = Ready();
   Refresh();
   InputEvent got;
   while (s.terminal->ReadEvent(got, 0)) {
@@ -242,7 +242,7 @@ bool PollKey(InputEvent& ev) {
 }
 
 bool WaitEvent(InputEvent& ev, int timeout_ms) {
-  ConsoleState& s = Ready();
+  Console& s = Ready();
   Refresh();
   const int64_t deadline = MonotonicMs() + std::max(timeout_ms, 0);
   InputEvent got;
@@ -265,13 +265,13 @@ void SetInsertToggle(bool on) { Ready().insert = on; }
 int MouseButtons() { return Ready().terminal->MouseButtonCount(); }
 
 void SetMouseReporting(bool on) {
-  ConsoleState& s = Ready();
+  Console& s = Ready();
   s.mouse_on = on;
   s.terminal->SetMouseReporting(on);
 }
 
 void MousePosition(int& row, int& col) {
-  ConsoleState& s = Ready();
+  Console& s = Ready();
   row = s.mouse_row;
   col = s.mouse_col;
 }

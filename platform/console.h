@@ -152,7 +152,7 @@ char32_t Cp850Glyph(uint8_t byte);
 void AppendUtf8(std::string& out, char32_t cp);
 
 // Process-wide console state, one struct so that tests can reset it.
-struct ConsoleState {
+struct Console {
   std::unique_ptr<Terminal> terminal;
   std::vector<Cell> cells;
   int rows = 0;
@@ -169,8 +169,8 @@ struct ConsoleState {
   std::string clipboard;  // kept in the program when no system tool works
   int64_t last_event_ms = 0;  // monotonic time of the last input event
 };
-ConsoleState& Console();
+Console& ConsoleState();
 // Drops the backend and the grid; the next operation starts afresh.
-void ResetConsole();
+void ResetConsoleState();
 
 }  // namespace platform

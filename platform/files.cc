@@ -12,7 +12,7 @@
 
 namespace platform {
 
-int& ErrorNumber() { return System().error_number; }
+int& ErrorNumber() { return SystemState().error_number; }
 
 namespace {
 

@@ -110,7 +110,7 @@ void HeadlessTerminal::Present(const std::vector<Cell>& cells, int rows,
 }
 
 HeadlessTerminal& InstallHeadless(int rows, int cols) {
-  ResetConsole();
+  ResetConsoleState();
   auto term = std::make_unique<HeadlessTerminal>(rows, cols);
   HeadlessTerminal& ref = *term;
   InstallTerminal(std::move(term));

@@ -8,12 +8,12 @@
 
 namespace platform {
 
-SystemState& System() {
-  static SystemState state;
+System& SystemState() {
+  static System state;
   return state;
 }
 
-void ResetSystem() { System() = SystemState(); }
+void ResetSystemState() { SystemState() = System(); }
 
 std::string GetEnv(const std::string& name) {
   if (name.empty()) return std::string();
@@ -22,7 +22,7 @@ std::string GetEnv(const std::string& name) {
 }
 
 LocalTime Now() {
-  if (System().clock) return System().clock();
+  if (SystemState().clock) return SystemState().clock();
   struct timespec ts;
   clock_gettime(CLOCK_REALTIME, &ts);
   struct tm tm;
@@ -40,12 +40,12 @@ LocalTime Now() {
 }
 
 void SetClock(std::function<LocalTime()> clock) {
-  System().clock = std::move(clock);
+  SystemState().clock = std::move(clock);
 }
 
 void SleepMs(int milliseconds) {
-  if (System().sleeper) {
-    System().sleeper(milliseconds);
+  if (SystemState().sleeper) {
+    SystemState().sleeper(milliseconds);
     return;
   }
   if (milliseconds <= 0) return;
@@ -57,7 +57,7 @@ void SleepMs(int milliseconds) {
 }
 
 void SetSleep(std::function<void(int)> sleeper) {
-  System().sleeper = std::move(sleeper);
+  SystemState().sleeper = std::move(sleeper);
 }
 
 std::vector<std::string> SplitCommandLine(const std::string& line) {
@@ -89,7 +89,7 @@ std::string ExecutableDirectory() {
   std::string buf(4096, '\0');
   ssize_t n = ::readlink("/proc/self/exe", buf.data(), buf.size() - 1);
   if (n <= 0) {
-    System().error_number = errno;
+    SystemState().error_number = errno;
     return "./";
   }
   buf.resize(static_cast<size_t>(n));

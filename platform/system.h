@@ -41,12 +41,12 @@ int RunCaptured(const std::vector<std::string>& argv, const std::string& input,
 
 // Process-wide state of the operating-system services: the last error number
 // and the replaceable clock and sleep. One struct so that tests can reset it.
-struct SystemState {
+struct System {
   int error_number = 0;
   std::function<LocalTime()> clock;
   std::function<void(int)> sleeper;
 };
-SystemState& System();
-void ResetSystem();
+System& SystemState();
+void ResetSystemState();
 
 }  // namespace platform

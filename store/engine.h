@@ -155,7 +155,7 @@ struct Cursor {
 };
 
 // Process-wide state of the engine.
-struct EngineStateData {
+struct Engine {
   bool forked = false;  // set in a child of fork(): inherited state is stale
   unsigned temp_counter = 0;  // names of files under construction
   std::vector<std::unique_ptr<Cursor>> cursors;  // index = handle - 1
@@ -165,9 +165,9 @@ struct EngineStateData {
   std::vector<std::shared_ptr<OpenFile>> transaction_files;
 };
 
-EngineStateData& EngineState();
+Engine& EngineState();
 // Closes everything this process has open (like Reset) and clears the state.
-void ResetEngine();
+void ResetEngineState();
 
 // ---- Files on disk --------------------------------------------------------
 

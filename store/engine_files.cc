@@ -18,8 +18,8 @@ namespace {
 constexpr int32_t kApplicationId = 0x4B454C52;
 constexpr int kFormatVersion = 1;
 
-EngineStateData& Storage() {
-  static EngineStateData state;
+Engine& Storage() {
+  static Engine state;
   return state;
 }
 
@@ -27,7 +27,7 @@ void MarkForked() { Storage().forked = true; }
 
 // A child of fork() must not touch the connections it inherited (closing
 // them could checkpoint or delete the parent's WAL): they are abandoned.
-void ForgetInherited(EngineStateData& s) {
+void ForgetInherited(Engine& s) {
   for (auto& c : s.cursors) {
     if (!c) continue;
     for (auto& st : c->forward) st.Forget();
@@ -50,7 +50,7 @@ void ForgetInherited(EngineStateData& s) {
   }
   // Leak the objects too: their destructors must not run sqlite3 calls.
   for (auto& c : s.cursors) (void)c.release();
-  s = EngineStateData();
+  s = Engine();
 }
 
 bool Exec(sqlite3* db, const char* sql) {
@@ -152,8 +152,8 @@ void OpenFile::Close() {
   lock_fd = -1;
 }
 
-EngineStateData& EngineState() {
-  EngineStateData& state = Storage();
+Engine& EngineState() {
+  Engine& state = Storage();
   static const bool registered = [] {
     pthread_atfork(nullptr, nullptr, MarkForked);
     return true;
@@ -163,9 +163,9 @@ EngineStateData& EngineState() {
   return state;
 }
 
-void ResetEngine() {
+void ResetEngineState() {
   CloseAll();
-  EngineState() = EngineStateData();
+  EngineState() = Engine();
 }
 
 bool LockRange(int fd, off_t offset, short type) {
@@ -273,7 +273,7 @@ int16_t OpenFileShared(const std::string& path, bool read_only,
   if (stat(path.c_str(), &sb) != 0)
     return (errno == ENOENT || errno == ENOTDIR) ? int16_t(kStFileNotFound) : int16_t(kStIoError);
   if (!S_ISREG(sb.st_mode)) return kStNotRecordFile;
-  EngineStateData& s = EngineState();
+  Engine& s = EngineState();
   for (auto& w : s.files) {
     if (auto f = w.lock()) {
       if (f->dev == sb.st_dev && f->ino == sb.st_ino) {

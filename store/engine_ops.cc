@@ -60,7 +60,7 @@ std::string PathOf(const Call& c) {
 
 Cursor* FindCursor(const uint8_t* pb, uint32_t* index_out = nullptr) {
   if (pb == nullptr || std::memcmp(pb, kMagic, 4) != 0) return nullptr;
-  EngineStateData& s = EngineState();
+  Engine& s = EngineState();
   uint32_t handle = Get32(pb + 4);
   if (handle == 0 || handle > s.cursors.size()) return nullptr;
   Cursor* c = s.cursors[handle - 1].get();
@@ -440,7 +440,7 @@ class WriteScope {
  public:
   explicit WriteScope(const std::shared_ptr<OpenFile>& f) : f_(f) {}
   int16_t Begin() {
-    EngineStateData& s = EngineState();
+    Engine& s = EngineState();
     DropLiveOnFile(*f_);
     ++f_->write_generation;
     if (s.in_transaction) {
@@ -625,7 +625,7 @@ int16_t Delete(Cursor& c) {
 // ---- Open, close, transactions ----
 
 void CloseCursor(uint32_t index) {
-  EngineStateData& s = EngineState();
+  Engine& s = EngineState();
   Cursor& c = *s.cursors[index];
   ReleaseLock(c);
   DropLive(c);
@@ -658,7 +658,7 @@ int16_t Open(const Call& call) {
       return kStFileLocked;
   }
   (exclusive ? f->exclusive_opens : f->normal_opens)++;
-  EngineStateData& s = EngineState();
+  Engine& s = EngineState();
   uint32_t index = 0;
   while (index < s.cursors.size() && s.cursors[index]) ++index;
   if (index == s.cursors.size()) {
@@ -679,7 +679,7 @@ int16_t Open(const Call& call) {
 }
 
 int16_t EndTransaction(bool commit) {
-  EngineStateData& s = EngineState();
+  Engine& s = EngineState();
   if (!s.in_transaction) return kStNoTransaction;
   int16_t status = kStOk;
   for (auto& f : s.transaction_files) {
@@ -715,7 +715,7 @@ int16_t Dispatch(Call& call) {
     }
     case kOpReset: CloseAll(); return kStOk;
     case kOpBeginTransaction: {
-      EngineStateData& s = EngineState();
+      Engine& s = EngineState();
       if (s.in_transaction) return kStTransactionActive;
       s.in_transaction = true;
       return kStOk;
@@ -755,7 +755,7 @@ int16_t Dispatch(Call& call) {
 }  // namespace
 
 void CloseAll() {
-  EngineStateData& s = EngineState();
+  Engine& s = EngineState();
   if (s.in_transaction) EndTransaction(false);
   for (uint32_t i = 0; i < s.cursors.size(); ++i)
     if (s.cursors[i]) CloseCursor(i);

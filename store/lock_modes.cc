@@ -21,7 +21,7 @@ bool TakesLockBias(uint16_t op) {
 // 1 to 10001 ms, spread so that programs meeting one lock do not retry in step.
 int RetryDelayMs() {
   std::uniform_real_distribution<double> fraction(0.0, 1.0);
-  double u = fraction(FileTable().random);
+  double u = fraction(FileTableState().random);
   return static_cast<int>(std::lround(10000.0 * u + 1.0));
 }
 
@@ -29,7 +29,7 @@ int RetryDelayMs() {
 
 int16_t DoFileOperation(int slot_number, uint16_t operation) {
   if (slot_number < 1 || slot_number > kFileSlots) return kStIdNotOpen;
-  FileSlot& slot = FileTable().slots[slot_number];
+  FileSlot& slot = FileTableState().slots[slot_number];
   if (slot.id == 0) return kStIdNotOpen;
   if (slot.lock_mode != 0 && TakesLockBias(operation)) operation += kLockBias;
   int tries = 0;
@@ -55,7 +55,7 @@ void SetFileModes(int16_t id, const std::string& letters, int16_t& status) {
     status = kStIdNotOpen;
     return;
   }
-  FileTableState& table = FileTable();
+  FileTable& table = FileTableState();
   FileSlot& slot = table.slots[found.slot];
   std::string& stack = table.lock_stack;
   for (char letter : letters) {

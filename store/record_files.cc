@@ -15,12 +15,12 @@
 
 namespace store {
 
-FileTableState& FileTable() {
-  static FileTableState state;
+FileTable& FileTableState() {
+  static FileTable state;
   return state;
 }
 
-void ResetFileTable() { FileTable() = FileTableState(); }
+void ResetFileTableState() { FileTableState() = FileTable(); }
 
 namespace {
 
@@ -30,14 +30,14 @@ using KeyArea = std::array<uint8_t, kKeyAreaSize>;
 
 int16_t Call(uint16_t op, uint8_t* pos, void* data, uint32_t* len, void* key,
              uint8_t key_len, int8_t key_number) {
-  return FileTable().call(op, pos, data, len, key, key_len, key_number);
+  return FileTableState().call(op, pos, data, len, key, key_len, key_number);
 }
 
 FileSlot* OpenSlot(int16_t id, int* slot_number = nullptr) {
   SlotSearch found = FindFileSlot(id);
   if (found.kind != SlotSearch::kOpen) return nullptr;
   if (slot_number != nullptr) *slot_number = found.slot;
-  return &FileTable().slots[found.slot];
+  return &FileTableState().slots[found.slot];
 }
 
 uint16_t Le16(const DataArea& a, size_t at) {
@@ -95,7 +95,7 @@ int16_t OpenCall(FileSlot& slot, const std::string& path) {
 }
 
 int16_t CreateCall(const std::string& path, const std::string& spec) {
-  FileTableState& table = FileTable();
+  FileTable& table = FileTableState();
   table.scratch.fill(' ');
   DataArea data;
   data.fill(' ');
@@ -125,7 +125,7 @@ void FatalOpenFailure(const std::string& name, int16_t status) {
 }  // namespace
 
 SlotSearch FindFileSlot(int16_t id) {
-  FileTableState& table = FileTable();
+  FileTable& table = FileTableState();
   SlotSearch result;
   for (int i = 1; i <= kFileSlots; ++i) {
     if (id != 0 && table.slots[i].id == id) return {SlotSearch::kOpen, i};
@@ -182,7 +182,7 @@ void OpenRecordFile(int16_t id, const std::string& name,
     status = kStTableFull;
     return;
   }
-  FileSlot& slot = FileTable().slots[found.slot];
+  FileSlot& slot = FileTableState().slots[found.slot];
   slot = FileSlot();
   slot.id = id;
   slot.record_area = record_area;
@@ -221,7 +221,7 @@ void OpenRecordFile(int16_t id, const std::string& name,
 }
 
 void CloseAllRecordFiles(int16_t& status) {
-  FileTableState& table = FileTable();
+  FileTable& table = FileTableState();
   table.scratch.fill(' ');
   uint8_t data[4] = {0, 0, 0, 0};
   uint8_t key[4] = {0, 0, 0, 0};

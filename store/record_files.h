@@ -70,7 +70,7 @@ struct FileSlot {
   int16_t lock_mode = 0;
 };
 
-struct FileTableState {
+struct FileTable {
   // slots[1..40]; slots[0] is unused so that slot numbers index directly.
   std::array<FileSlot, kFileSlots + 1> slots{};
   std::array<uint8_t, kPositionBlockSize> scratch{};
@@ -82,8 +82,8 @@ struct FileTableState {
   // the same retry delays.
   std::mt19937 random{std::random_device{}()};
 };
-FileTableState& FileTable();
-void ResetFileTable();
+FileTable& FileTableState();
+void ResetFileTableState();
 
 // Where an identifier stands in the table.
 struct SlotSearch {

@@ -8,16 +8,16 @@
 
 namespace store {
 
-StoreHooks& Hooks() {
+StoreHooks& StoreHooksState() {
   static StoreHooks hooks;
   return hooks;
 }
 
-void ResetHooks() { Hooks() = StoreHooks(); }
+void ResetStoreHooksState() { StoreHooksState() = StoreHooks(); }
 
 void HookShowMessage(int16_t row, const std::string& text) {
-  if (Hooks().show_message) {
-    Hooks().show_message(row, text);
+  if (StoreHooksState().show_message) {
+    StoreHooksState().show_message(row, text);
     return;
   }
   std::string line = platform::Cp850ToUtf8(text) + "\n";
@@ -25,24 +25,24 @@ void HookShowMessage(int16_t row, const std::string& text) {
 }
 
 void HookPopMessage() {
-  if (Hooks().pop_message) Hooks().pop_message();
+  if (StoreHooksState().pop_message) StoreHooksState().pop_message();
 }
 
 void HookBeep() {
-  if (Hooks().beep) Hooks().beep();
+  if (StoreHooksState().beep) StoreHooksState().beep();
 }
 
 void HookWaitForKey() {
-  if (Hooks().wait_for_key) Hooks().wait_for_key();
+  if (StoreHooksState().wait_for_key) StoreHooksState().wait_for_key();
 }
 
 void HookClosePlainFiles() {
-  if (Hooks().close_plain_files) Hooks().close_plain_files();
+  if (StoreHooksState().close_plain_files) StoreHooksState().close_plain_files();
 }
 
 void HookExitProgram(int code) {
-  if (Hooks().exit_program) {
-    Hooks().exit_program(code);
+  if (StoreHooksState().exit_program) {
+    StoreHooksState().exit_program(code);
     return;
   }
   std::exit(code);

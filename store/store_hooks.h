@@ -21,9 +21,9 @@ struct StoreHooks {
   std::function<void()> close_plain_files;
   std::function<void(int code)> exit_program;
 };
-StoreHooks& Hooks();
+StoreHooks& StoreHooksState();
 // Empties every hook (tests).
-void ResetHooks();
+void ResetStoreHooksState();
 
 // The hooks with their defaults applied.
 void HookShowMessage(int16_t row, const std::string& text);

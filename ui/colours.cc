@@ -17,7 +17,7 @@ void SetColour(const std::string& code) {
   for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
   if (upper.find_first_not_of(' ') == std::string::npos) return;
 
-  ScreenState& s = Screen();
+  Screen& s = ScreenState();
   if (upper.find('+') != std::string::npos) {
     s.colour_stack.push_back(static_cast<char>(s.current_colour));
   }

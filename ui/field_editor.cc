@@ -70,7 +70,7 @@ class Editor {
          int16_t position)
       : row_(row), col_(col), width_(width), text_(text), pos_(position) {
     len_ = static_cast<int>(text_.size());
-    choices_ = ParseChoices(Keys().choice_list);
+    choices_ = ParseChoices(KeyInputState().choice_list);
     choice_ = !choices_.empty();
     lines_ = choice_ ? 1 : std::max(1, (len_ + width_ - 1) / width_);
     if (choice_) {
@@ -86,7 +86,7 @@ class Editor {
         widest_ = std::max(widest_, static_cast<int>(c.description.size()));
       }
     }
-    const ScreenState& s = Screen();
+    const Screen& s = ScreenState();
     base_row_ = s.win_depth ? s.win_top : 0;
     base_col_ = s.win_depth ? s.win_left : 0;
   }
@@ -121,7 +121,7 @@ class Editor {
 };
 
 void Editor::Display() {
-  int16_t hide = Keys().hide_char;
+  int16_t hide = KeyInputState().hide_char;
   if (choice_) {
     const Choice& c = choices_[current_];
     std::string shown = c.description;
@@ -333,7 +333,7 @@ bool Editor::HandleTextKey(int16_t key) {
     }
     case kKeyCtrlC:
       // A masked field holds a secret: it never goes to the clipboard.
-      if (Keys().hide_char == 0) platform::ClipboardSet(Trim(text_));
+      if (KeyInputState().hide_char == 0) platform::ClipboardSet(Trim(text_));
       return false;
     case kKeyCtrlV: {
       std::string pasted;
@@ -354,7 +354,7 @@ bool Editor::HandleTextKey(int16_t key) {
 }
 
 bool Editor::Leave(int16_t& key, bool mouse) {
-  const KeyState& k = Keys();
+  const KeyInput& k = KeyInputState();
   if (key == kKeyShiftTab) key = kKeyUp;
   if (key == kKeyTab) key = kKeyEnter;
   if (key == kKeyEnter &&
@@ -412,7 +412,7 @@ int16_t Editor::Run() {
 void EditField(int16_t& row, int16_t& col, int16_t& width, std::string& text,
                int16_t& position, int16_t& key) {
   if (row == 0 || col == 0) {
-    const ScreenState& s = Screen();
+    const Screen& s = ScreenState();
     int cursor_row = 0, cursor_col = 0;
     platform::GetCursor(cursor_row, cursor_col);
     if (row == 0) row = static_cast<int16_t>(cursor_row - (s.win_depth ? s.win_top : 0));

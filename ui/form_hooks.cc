@@ -11,7 +11,7 @@ FormHooks& FormHooksState() {
   return hooks;
 }
 
-void ResetFormHooks() { FormHooksState() = FormHooks(); }
+void ResetFormHooksState() { FormHooksState() = FormHooks(); }
 
 int16_t HookParameterCheck(int16_t form, int16_t key) {
   const FormHooks& h = FormHooksState();
@@ -24,7 +24,7 @@ void HookFieldDisplay(int16_t form, int16_t field) {
     h.field_display(form, field);
     return;
   }
-  const config::FormField* f = config::Forms().FindField(form, field);
+  const config::FormField* f = config::FormTableState().FindField(form, field);
   if (f == nullptr) return;
   WinLocate(f->row, static_cast<int16_t>(f->col + f->label.size()));
   if ((f->Attr(4) & 2) == 0) platform::WriteText(f->value);
@@ -33,7 +33,7 @@ void HookFieldDisplay(int16_t form, int16_t field) {
 int16_t HookFieldAccept(int16_t form, const std::string& value, int16_t& field, int16_t& key) {
   const FormHooks& h = FormHooksState();
   if (h.field_accept) return h.field_accept(form, value, field, key);
-  config::FormField* f = config::Forms().FindField(form, field);
+  config::FormField* f = config::FormTableState().FindField(form, field);
   if (f == nullptr) return -1;
   f->SetValue(value);
   HookFieldDisplay(form, field);

@@ -33,7 +33,7 @@ struct FormHooks {
 };
 // Named apart from the key input's hooks, which live in this folder too.
 FormHooks& FormHooksState();
-void ResetFormHooks();
+void ResetFormHooksState();
 
 // The hooks with their plain defaults applied.
 int16_t HookParameterCheck(int16_t form, int16_t key);

@@ -151,7 +151,7 @@ void OfferList(int16_t number, const config::Form& form, int16_t& current, int16
 
 // Runs the parent of `form` as a parent run; true when the child ends too.
 bool RunParent(const config::Form& form, int16_t leave_top, int16_t leave_bottom, int16_t& key) {
-  if (FormInputStatus().depth >= kMaxDepth) {
+  if (FormInputState().depth >= kMaxDepth) {
     key = 0;
     return false;
   }
@@ -161,11 +161,11 @@ bool RunParent(const config::Form& form, int16_t leave_top, int16_t leave_bottom
 
 // Whether `start`'s chain of parents leads to the form shown last.
 void FollowParentLink(int16_t start) {
-  int16_t& last_shown = FormInputStatus().last_form_shown;
+  int16_t& last_shown = FormInputState().last_form_shown;
   int16_t reached = start;
-  const int limit = config::Forms().FormCount();
+  const int limit = config::FormTableState().FormCount();
   for (int steps = 0; steps < limit && last_shown != reached && last_shown > 0; ++steps) {
-    const config::Form* f = config::Forms().FindForm(reached);
+    const config::Form* f = config::FormTableState().FindForm(reached);
     if (f == nullptr || f->parent == 0) break;
     reached = f->parent;
   }
@@ -174,24 +174,24 @@ void FollowParentLink(int16_t start) {
 
 }  // namespace
 
-FormInputState& FormInputStatus() {
-  static FormInputState state;
+FormInputRun& FormInputState() {
+  static FormInputRun state;
   return state;
 }
 
-void ResetFormInput() { FormInputStatus() = FormInputState(); }
+void ResetFormInputState() { FormInputState() = FormInputRun(); }
 
 void FormInput(int16_t form_arg, int16_t leave_top, int16_t leave_bottom, int16_t& key) {
   const bool parent_run = form_arg < 0;
   const int16_t number = static_cast<int16_t>(std::abs(form_arg));
-  config::Form* found = config::Forms().FindForm(number);
+  config::Form* found = config::FormTableState().FindForm(number);
   if (found == nullptr) {
     key = kEsc;
     return;
   }
   // The hooks may change values but not the table's shape; keep a reference.
   config::Form& form = *found;
-  FormInputState& state = FormInputStatus();
+  FormInputRun& state = FormInputState();
   ++state.depth;
 
   const bool windowed = form.top > 0;
@@ -220,7 +220,7 @@ void FormInput(int16_t form_arg, int16_t leave_top, int16_t leave_bottom, int16_
   const std::string exit_keys = form.name + ",3b00";
   for (;;) {
     while (!leave && current >= first && current <= last) {
-      config::FormField* field = config::Forms().FindField(number, current);
+      config::FormField* field = config::FormTableState().FindField(number, current);
       if (field == nullptr) break;
       const int16_t flags = field->Attr(4);
       KeyMap("+ea", exit_keys);
@@ -271,7 +271,7 @@ void FormInput(int16_t form_arg, int16_t leave_top, int16_t leave_bottom, int16_
         has_fields = FindFirstLast(form, first, last);
         if (answer == 0) break;
         platform::Beep();
-        field = config::Forms().FindField(number, current);
+        field = config::FormTableState().FindField(number, current);
         if (field == nullptr) break;
       }
 

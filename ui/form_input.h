@@ -24,11 +24,11 @@ namespace ui {
 // that does not exist).
 void FormInput(int16_t form, int16_t leave_top, int16_t leave_bottom, int16_t& key);
 
-struct FormInputState {
+struct FormInputRun {
   int16_t last_form_shown = 0;  // links a form with its parent across calls
   int depth = 0;                // nesting of parent runs, against cycles
 };
-FormInputState& FormInputStatus();
-void ResetFormInput();
+FormInputRun& FormInputState();
+void ResetFormInputState();
 
 }  // namespace ui

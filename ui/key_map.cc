@@ -59,7 +59,7 @@ std::vector<Mapping> ParseList(const std::string& list) {
 }  // namespace
 
 void KeyMap(const std::string& operations, const std::string& list) {
-  KeyState& k = Keys();
+  KeyInput& k = KeyInputState();
   for (char op : operations) {
     switch (std::toupper(static_cast<unsigned char>(op))) {
       case 'D':
@@ -111,8 +111,8 @@ void KeyMap(const std::string& operations, const std::string& list) {
   }
 }
 
-void SetChoices(const std::string& choices) { Keys().choice_list = choices; }
+void SetChoices(const std::string& choices) { KeyInputState().choice_list = choices; }
 
-void InjectKeys(const std::string& keys) { Keys().injected += keys; }
+void InjectKeys(const std::string& keys) { KeyInputState().injected += keys; }
 
 }  // namespace ui

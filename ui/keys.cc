@@ -4,19 +4,19 @@
 
 namespace ui {
 
-KeyState& Keys() {
-  static KeyState state;
+KeyInput& KeyInputState() {
+  static KeyInput state;
   return state;
 }
 
-KeyHooks& Hooks() {
+KeyHooks& KeyHooksState() {
   static KeyHooks hooks;
   return hooks;
 }
 
-void ResetKeys() {
-  Keys() = KeyState();
-  Hooks() = KeyHooks();
+void ResetKeyInputState() {
+  KeyInputState() = KeyInput();
+  KeyHooksState() = KeyHooks();
 }
 
 namespace {
@@ -30,7 +30,7 @@ constexpr int kAltDigitPatience = 600;
 constexpr int kIdleWaitMs = 100;
 
 bool NextEvent(platform::InputEvent& ev) {
-  KeyState& k = Keys();
+  KeyInput& k = KeyInputState();
   if (k.has_pending) {
     ev = k.pending;
     k.has_pending = false;
@@ -91,13 +91,13 @@ void RunHotKey(bool& running, const std::function<std::string()>& popup) {
   running = true;
   std::string result = popup ? popup() : std::string();
   running = false;
-  Keys().injected = result;
+  KeyInputState().injected = result;
 }
 
 }  // namespace
 
 void GetKey(int16_t& key, int16_t& button, int16_t& row, int16_t& col) {
-  KeyState& k = Keys();
+  KeyInput& k = KeyInputState();
   if (!k.injected.empty()) {
     key = static_cast<unsigned char>(k.injected.front());
     k.injected.erase(0, 1);
@@ -162,9 +162,9 @@ void GetKey(int16_t& key, int16_t& button, int16_t& row, int16_t& col) {
   }
 
   if (key == kKeyAltX) {
-    RunHotKey(k.calculator_running, Hooks().calculator);
+    RunHotKey(k.calculator_running, KeyHooksState().calculator);
   } else if (key == kKeyAltC) {
-    RunHotKey(k.calendar_running, Hooks().calendar);
+    RunHotKey(k.calendar_running, KeyHooksState().calendar);
   }
 
   if (k.mouse == MouseMode::kOn && (key != 0 || button != 0)) {
@@ -174,7 +174,7 @@ void GetKey(int16_t& key, int16_t& button, int16_t& row, int16_t& col) {
 }
 
 void WaitForInput(int timeout_ms) {
-  KeyState& k = Keys();
+  KeyInput& k = KeyInputState();
   if (k.has_pending || !k.injected.empty()) return;
   platform::InputEvent ev;
   if (platform::WaitEvent(ev, timeout_ms)) {
@@ -198,7 +198,7 @@ void WaitKey(int16_t& key) {
 }
 
 void DiscardTypeAhead() {
-  KeyState& k = Keys();
+  KeyInput& k = KeyInputState();
   k.injected.clear();
   k.has_pending = false;
   platform::InputEvent ev;

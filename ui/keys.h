@@ -80,12 +80,12 @@ struct KeyHooks {
   std::function<std::string()> calculator;
   std::function<std::string()> calendar;
 };
-KeyHooks& Hooks();
+KeyHooks& KeyHooksState();
 
 enum class MouseMode : uint8_t { kNotProbed, kAbsent, kOff, kOn };
 
 // Process-wide key input state.
-struct KeyState {
+struct KeyInput {
   std::string injected;
   MouseMode mouse = MouseMode::kNotProbed;
   bool calculator_running = false;
@@ -99,9 +99,9 @@ struct KeyState {
   bool has_pending = false;
   platform::InputEvent pending;
 };
-KeyState& Keys();
+KeyInput& KeyInputState();
 // Back to the start state, the hooks emptied too (tests).
-void ResetKeys();
+void ResetKeyInputState();
 
 // Waits, at most timeout_ms, until input may be there; the event (if any)
 // stays queued for the next GetKey. Used by loops that poll GetKey.

@@ -8,12 +8,12 @@
 
 namespace ui {
 
-ScreenState& Screen() {
-  static ScreenState state;
+Screen& ScreenState() {
+  static Screen state;
   return state;
 }
 
-void ResetScreen() { Screen() = ScreenState(); }
+void ResetScreenState() { ScreenState() = Screen(); }
 
 int16_t ScreenRows() {
   return static_cast<int16_t>(std::clamp(platform::ConsoleRows(), 0, 32767));
@@ -61,7 +61,7 @@ void PutAt(int row, int col, const std::string& text) {
 }  // namespace
 
 void WinFrame(int16_t style) {
-  const ScreenState& s = Screen();
+  const Screen& s = ScreenState();
   if (s.win_depth == 0) return;
   FrameGlyphs g = GlyphsFor(style);
   int inner = std::max(0, s.win_right - s.win_left - 1);
@@ -78,7 +78,7 @@ void WinFrame(int16_t style) {
 }
 
 void WinLocate(int16_t row, int16_t col) {
-  const ScreenState& s = Screen();
+  const Screen& s = ScreenState();
   if (s.win_depth == 0) {
     platform::SetCursor(row, col);
   } else {
@@ -87,17 +87,17 @@ void WinLocate(int16_t row, int16_t col) {
 }
 
 int16_t WinFirstRow() {
-  const ScreenState& s = Screen();
+  const Screen& s = ScreenState();
   return s.win_depth == 0 ? 1 : static_cast<int16_t>(s.win_top + 1);
 }
 
 int16_t WinFirstCol() {
-  const ScreenState& s = Screen();
+  const Screen& s = ScreenState();
   return s.win_depth == 0 ? 1 : static_cast<int16_t>(s.win_left + 1);
 }
 
 int16_t WinLastCol() {
-  const ScreenState& s = Screen();
+  const Screen& s = ScreenState();
   return s.win_depth == 0 ? ScreenCols() : static_cast<int16_t>(s.win_right - 1);
 }
 

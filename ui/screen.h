@@ -61,14 +61,14 @@ void ShowMessage(int16_t row, const std::string& text);
 void ClearScreen();
 
 // Process-wide screen state.
-struct ScreenState {
+struct Screen {
   int16_t current_colour = 0;  // index into ColourTable
   std::string colour_stack;    // one byte per saved index, top last
   int16_t win_depth = 0;
   int16_t win_top = 0, win_left = 0, win_bottom = 0, win_right = 0;
 };
-ScreenState& Screen();
+Screen& ScreenState();
 // Back to the start state; the stack file is left alone.
-void ResetScreen();
+void ResetScreenState();
 
 }  // namespace ui

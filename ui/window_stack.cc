@@ -175,7 +175,7 @@ void WinPush(int16_t r1, int16_t c1, int16_t r2, int16_t c2) {
   if (file.Length() > 3 && !ReadHeader(file, next)) next = kFirstRecord;
   if (next < kFirstRecord || next - 1 > file.Length()) next = kFirstRecord;
 
-  ScreenState& s = Screen();
+  Screen& s = ScreenState();
   int cursor_row = 0, cursor_col = 0;
   platform::GetCursor(cursor_row, cursor_col);
   std::string record;
@@ -214,7 +214,7 @@ void WinPop() {
       SavedWindow w;
       if (ReadHeader(file, header) && header > kFirstRecord &&
           ReadTopRecord(file, header, w)) {
-        ScreenState& s = Screen();
+        Screen& s = ScreenState();
         if (s.win_depth > 0) --s.win_depth;
         s.win_top = static_cast<int16_t>(w.top);
         s.win_left = static_cast<int16_t>(w.left);
@@ -227,7 +227,7 @@ void WinPop() {
       } else if (header > kFirstRecord) {
         // A damaged stack cannot be unwound; forget it rather than paint
         // garbage, and fall back to the whole screen.
-        ScreenState& s = Screen();
+        Screen& s = ScreenState();
         s.win_depth = 0;
         s.win_top = s.win_left = s.win_bottom = s.win_right = 0;
       }

@@ -80,7 +80,7 @@ void ShowInLines(const std::string& value, int line_width, int row, int col) {
 }  // namespace
 
 bool FieldValuePlace(int16_t form, int16_t field, int& row, int& col) {
-  config::FormTable& table = config::Forms();
+  config::FormTable& table = config::FormTableState();
   const config::Form* f = table.FindForm(form);
   const config::FormField* fld = table.FindField(form, field);
   if (f == nullptr || fld == nullptr) return false;
@@ -96,7 +96,7 @@ bool FieldValuePlace(int16_t form, int16_t field, int& row, int& col) {
 void ShowFieldValue(int16_t form, int16_t field) {
   int row = 0, col = 0;
   if (!FieldValuePlace(form, field, row, col)) return;
-  const config::FormField& fld = *config::Forms().FindField(form, field);
+  const config::FormField& fld = *config::FormTableState().FindField(form, field);
   platform::SetCursor(row, col);
   if (fld.Attr(4) & kFlagMasked) return;
 
@@ -120,7 +120,7 @@ void ShowFieldValue(int16_t form, int16_t field) {
 int16_t AcceptFieldValue(int16_t form, const std::string& value, int16_t& field,
                          int16_t& key) {
   (void)key;
-  config::FormField* fld = config::Forms().FindField(form, field);
+  config::FormField* fld = config::FormTableState().FindField(form, field);
   if (fld == nullptr) return -1;
 
   std::string text = value;

@@ -9,7 +9,7 @@ Values& ValuesState() {
   return state;
 }
 
-void ResetValues() { ValuesState() = Values{}; }
+void ResetValuesState() { ValuesState() = Values{}; }
 
 std::string UserSetting(const char* key, size_t width,
                         const std::string& fallback) {

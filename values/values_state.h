@@ -1,6 +1,6 @@
 // Process-wide state of the values subsystem: the formatting characters read
 // lazily from the main settings file, the currency state, the fold mode and
-// the text stack. One instance per process; ResetValues() returns it to the
+// the text stack. One instance per process; ResetValuesState() returns it to the
 // start-of-run state (tests use it to force the settings to be read again).
 #pragma once
 
@@ -30,7 +30,7 @@ struct Values {
 };
 
 Values& ValuesState();
-void ResetValues();
+void ResetValuesState();
 
 // A fixed-width value of "Tavo.ini" [Usuari]: the first width characters of
 // the setting, blank-padded; fallback when that is all blanks.

@@ -23,11 +23,11 @@ ListDefinition* FormTable::FindList(int m) {
   return m >= 1 && m <= static_cast<int>(lists.size()) ? &lists[static_cast<size_t>(m - 1)] : nullptr;
 }
 
-FormTable& Forms() {
+FormTable& FormTableState() {
   static FormTable table;
   return table;
 }
 
-void ResetForms() { Forms() = FormTable(); }
+void ResetFormTableState() { FormTableState() = FormTable(); }
 
 }  // namespace config

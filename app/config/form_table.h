@@ -51,7 +51,7 @@ struct FormTable {
   FormField* FindField(int k, int j);
   ListDefinition* FindList(int m);
 };
-FormTable& Forms();
-void ResetForms();
+FormTable& FormTableState();
+void ResetFormTableState();
 
 }  // namespace config

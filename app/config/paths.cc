@@ -12,7 +12,7 @@ Paths& PathsState() {
   return paths;
 }
 
-void ResetPaths() { PathsState() = Paths(); }
+void ResetPathsState() { PathsState() = Paths(); }
 
 std::string CompleteDirectory(const std::string& dir) {
   if (dir.empty() || dir.back() == ':' || platform::IsPathSeparator(dir.back())) return dir;

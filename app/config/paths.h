@@ -15,7 +15,7 @@ struct Paths {
   std::string env_kind;   // "CGI", "WIN" or "DOS"
 };
 Paths& PathsState();
-void ResetPaths();
+void ResetPathsState();
 
 // Appends "\" to a non-empty directory text that ends in neither ":" nor a
 // separator.

@@ -87,7 +87,7 @@ Settings& SettingsState() {
   return settings;
 }
 
-void ResetSettings() { SettingsState() = Settings(); }
+void ResetSettingsState() { SettingsState() = Settings(); }
 
 std::string MainSettingsFile() { return PathsState().root + "Tavo.ini"; }
 

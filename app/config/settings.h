@@ -32,7 +32,7 @@ struct Settings {
   std::string language = "   ";  // 3 characters, blank means Catalan
 };
 Settings& SettingsState();
-void ResetSettings();
+void ResetSettingsState();
 
 // The start-up reading, called by SetUpPaths: session file values, terminal
 // directory, terminal file (colours, work date text, device, language), the

@@ -15,10 +15,10 @@ using testing_support::TempDir;
 class CatalogueTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    config::ResetPaths();
-    config::ResetSettings();
-    app::ResetApp();
-    app::App().program_name = "RBPNDLST";
+    config::ResetPathsState();
+    config::ResetSettingsState();
+    app::ResetAppState();
+    app::AppState().program_name = "RBPNDLST";
     config::PathsState().root = dir.path();
   }
   void Language(const char* code) { config::SettingsState().language = code; }

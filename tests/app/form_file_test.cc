@@ -50,9 +50,9 @@ const char kCommented[] =
 class FormFileTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    config::ResetPaths();
-    config::ResetSettings();
-    app::ResetApp();
+    config::ResetPathsState();
+    config::ResetSettingsState();
+    app::ResetAppState();
     config::PathsState().root = dir.path();
     config::SettingsState().language = "CAT";
     config::SettingsState().work_date = values::PackDigits("20261207");
@@ -65,7 +65,7 @@ TEST_F(FormFileTest, CommentsAnywhereBetweenGroupsLoadTheSame) {
     SCOPED_TRACE(text == kPlain ? "plain" : "commented");
     app::FormFileResult r = app::LoadFormFile(dir.Write("FORMS/X.KPN", text));
     ASSERT_TRUE(r.ok) << r.message;
-    config::FormTable& t = config::Forms();
+    config::FormTable& t = config::FormTableState();
     ASSERT_EQ(t.FormCount(), 2);
     EXPECT_EQ(t.max_fields, 4);
     const config::Form& f1 = t.forms[0];
@@ -94,10 +94,10 @@ TEST_F(FormFileTest, FileEndingEarlyLeavesTheRestEmpty) {
   text.resize(text.find("\"1b,d\",1,0"));  // cut before form 2
   app::FormFileResult r = app::LoadFormFile(dir.Write("FORMS/X.KPN", text));
   ASSERT_TRUE(r.ok) << r.message;
-  ASSERT_EQ(config::Forms().FormCount(), 2);
-  EXPECT_EQ(config::Forms().forms[0].fields.size(), 4u);
-  EXPECT_TRUE(config::Forms().forms[1].fields.empty());
-  EXPECT_TRUE(config::Forms().lists.empty());
+  ASSERT_EQ(config::FormTableState().FormCount(), 2);
+  EXPECT_EQ(config::FormTableState().forms[0].fields.size(), 4u);
+  EXPECT_TRUE(config::FormTableState().forms[1].fields.empty());
+  EXPECT_TRUE(config::FormTableState().lists.empty());
 }
 
 TEST_F(FormFileTest, MalformedFilesNameTheFileAndLine) {
@@ -151,18 +151,18 @@ TEST_F(FormFileTest, EmptyNumbersBetweenCommasReadAsZero) {
   text.replace(text.find("8,0,10,0,1,0"), 12, "8,,10,,1, ");
   app::FormFileResult r = app::LoadFormFile(dir.Write("FORMS/X.KPN", text));
   ASSERT_TRUE(r.ok) << r.message;
-  const config::FormField& f = config::Forms().forms[0].fields[0];
+  const config::FormField& f = config::FormTableState().forms[0].fields[0];
   EXPECT_EQ(f.Attr(1), 8);
   EXPECT_EQ(f.Attr(2), 0);
   EXPECT_EQ(f.Attr(3), 10);
   EXPECT_EQ(f.Attr(4), 0);
   EXPECT_EQ(f.Attr(6), 0);
   EXPECT_EQ(f.choices, "");
-  EXPECT_EQ(config::Forms().forms[0].fields[1].label, "Data final   : ");
+  EXPECT_EQ(config::FormTableState().forms[0].fields[1].label, "Data final   : ");
 }
 
 TEST_F(FormFileTest, PathIsFormedBelowTheRoot) {
-  app::App().program_name = "RBPNDLST";
+  app::AppState().program_name = "RBPNDLST";
   config::PathsState().root = "C:\\SUITE";
   EXPECT_EQ(app::FormFilePath(), "C:\\SUITEFORMS\\RBPNDLST.KPN");
 }

@@ -23,15 +23,15 @@ namespace {
 class PrintFileTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    config::ResetPaths();
-    config::ResetSettings();
-    ResetPrintState();
+    config::ResetPathsState();
+    config::ResetSettingsState();
+    ResetPrintFileState();
     config::PathsState().temp_dir = dir_ + "/";
-    PrintState().notice = [this](const std::string& text) {
+    PrintFileState().notice = [this](const std::string& text) {
       notices_.push_back(text);
     };
   }
-  void TearDown() override { ResetPrintState(); }
+  void TearDown() override { ResetPrintFileState(); }
 
   std::string WorkFile() {
     std::string contents;
@@ -263,7 +263,7 @@ TEST_F(PrintFileTest, ExecutableDirectoryWithBlanksStaysOneProgram) {
 }
 
 TEST_F(PrintFileTest, WhatThePrintProgramSaysStaysOnTheBottomRow) {
-  platform::ResetConsole();
+  platform::ResetConsoleState();
   platform::HeadlessTerminal& screen = platform::InstallHeadless(25, 80);
   std::string program = temp_.Write(
       "say/KELPRINT",
@@ -272,7 +272,7 @@ TEST_F(PrintFileTest, WhatThePrintProgramSaysStaysOnTheBottomRow) {
   config::PathsState().exe_dir = dir_ + "/say/";
   EXPECT_EQ(HandOverPrintFile(), kPrintOk);
   platform::Refresh();
-  EXPECT_EQ(PrintState().last_result, "KELPRINT: 3 p\x85gines a /srv/kel/x.pdf");
+  EXPECT_EQ(PrintFileState().last_result, "KELPRINT: 3 p\x85gines a /srv/kel/x.pdf");
   EXPECT_EQ(screen.Text(25).rfind("KELPRINT: 3 p\x85gines a /srv/kel/x.pdf  ", 0), 0u);
   EXPECT_EQ(LastLine("a\r\nb\tc\r\n\r\n"), "b c");
   // A line wider than the screen loses its middle, not the file name.
@@ -281,7 +281,7 @@ TEST_F(PrintFileTest, WhatThePrintProgramSaysStaysOnTheBottomRow) {
   EXPECT_EQ(screen.Text(25).substr(0, 29), "KELPRINT: 183 pages a /srv...");
   EXPECT_EQ(screen.Text(25).substr(65), "/RBPNDLST-1.pdf");
   EXPECT_EQ(LastLine(""), "");
-  platform::ResetConsole();
+  platform::ResetConsoleState();
 }
 
 }  // namespace

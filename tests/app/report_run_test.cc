@@ -57,19 +57,19 @@ class ReportRunTest : public ::testing::Test {
 
     term_ = &platform::InstallHeadless();
     term_->SetDryLimit(50);
-    config::ResetPaths();
-    config::ResetSettings();
-    config::ResetForms();
-    values::ResetValues();
-    store::ResetFileTable();
-    store::ResetHooks();
-    app::ResetApp();
-    app::ResetReportState();
-    app::ResetPrintState();
-    ui::ResetScreen();
-    ui::ResetKeys();
-    ui::ResetFormHooks();
-    ui::ResetFormInput();
+    config::ResetPathsState();
+    config::ResetSettingsState();
+    config::ResetFormTableState();
+    values::ResetValuesState();
+    store::ResetFileTableState();
+    store::ResetStoreHooksState();
+    app::ResetAppState();
+    app::ResetReportRunState();
+    app::ResetPrintFileState();
+    ui::ResetScreenState();
+    ui::ResetKeyInputState();
+    ui::ResetFormHooksState();
+    ui::ResetFormInputState();
 
     fs::create_directories(dir_.path() + "ddf");
     fs::create_directories(dir_.path() + "DADES");
@@ -88,14 +88,14 @@ class ReportRunTest : public ::testing::Test {
     paths.temp_dir = dir_.path();
     paths.exe_dir = dir_.path() + "bin/";
     config::SettingsState().work_date = Date(2026, 12, 7);
-    app::App().program_name = "RBPNDLST";
+    app::AppState().program_name = "RBPNDLST";
     values::SetCurrency("a,E");
 
     app::FormFileResult loaded =
         app::LoadFormFile(std::string(KEL_SOURCE_DIR) + "/install/FORMS/RBPNDLST.KPN");
     ASSERT_TRUE(loaded.ok) << loaded.message;
     app::WireScreenHooks();
-    store::Hooks().exit_program = [](int code) {
+    store::StoreHooksState().exit_program = [](int code) {
       ADD_FAILURE() << "record file open failed, exit " << code;
     };
     app::OpenReportFiles();
@@ -113,11 +113,11 @@ class ReportRunTest : public ::testing::Test {
   void TearDown() override {
     int16_t status = 0;
     store::CloseAllRecordFiles(status);
-    store::ResetHooks();
-    ui::ResetFormHooks();
-    app::ResetPrintState();
-    config::ResetPaths();
-    platform::ResetConsole();
+    store::ResetStoreHooksState();
+    ui::ResetFormHooksState();
+    app::ResetPrintFileState();
+    config::ResetPathsState();
+    platform::ResetConsoleState();
   }
 
   std::string Blank(int16_t id) {
@@ -132,7 +132,7 @@ class ReportRunTest : public ::testing::Test {
     ASSERT_EQ(found.kind, store::SlotSearch::kOpen) << id;
     uint32_t length = static_cast<uint32_t>(record.size());
     uint8_t key[256] = {};
-    ASSERT_EQ(store::BTRCALL(store::kOpInsert, store::FileTable().slots[found.slot].position.data(),
+    ASSERT_EQ(store::BTRCALL(store::kOpInsert, store::FileTableState().slots[found.slot].position.data(),
                              record.data(), &length, key, 255, 0),
               0)
         << id;
@@ -178,7 +178,7 @@ class ReportRunTest : public ::testing::Test {
       }
     }
   }
-  std::string Value(int16_t field) { return config::Forms().FindField(1, field)->value; }
+  std::string Value(int16_t field) { return config::FormTableState().FindField(1, field)->value; }
 
   testing_support::TempDir dir_;
   platform::HeadlessTerminal* term_ = nullptr;
@@ -220,7 +220,7 @@ TEST_F(ReportRunTest, TypedParametersGiveOneReportAndFormOneReturns) {
   EXPECT_NE(work.find(" 74 ,1/4/2026  "), std::string::npos) << work;
   EXPECT_EQ(work.find("1/5/20"), std::string::npos) << "a collected receipt is not listed";
   EXPECT_EQ(work.find("JOAN RIU"), std::string::npos) << "estate 9 is outside the range";
-  EXPECT_EQ(ui::Screen().win_depth, 0);
+  EXPECT_EQ(ui::ScreenState().win_depth, 0);
 }
 
 TEST_F(ReportRunTest, EscOnTheConfirmationReturnsToFormOneWithoutPrinting) {

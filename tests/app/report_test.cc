@@ -81,18 +81,18 @@ const std::string kMarchTitle =
 class ReportTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    config::ResetPaths();
-    config::ResetSettings();
-    values::ResetValues();
-    store::ResetFileTable();
-    store::ResetHooks();
-    ResetApp();
-    ResetReportState();
-    ResetPrintState();
-    App().program_name = "RBPNDLST";
+    config::ResetPathsState();
+    config::ResetSettingsState();
+    values::ResetValuesState();
+    store::ResetFileTableState();
+    store::ResetStoreHooksState();
+    ResetAppState();
+    ResetReportRunState();
+    ResetPrintFileState();
+    AppState().program_name = "RBPNDLST";
     config::PathsState().root = temp_.path();
     config::PathsState().temp_dir = temp_.path();
-    store::Hooks().exit_program = [](int code) {
+    store::StoreHooksState().exit_program = [](int code) {
       ADD_FAILURE() << "record file open failed, exit " << code;
     };
     for (const char* base : {"PropietV", "FinquesV", "DepartaV", "CobramV"}) {
@@ -112,7 +112,7 @@ class ReportTest : public ::testing::Test {
   void TearDown() override {
     int16_t status = 0;
     store::CloseAllRecordFiles(status);
-    ResetPrintState();
+    ResetPrintFileState();
   }
 
   void WriteFirm(const std::string& name) {
@@ -133,7 +133,7 @@ class ReportTest : public ::testing::Test {
     uint32_t length = static_cast<uint32_t>(record.size());
     uint8_t key[256] = {};
     ASSERT_EQ(store::BTRCALL(store::kOpInsert,
-                             store::FileTable().slots[found.slot].position.data(),
+                             store::FileTableState().slots[found.slot].position.data(),
                              record.data(), &length, key, 255, 0),
               0)
         << id;
@@ -383,7 +383,7 @@ TEST_F(ReportTest, RunSelectingNothingWritesOnlyTheDeviceRecord) {
   Receipt(1, 1, "20260201", "", 100, 'P');
   EXPECT_EQ(Produce(Period("20260301", "20260331"), "LPT1"), "DEVICELPT1\r\n");
   // Nothing in the files at all.
-  ResetReportState();
+  ResetReportRunState();
   EXPECT_EQ(Produce(Period("20260301", "20260331", 500, 600), "LPT1"),
             "DEVICELPT1\r\n");
 }
@@ -694,13 +694,13 @@ TEST_F(ReportTest, PesetasAsPrintCurrencyConvertTheAmounts) {
 class ParameterCheckTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    config::ResetPaths();
+    config::ResetPathsState();
     config::PathsState().temp_dir = temp_.path();
-    config::ResetForms();
-    ResetReportState();
-    ui::ResetFormHooks();
-    ui::ResetFormInput();
-    config::FormTable& t = config::Forms();
+    config::ResetFormTableState();
+    ResetReportRunState();
+    ui::ResetFormHooksState();
+    ui::ResetFormInputState();
+    config::FormTable& t = config::FormTableState();
     t.forms.resize(2);
     t.forms[1].name = "d,1b";
     for (int width : {8, 8, 3, 3}) {
@@ -715,15 +715,15 @@ class ParameterCheckTest : public ::testing::Test {
     t.forms[1].fields.push_back(answer);
   }
   void TearDown() override {
-    config::ResetForms();
-    config::ResetPaths();
+    config::ResetFormTableState();
+    config::ResetPathsState();
   }
   void Fill(const std::string& start, const std::string& end,
             const std::string& first, const std::string& last) {
-    config::Forms().FindField(1, 1)->SetValue(start);
-    config::Forms().FindField(1, 2)->SetValue(end);
-    config::Forms().FindField(1, 3)->SetValue(first);
-    config::Forms().FindField(1, 4)->SetValue(last);
+    config::FormTableState().FindField(1, 1)->SetValue(start);
+    config::FormTableState().FindField(1, 2)->SetValue(end);
+    config::FormTableState().FindField(1, 3)->SetValue(first);
+    config::FormTableState().FindField(1, 4)->SetValue(last);
   }
   testing_support::TempDir temp_;
 };
@@ -740,10 +740,10 @@ TEST_F(ParameterCheckTest, TextsBecomePackedParameters) {
 TEST_F(ParameterCheckTest, InvertedRangesKeepTheOperatorInTheForm) {
   Fill("01042026", "01032026", "1", "999");
   EXPECT_EQ(ParameterCheck(1, 13), -1);
-  EXPECT_EQ(ReportState().parameters.period_start, Date("20260401"));
+  EXPECT_EQ(ReportRunState().parameters.period_start, Date("20260401"));
   Fill("01032026", "01042026", "20", "3");
   EXPECT_EQ(ParameterCheck(1, 13), -1);
-  EXPECT_EQ(ReportState().parameters.first_estate, Code(20));
+  EXPECT_EQ(ReportRunState().parameters.first_estate, Code(20));
   // Estate numbers compare as numbers, not as typed text.
   EXPECT_FALSE(ParametersInverted(ParametersFromTexts("1/3/26", "1/3/26", "9", "10")));
   EXPECT_TRUE(ParametersInverted(ParametersFromTexts("2/3/26", "1/3/26", "1", "1")));
@@ -753,7 +753,7 @@ TEST_F(ParameterCheckTest, ValidRangesAskForConfirmation) {
   Fill("01032026", "31032026", "1", "999");
   ui::InjectKeys("S\r");
   EXPECT_EQ(ParameterCheck(1, 13), 0);
-  EXPECT_EQ(ReportState().parameters.period_end, Date("20260331"));
+  EXPECT_EQ(ReportRunState().parameters.period_end, Date("20260331"));
   // The answer is blanked before every confirmation.
   ui::InjectKeys("\r");
   EXPECT_EQ(ParameterCheck(1, 13), -1);
@@ -782,10 +782,10 @@ TEST(ReportCatalogueTest, TranslationsKeepTheWidthsOfColumnsAndLabels) {
   ASSERT_TRUE(platform::ReadWholeFile(
       std::string(KEL_SOURCE_DIR) + "/install/LOCALE/RBPNDLST.LNG", catalogue));
   dir.Write("LOCALE/RBPNDLST.LNG", catalogue);
-  config::ResetPaths();
-  config::ResetSettings();
-  ResetApp();
-  App().program_name = "RBPNDLST";
+  config::ResetPathsState();
+  config::ResetSettingsState();
+  ResetAppState();
+  AppState().program_name = "RBPNDLST";
   config::PathsState().root = dir.path();
   const std::vector<std::string> fixed = {
       "P\xB7GINA ", "DEPART.", "TITULAR", "  PENDENT", "   TORNAT", "FINCA ",
@@ -809,8 +809,8 @@ TEST(ReportCatalogueTest, TranslationsKeepTheWidthsOfColumnsAndLabels) {
     // The confirmation still takes "S" in every language.
     EXPECT_EQ(Translate("|S,S\xA1|N,No").substr(0, 3), "|S,") << lang;
   }
-  config::ResetSettings();
-  ResetApp();
+  config::ResetSettingsState();
+  ResetAppState();
 }
 
 }  // namespace

@@ -23,8 +23,8 @@ TEST(PathsTest, CompletionRule) {
 class PathsSetUp : public ::testing::Test {
  protected:
   void SetUp() override {
-    config::ResetPaths();
-    config::ResetSettings();
+    config::ResetPathsState();
+    config::ResetSettingsState();
   }
   TempDir dir;
   ScopedEnv no_agent{"HTTP_USER_AGENT", ""};
@@ -59,7 +59,7 @@ TEST_F(PathsSetUp, TermCountsOnlyWhenItIsAFolder) {
   config::SetUpPaths();
   EXPECT_EQ(config::PathsState().term_dir, dir.path() + "t\\");
 
-  config::ResetPaths();
+  config::ResetPathsState();
   ScopedEnv term2("TERM", "xterm-256color");
   config::SetUpPaths();
   EXPECT_EQ(config::PathsState().term_dir, "");

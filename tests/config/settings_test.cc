@@ -17,8 +17,8 @@ std::pair<int16_t, int16_t> Pair(int fg, int bg) {
 class SettingsTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    config::ResetPaths();
-    config::ResetSettings();
+    config::ResetPathsState();
+    config::ResetSettingsState();
   }
   TempDir dir;
 };

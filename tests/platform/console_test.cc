@@ -11,7 +11,7 @@ namespace {
 class ConsoleTest : public ::testing::Test {
  protected:
   void SetUp() override { term_ = &InstallHeadless(); }
-  void TearDown() override { ResetConsole(); }
+  void TearDown() override { ResetConsoleState(); }
   std::string Row(int row) {
     Refresh();
     return term_->Text(row);
@@ -28,7 +28,7 @@ TEST_F(ConsoleTest, StartsAsAStandardConsole) {
 }
 
 TEST_F(ConsoleTest, WithoutAnInstalledTerminalAHeadlessOneIsUsed) {
-  ResetConsole();
+  ResetConsoleState();
   EXPECT_EQ(ConsoleRows(), 25);
   EXPECT_EQ(ConsoleCols(), 80);
   EXPECT_NE(CurrentHeadless(), nullptr);

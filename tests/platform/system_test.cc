@@ -29,7 +29,7 @@ TEST(SplitCommandLine, BlanksSeparateAndQuotesGroup) {
 }
 
 TEST(System, ClockAndSleepCanBeReplaced) {
-  ResetSystem();
+  ResetSystemState();
   LocalTime real = Now();
   EXPECT_GE(real.year, 2024);
   EXPECT_GE(real.month, 1);
@@ -77,7 +77,7 @@ class RunTest : public ::testing::Test {
     dir_ = tmpl;
   }
   void TearDown() override {
-    ResetConsole();
+    ResetConsoleState();
     std::string cmd = "rm -rf '" + dir_ + "'";
     ASSERT_EQ(std::system(cmd.c_str()), 0);
   }

@@ -91,14 +91,14 @@ std::string Rec(int n) {
 class EngineMultiProcessTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    engine::ResetEngine();
+    engine::ResetEngineState();
     path_ = dir_.path() + "SHARED.dat";
     ASSERT_EQ(CreateRecordFile(path_, CreationSpec(16, KeyDefs{{{1, 6, 0x02}}})), kStOk);
     EngineFile f;
     ASSERT_EQ(f.Open(path_), kStOk);
     for (int i = 0; i < 3; ++i) ASSERT_EQ(f.Insert(Rec(i)), kStOk);
   }
-  void TearDown() override { engine::ResetEngine(); }
+  void TearDown() override { engine::ResetEngineState(); }
 
   testing_support::TempDir dir_;
   std::string path_;

@@ -63,12 +63,12 @@ std::string Rec(const std::string& unit_date, uint16_t number,
 class EngineTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    engine::ResetEngine();
+    engine::ResetEngineState();
     path_ = dir_.path() + "REC.dat";
     ASSERT_EQ(CreateRecordFile(path_, TestSpec()), kStOk);
     ASSERT_EQ(file_.Open(path_), kStOk);
   }
-  void TearDown() override { engine::ResetEngine(); }
+  void TearDown() override { engine::ResetEngineState(); }
 
   // Walks a key from first to last, returning one field of each record.
   std::vector<std::string> Walk(int8_t key, size_t at, size_t n, bool backward = false) {
@@ -213,7 +213,7 @@ TEST_F(EngineTest, RecordsPersistAcrossCloseAndReopen) {
   for (int i = 0; i < 50; ++i)
     ASSERT_EQ(file_.Insert(Rec("U" + std::to_string(100 + i), uint16_t(i), "n", std::to_string(1000 + i))), kStOk);
   file_.Close();
-  engine::ResetEngine();
+  engine::ResetEngineState();
   EngineFile f;
   ASSERT_EQ(f.Open(path_), kStOk);
   EXPECT_EQ(f.RecordCount(), 50u);
@@ -523,7 +523,7 @@ TEST_F(EngineTest, TransactionsCommitOrDiscardEverything) {
     ASSERT_EQ(file_.Insert(Rec("T" + std::to_string(i), uint16_t(i), "x", std::to_string(i))), kStOk);
   ASSERT_EQ(SimpleCall(kOpEndTransaction), kStOk);
   file_.Close();
-  engine::ResetEngine();
+  engine::ResetEngineState();
   EngineFile f;
   ASSERT_EQ(f.Open(path_), kStOk);
   EXPECT_EQ(f.RecordCount(), 100u);

@@ -126,28 +126,28 @@ Reply Record(int16_t status, const std::string& data, const std::string& key) {
 class RecordFilesTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    ResetFileTable();
-    ResetHooks();
-    config::ResetPaths();
-    config::ResetSettings();
+    ResetFileTableState();
+    ResetStoreHooksState();
+    config::ResetPathsState();
+    config::ResetSettingsState();
     fake = &manager;
-    FileTable().call = &FakeCall;
+    FileTableState().call = &FakeCall;
     platform::SetSleep([this](int ms) { sleeps.push_back(ms); });
-    Hooks().show_message = [this](int16_t row, const std::string& text) {
+    StoreHooksState().show_message = [this](int16_t row, const std::string& text) {
       events.push_back("show " + std::to_string(row) + " " + text);
     };
-    Hooks().pop_message = [this] { events.push_back("pop"); };
-    Hooks().beep = [this] { events.push_back("beep"); };
-    Hooks().wait_for_key = [this] { events.push_back("key"); };
-    Hooks().close_plain_files = [this] { events.push_back("close files"); };
-    Hooks().exit_program = [this](int code) {
+    StoreHooksState().pop_message = [this] { events.push_back("pop"); };
+    StoreHooksState().beep = [this] { events.push_back("beep"); };
+    StoreHooksState().wait_for_key = [this] { events.push_back("key"); };
+    StoreHooksState().close_plain_files = [this] { events.push_back("close files"); };
+    StoreHooksState().exit_program = [this](int code) {
       events.push_back("exit " + std::to_string(code));
     };
   }
   void TearDown() override {
     platform::SetSleep(nullptr);
-    ResetFileTable();
-    ResetHooks();
+    ResetFileTableState();
+    ResetStoreHooksState();
     fake = nullptr;
   }
 
@@ -211,7 +211,7 @@ TEST_F(RecordFilesTest, OpenSendsOwnerNameAndPath) {
   EXPECT_EQ(open.key_length, 18);
   EXPECT_EQ(open.key_number, 0);
   // Record length and key 0 length come from the statistics.
-  const FileSlot& slot = FileTable().slots[40];
+  const FileSlot& slot = FileTableState().slots[40];
   EXPECT_EQ(slot.id, 506);
   EXPECT_EQ(slot.record_length, 20);
   EXPECT_EQ(slot.key_value, std::string(4, '\0'));
@@ -263,7 +263,7 @@ TEST_F(RecordFilesTest, CreatesAMissingFileFromItsDictionary) {
   EXPECT_EQ(creates[0].key, std::string("elsewhere\\CobramV.dat") + '\0');
   EXPECT_EQ(creates[0].key_number, -1);
   EXPECT_EQ(CallsOf(kOpOpen).size(), 2u);
-  EXPECT_EQ(FileTable().scratch, (std::array<uint8_t, 128>{}));
+  EXPECT_EQ(FileTableState().scratch, (std::array<uint8_t, 128>{}));
 }
 
 TEST_F(RecordFilesTest, FailedCreateIsFatalWithTheLanguageText) {
@@ -282,7 +282,7 @@ TEST_F(RecordFilesTest, FailedCreateIsFatalWithTheLanguageText) {
   EXPECT_EQ(events[4], "close files");
   EXPECT_EQ(events[5], "exit 0");
   EXPECT_EQ(CallsOf(kOpReset).size(), 1u);
-  EXPECT_EQ(FileTable().slots[40].id, 0) << "all slots freed by the close";
+  EXPECT_EQ(FileTableState().slots[40].id, 0) << "all slots freed by the close";
 }
 
 TEST_F(RecordFilesTest, OtherOpenFailureIsFatalAndNamesTheStatus) {
@@ -304,7 +304,7 @@ TEST_F(RecordFilesTest, OverlongPathIsRefusedBeforeTheCall) {
 }
 
 TEST_F(RecordFilesTest, WithoutHooksTheFailureGoesToStandardErrorAndEnds) {
-  ResetHooks();
+  ResetStoreHooksState();
   config::SettingsState().language = "SPA";
   manager.open_statuses = {kStIoError};
   EXPECT_EXIT(
@@ -379,8 +379,8 @@ TEST_F(RecordFilesTest, SeekCutsOrPadsTheKeyAndPicksTheOperation) {
   EXPECT_EQ(reads[0].data_length, 20u);
   EXPECT_EQ(reads[0].data, std::string(20, 'x'));
   EXPECT_EQ(area.substr(0, 2), "r3");
-  EXPECT_EQ(FileTable().slots[40].key_number, 1);
-  EXPECT_EQ(FileTable().slots[40].key_value, "Z\0\0"s);
+  EXPECT_EQ(FileTableState().slots[40].key_number, 1);
+  EXPECT_EQ(FileTableState().slots[40].key_value, "Z\0\0"s);
 }
 
 TEST_F(RecordFilesTest, SeekOnAMissingKeyOrFileChangesNothing) {
@@ -389,7 +389,7 @@ TEST_F(RecordFilesTest, SeekOnAMissingKeyOrFileChangesNothing) {
   int16_t status = 0;
   SeekByKey(506, 2, "A", 0, status);
   EXPECT_EQ(status, kStNoSuchKey);
-  EXPECT_EQ(FileTable().slots[40].key_number, 0);
+  EXPECT_EQ(FileTableState().slots[40].key_number, 0);
   EXPECT_EQ(manager.calls.size(), calls + 1) << "only the statistics call";
   SeekByKey(505, 0, "A", 0, status);
   EXPECT_EQ(status, kStIdNotOpen);
@@ -422,7 +422,7 @@ TEST_F(RecordFilesTest, BufferTooShortCountsAsSuccessAndLengthIsCut) {
   manager.replies = {Record(kStBufferTooShort, pos_reply, "KEY3")};
   EXPECT_EQ(RecordPosition(506, 5), 0);
   EXPECT_EQ(area, pos_reply.substr(0, 20));
-  EXPECT_EQ(FileTable().slots[40].key_value, "KEY3");
+  EXPECT_EQ(FileTableState().slots[40].key_value, "KEY3");
 }
 
 TEST_F(RecordFilesTest, ShortRecordAreaIsGrownNotOverrun) {
@@ -468,7 +468,7 @@ TEST_F(RecordFilesTest, SkipBackThreeMakesTwoPlainMovesAndOneRead) {
   EXPECT_EQ(c.key_length, 4);
   EXPECT_EQ(area.substr(0, 5), "third");
   EXPECT_EQ(area.substr(5), std::string(15, 'x'));
-  EXPECT_EQ(FileTable().slots[40].key_value, "K3CD");
+  EXPECT_EQ(FileTableState().slots[40].key_value, "K3CD");
 }
 
 TEST_F(RecordFilesTest, SkipStopsAtTheFirstFailure) {
@@ -526,7 +526,7 @@ TEST_F(RecordFilesTest, CollateKeyReversesBinaryAndMapsCollatedSegments) {
 TEST_F(RecordFilesTest, LockModesAndTheirStack) {
   Open(506);
   Open(507);
-  FileSlot& slot = FileTable().slots[40];
+  FileSlot& slot = FileTableState().slots[40];
   int16_t status = 77;
   SetFileModes(506, "+b", status);
   EXPECT_EQ(status, 77) << "status left as the caller set it";
@@ -543,14 +543,14 @@ TEST_F(RecordFilesTest, LockModesAndTheirStack) {
   EXPECT_EQ(slot.lock_mode, 1);
   SetFileModes(506, "+B+D--", status);
   EXPECT_EQ(slot.lock_mode, 1);
-  EXPECT_TRUE(FileTable().lock_stack.empty());
+  EXPECT_TRUE(FileTableState().lock_stack.empty());
 
   // Pops find the slot's own newest pair past other files' pairs.
   SetFileModes(506, "+D", status);
   SetFileModes(507, "A+B", status);
   SetFileModes(506, "-", status);
   EXPECT_EQ(slot.lock_mode, 1);
-  EXPECT_EQ(FileTable().lock_stack, "\x27\x01");
+  EXPECT_EQ(FileTableState().lock_stack, "\x27\x01");
   SetFileModes(506, "-x?", status);
   EXPECT_EQ(slot.lock_mode, 1) << "nothing saved: no change";
 }
@@ -623,13 +623,13 @@ TEST_F(RecordFilesTest, NoticeShownBeforeTheSecondTryRemovedAfterTheLast) {
   SetFileModes(506, "A", status);
   Reply locked{kStFileLocked, "", "", false};
   manager.replies = {locked, Reply{kStKeyNotFound, "", "", false}};
-  FileTable().call = [](uint16_t op, uint8_t* pos, void* data, uint32_t* len,
+  FileTableState().call = [](uint16_t op, uint8_t* pos, void* data, uint32_t* len,
                         void* key, uint8_t key_len, int8_t key_number) -> int16_t {
     int16_t s = FakeCall(op, pos, data, len, key, key_len, key_number);
-    if (op != kOpStat) Hooks().beep();  // marks each data call in the events
+    if (op != kOpStat) StoreHooksState().beep();  // marks each data call in the events
     return s;
   };
-  Hooks().beep = [this] { events.push_back("try"); };
+  StoreHooksState().beep = [this] { events.push_back("try"); };
   SeekByKey(506, 0, "A", 0, status);
   EXPECT_EQ(status, kStKeyNotFound) << "another failure ends the wait";
   EXPECT_EQ(events, (std::vector<std::string>{
@@ -641,8 +641,8 @@ TEST_F(RecordFilesTest, EveryRunDrawsItsOwnRetryDelays) {
   // Two programs that meet the same lock must not retry in step: a fresh
   // table, as each program starts with, gives its own delays.
   auto delays = [this] {
-    ResetFileTable();
-    FileTable().call = &FakeCall;
+    ResetFileTableState();
+    FileTableState().call = &FakeCall;
     manager.calls.clear();
     sleeps.clear();
     Open(506);
@@ -707,12 +707,12 @@ namespace {
 class RecordFilesOnEngineTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    ResetFileTable();
-    ResetHooks();
-    config::ResetPaths();
-    config::ResetSettings();
-    Hooks().exit_program = [this](int code) { exit_code = code; };
-    Hooks().show_message = [this](int16_t, const std::string& text) {
+    ResetFileTableState();
+    ResetStoreHooksState();
+    config::ResetPathsState();
+    config::ResetSettingsState();
+    StoreHooksState().exit_program = [this](int code) { exit_code = code; };
+    StoreHooksState().show_message = [this](int16_t, const std::string& text) {
       message = text;
     };
     root = std::filesystem::temp_directory_path() /
@@ -726,12 +726,12 @@ class RecordFilesOnEngineTest : public ::testing::Test {
   void TearDown() override {
     int16_t status = 0;
     CloseAllRecordFiles(status);
-    ResetFileTable();
-    ResetHooks();
+    ResetFileTableState();
+    ResetStoreHooksState();
     std::filesystem::remove_all(root);
   }
   void Insert(int16_t id, std::string record) {
-    FileSlot& slot = FileTable().slots[FindFileSlot(id).slot];
+    FileSlot& slot = FileTableState().slots[FindFileSlot(id).slot];
     std::array<uint8_t, 256> key{};
     uint32_t len = static_cast<uint32_t>(record.size());
     ASSERT_EQ(BTRCALL(kOpInsert, slot.position.data(), record.data(), &len,

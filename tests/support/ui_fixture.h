@@ -26,12 +26,12 @@ class UiTest : public ::testing::Test {
   void SetUp() override { Start(25, 80); }
 
   void TearDown() override {
-    ui::ResetKeys();
-    ui::ResetScreen();
-    platform::ResetConsole();
-    config::ResetPaths();
-    config::ResetSettings();
-    values::ResetValues();
+    ui::ResetKeyInputState();
+    ui::ResetScreenState();
+    platform::ResetConsoleState();
+    config::ResetPathsState();
+    config::ResetSettingsState();
+    values::ResetValuesState();
   }
 
   // Starts again on a terminal of another size.
@@ -39,11 +39,11 @@ class UiTest : public ::testing::Test {
     term_ = &platform::InstallHeadless(rows, cols);
     // A script that runs dry ends waiting loops soon with Esc.
     term_->SetDryLimit(200);
-    ui::ResetKeys();
-    ui::ResetScreen();
-    config::ResetPaths();
-    config::ResetSettings();
-    values::ResetValues();
+    ui::ResetKeyInputState();
+    ui::ResetScreenState();
+    config::ResetPathsState();
+    config::ResetSettingsState();
+    values::ResetValuesState();
     config::PathsState().temp_dir = dir_.path();
   }
 

@@ -79,7 +79,7 @@ TEST_F(FieldEditorTest, CursorSizeFollowsTheMode) {
   // The hot key's pop-up runs inside the poll, so it sees what the poll
   // presented: the cursor as the editor set it while waiting.
   std::vector<int> sizes;
-  ui::Hooks().calculator = [&] {
+  ui::KeyHooksState().calculator = [&] {
     sizes.push_back(term().CursorSizeShown());
     return std::string();
   };
@@ -172,7 +172,7 @@ TEST_F(FieldEditorTest, TwoLineFieldMovesBetweenLines) {
 TEST_F(FieldEditorTest, CursorAtTheEndOfAFullLineStaysOnThatLine) {
   // Position 21 of a 20-character field of width 10 shows after column 10
   // of the second line, not on a third line.
-  ui::Hooks().calculator = [&] {
+  ui::KeyHooksState().calculator = [&] {
     EXPECT_EQ(Cursor(), std::make_pair(6, 20));
     return std::string();
   };
@@ -337,7 +337,7 @@ TEST_F(FieldEditorTest, FieldInsideAWindowAndAtTheCursor) {
 }
 
 TEST_F(FieldEditorTest, AltXTypesTheCalculatorResultIntoTheField) {
-  ui::Hooks().calculator = [] { return std::string("42"); };
+  ui::KeyHooksState().calculator = [] { return std::string("42"); };
   ui::KeyMap("a", "d,1b");
   term().PushExtended(0x2D, kLeftAlt);
   Enter();
@@ -347,13 +347,13 @@ TEST_F(FieldEditorTest, AltXTypesTheCalculatorResultIntoTheField) {
 }
 
 TEST_F(FieldEditorTest, AltXEndsTheEditingWhenNoTableIsSet) {
-  ui::Hooks().calculator = [] { return std::string("42"); };
+  ui::KeyHooksState().calculator = [] { return std::string("42"); };
   term().PushExtended(0x2D, kLeftAlt);
   Result r = Edit("     ", 1);
   EXPECT_EQ(r.key, 0x2D00);
   EXPECT_EQ(r.text, "     ");
   // The digits go to whoever reads next.
-  EXPECT_EQ(ui::Keys().injected, "42");
+  EXPECT_EQ(ui::KeyInputState().injected, "42");
 }
 
 class ChoiceFieldTest : public FieldEditorTest {
@@ -365,7 +365,7 @@ class ChoiceFieldTest : public FieldEditorTest {
 };
 
 TEST_F(ChoiceFieldTest, ShowsTheDescriptionBetweenArrows) {
-  ui::Hooks().calculator = [&] {
+  ui::KeyHooksState().calculator = [&] {
     EXPECT_EQ(ScreenAt(5, 9, 4), "\x11No\x10");
     EXPECT_EQ(term().CursorSizeShown(), 0);
     return std::string();

@@ -58,14 +58,14 @@ class FormInputTest : public ::testing::Test {
   void SetUp() override {
     term_ = &platform::InstallHeadless();
     term_->SetDryLimit(20);
-    config::ResetForms();
-    config::ResetSettings();
-    config::ResetPaths();
+    config::ResetFormTableState();
+    config::ResetSettingsState();
+    config::ResetPathsState();
     config::PathsState().temp_dir = dir_.path();
-    ui::ResetScreen();
-    ui::ResetKeys();
-    ui::ResetFormHooks();
-    ui::ResetFormInput();
+    ui::ResetScreenState();
+    ui::ResetKeyInputState();
+    ui::ResetFormHooksState();
+    ui::ResetFormInputState();
     // Record every check; let the form close.
     ui::FormHooksState().parameter_check = [this](int16_t form, int16_t key) {
       checks_.emplace_back(form, key);
@@ -73,9 +73,9 @@ class FormInputTest : public ::testing::Test {
     };
   }
   void TearDown() override {
-    ui::ResetFormHooks();
-    config::ResetPaths();
-    platform::ResetConsole();
+    ui::ResetFormHooksState();
+    config::ResetPathsState();
+    platform::ResetConsoleState();
   }
 
   void Keys(std::initializer_list<int16_t> keys) {
@@ -95,7 +95,7 @@ class FormInputTest : public ::testing::Test {
     return key;
   }
   std::string Value(int16_t form, int16_t field) {
-    return config::Forms().FindField(form, field)->value;
+    return config::FormTableState().FindField(form, field)->value;
   }
   std::string Row(int row) {
     platform::Refresh();
@@ -109,7 +109,7 @@ class FormInputTest : public ::testing::Test {
 };
 
 TEST_F(FormInputTest, EnterOnLastFieldEndsWithEnterAndDownStays) {
-  config::Forms().forms.push_back(ThreeFields());
+  config::FormTableState().forms.push_back(ThreeFields());
   Keys({kDown, kDown, kDown, kDown});  // to the last field, where Down stays
   Type("x");
   Keys({kEnter});
@@ -119,11 +119,11 @@ TEST_F(FormInputTest, EnterOnLastFieldEndsWithEnterAndDownStays) {
   ASSERT_EQ(checks_.size(), 1u);
   EXPECT_EQ(checks_[0], std::make_pair(int16_t{1}, kEnter));
   EXPECT_EQ(term_->DryEscapes(), 0) << "the form ended on the scripted keys";
-  EXPECT_EQ(ui::Screen().win_depth, 0) << "the form's window is gone";
+  EXPECT_EQ(ui::ScreenState().win_depth, 0) << "the form's window is gone";
 }
 
 TEST_F(FormInputTest, UpOnFirstFieldGivesUp) {
-  config::Forms().forms.push_back(ThreeFields());
+  config::FormTableState().forms.push_back(ThreeFields());
   Keys({kUp});
   EXPECT_EQ(Run(), kEsc);
   ASSERT_EQ(checks_.size(), 1u);
@@ -131,8 +131,8 @@ TEST_F(FormInputTest, UpOnFirstFieldGivesUp) {
 }
 
 TEST_F(FormInputTest, EscGoesToFirstFieldThenLeaves) {
-  config::Forms().forms.push_back(ThreeFields());
-  config::Forms().FindField(1, 2)->SetValue("keep");
+  config::FormTableState().forms.push_back(ThreeFields());
+  config::FormTableState().FindField(1, 2)->SetValue("keep");
   Keys({kDown});
   Type("zz");
   Keys({kEsc});  // typing dropped, back on field 1
@@ -146,7 +146,7 @@ TEST_F(FormInputTest, EscGoesToFirstFieldThenLeaves) {
 }
 
 TEST_F(FormInputTest, PageKeysNeverEndWithoutLeaveFlags) {
-  config::Forms().forms.push_back(ThreeFields());
+  config::FormTableState().forms.push_back(ThreeFields());
   Keys({kPgDn, kPgDn});
   Type("c");
   Keys({kPgUp, kPgUp});
@@ -159,17 +159,17 @@ TEST_F(FormInputTest, PageKeysNeverEndWithoutLeaveFlags) {
 }
 
 TEST_F(FormInputTest, PageKeysLeaveWithTheirFlags) {
-  config::Forms().forms.push_back(ThreeFields());
+  config::FormTableState().forms.push_back(ThreeFields());
   Keys({kPgUp});
   EXPECT_EQ(Run(1, -1, 0), kPgUp);
-  EXPECT_EQ(ui::FormInputStatus().last_form_shown, 1);
+  EXPECT_EQ(ui::FormInputState().last_form_shown, 1);
   Keys({kPgDn, kPgDn});
   EXPECT_EQ(Run(1, 0, -1), kPgDn);
 }
 
 TEST_F(FormInputTest, EndLeavesAndOtherExitKeysLeaveWithThemselves) {
   // With End among the exit keys the editor turns Enter into End.
-  config::Forms().forms.push_back(ThreeFields("d,1b,4800,5000,4f00,4400"));
+  config::FormTableState().forms.push_back(ThreeFields("d,1b,4800,5000,4f00,4400"));
   Keys({kDown, kEnter});
   EXPECT_EQ(Run(), kEnd);
   Keys({0x4400});  // F10
@@ -180,7 +180,7 @@ TEST_F(FormInputTest, DisplayOnlyFieldsAreSkippedBothWays) {
   Form form = ThreeFields();
   form.fields[1].attr[3] = 4;
   form.fields[1].SetValue("fix");
-  config::Forms().forms.push_back(form);
+  config::FormTableState().forms.push_back(form);
   Keys({kEnter});
   Type("c");  // lands on field 3
   Keys({kUp});
@@ -196,7 +196,7 @@ TEST_F(FormInputTest, AllDisplayOnlyFormIsPaintedAndClosesAfterTheCheck) {
   Form form = ThreeFields();
   for (FormField& f : form.fields) f.attr[3] = 4;
   form.fields[0].SetValue("vist");
-  config::Forms().forms.push_back(form);
+  config::FormTableState().forms.push_back(form);
   std::string painted;
   ui::FormHooksState().parameter_check = [&](int16_t f, int16_t key) {
     checks_.emplace_back(f, key);
@@ -212,13 +212,13 @@ TEST_F(FormInputTest, AllDisplayOnlyFormIsPaintedAndClosesAfterTheCheck) {
 }
 
 TEST_F(FormInputTest, RefusedValueBeepsAndIsEditedAgainAsTyped) {
-  config::Forms().forms.push_back(ThreeFields());
+  config::FormTableState().forms.push_back(ThreeFields());
   std::vector<std::string> offered;
   ui::FormHooksState().field_accept = [&](int16_t form, const std::string& value,
                                           int16_t& field, int16_t&) -> int16_t {
     offered.push_back(value);
     if (value.find('!') == std::string::npos) return -1;
-    config::Forms().FindField(form, field)->SetValue(value);
+    config::FormTableState().FindField(form, field)->SetValue(value);
     return 0;
   };
   Type("bad");
@@ -239,7 +239,7 @@ TEST_F(FormInputTest, FreshFieldLeftBlankKeepsItsValue) {
   form.fields[0].SetValue("abc");
   form.fields[1].attr[3] = 1;
   form.fields[1].SetValue("old");
-  config::Forms().forms.push_back(form);
+  config::FormTableState().forms.push_back(form);
   Keys({kEnter});
   Type("new");
   Keys({kEnter, kEnter});
@@ -252,12 +252,12 @@ TEST_F(FormInputTest, MaskedFieldHidesTypingAndKeepsBlankEntry) {
   Form form = ThreeFields();
   form.fields[0].attr[3] = 2;
   form.fields[0].SetValue("pwd");
-  config::Forms().forms.push_back(form);
+  config::FormTableState().forms.push_back(form);
   std::string seen;
   ui::FormHooksState().field_accept = [&](int16_t f, const std::string& value, int16_t& field,
                                           int16_t&) -> int16_t {
     seen = Row(7);
-    config::Forms().FindField(f, field)->SetValue(value);
+    config::FormTableState().FindField(f, field)->SetValue(value);
     return 0;
   };
   Type("zz");
@@ -265,11 +265,11 @@ TEST_F(FormInputTest, MaskedFieldHidesTypingAndKeepsBlankEntry) {
   Run();
   EXPECT_EQ(Value(1, 1), "zz   ");
   EXPECT_EQ(seen.find("zz"), std::string::npos) << seen;
-  EXPECT_EQ(ui::Keys().hide_char, 0) << "masking is switched off after the field";
+  EXPECT_EQ(ui::KeyInputState().hide_char, 0) << "masking is switched off after the field";
 }
 
 TEST_F(FormInputTest, MouseOnALabelSelectsThatField) {
-  config::Forms().forms.push_back(ThreeFields());
+  config::FormTableState().forms.push_back(ThreeFields());
   // Field 3's label starts at window (4, 2): screen row 9, column 12.
   term_->PushMouse(9, 13);
   Type("m");
@@ -280,7 +280,7 @@ TEST_F(FormInputTest, MouseOnALabelSelectsThatField) {
 }
 
 TEST_F(FormInputTest, MouseOutsideEveryFieldMovesNothing) {
-  config::Forms().forms.push_back(ThreeFields());
+  config::FormTableState().forms.push_back(ThreeFields());
   Type("p");
   term_->PushMouse(20, 70);
   Keys({kEsc});
@@ -292,7 +292,7 @@ TEST_F(FormInputTest, MouseOutsideEveryFieldMovesNothing) {
 }
 
 TEST_F(FormInputTest, F4WithoutAListDoesNothing) {
-  config::Forms().forms.push_back(ThreeFields());
+  config::FormTableState().forms.push_back(ThreeFields());
   int lists = 0;
   ui::FormHooksState().browse_list = [&](int16_t) {
     ++lists;
@@ -309,14 +309,14 @@ TEST_F(FormInputTest, F4WithoutAListDoesNothing) {
 TEST_F(FormInputTest, F4ChoiceMovesToTheNextField) {
   Form form = ThreeFields();
   form.fields[0].attr[5] = 1;
-  config::Forms().forms.push_back(form);
+  config::FormTableState().forms.push_back(form);
   std::vector<int16_t> lists;
   ui::FormHooksState().browse_list = [&](int16_t list) {
     lists.push_back(list);
     return int16_t{0};
   };
   ui::FormHooksState().browse_after_select = [](int16_t&, int16_t f, int16_t& field) {
-    config::Forms().FindField(f, field)->SetValue("007");
+    config::FormTableState().FindField(f, field)->SetValue("007");
   };
   Keys({kF4});
   Type("b");  // now on field 2
@@ -330,7 +330,7 @@ TEST_F(FormInputTest, F4ChoiceMovesToTheNextField) {
 TEST_F(FormInputTest, F4CancelledListStays) {
   Form form = ThreeFields();
   form.fields[0].attr[5] = 1;
-  config::Forms().forms.push_back(form);
+  config::FormTableState().forms.push_back(form);
   ui::FormHooksState().browse_list = [](int16_t) { return int16_t{-1}; };
   Keys({kF4});
   Type("a");
@@ -341,7 +341,7 @@ TEST_F(FormInputTest, F4CancelledListStays) {
 }
 
 TEST_F(FormInputTest, F1ShowsTheHelpOfTheMenuEntry) {
-  config::Forms().forms.push_back(ThreeFields());
+  config::FormTableState().forms.push_back(ThreeFields());
   std::vector<std::string> topics;
   ui::FormHooksState().show_help = [&](const std::string& t) { topics.push_back(t); };
   config::SettingsState().menu_name = "LLISTATS  ";
@@ -355,7 +355,7 @@ TEST_F(FormInputTest, F1ShowsTheHelpOfTheMenuEntry) {
 }
 
 TEST_F(FormInputTest, RefusingCheckStartsAgainAtTheFirstField) {
-  config::Forms().forms.push_back(ThreeFields());
+  config::FormTableState().forms.push_back(ThreeFields());
   check_answer_ = -1;
   Keys({kDown, kDown, kEnter});  // leave: refused, back on field 1
   ui::FormHooksState().parameter_check = [&](int16_t f, int16_t key) {
@@ -374,7 +374,7 @@ TEST_F(FormInputTest, PaintsTitleLabelsAndValuesInItsWindow) {
   config::SettingsState().menu_title = " LLISTATS ";
   Form form = ThreeFields();
   form.fields[1].SetValue("dos");
-  config::Forms().forms.push_back(form);
+  config::FormTableState().forms.push_back(form);
   std::string title, frame, label;
   ui::FormHooksState().parameter_check = [&](int16_t, int16_t) {
     title = Row(1);
@@ -391,7 +391,7 @@ TEST_F(FormInputTest, PaintsTitleLabelsAndValuesInItsWindow) {
 }
 
 TEST_F(FormInputTest, OddTitleLengthRoundsTheColumnHalfToEven) {
-  config::Forms().forms.push_back(ThreeFields());
+  config::FormTableState().forms.push_back(ThreeFields());
   // 41 - 3.5 = 37.5 becomes 38; 41 - 2.5 = 38.5 becomes 38 too.
   for (const std::string& title : {std::string(" Caixa "), std::string(" Abc ")}) {
     SCOPED_TRACE(title);
@@ -415,8 +415,8 @@ TEST_F(FormInputTest, ParentFormContinuesAfterTheChildsLastField) {
   child.top = 14;
   child.bottom = 20;
   child.parent = 1;
-  config::Forms().forms.push_back(parent);
-  config::Forms().forms.push_back(child);
+  config::FormTableState().forms.push_back(parent);
+  config::FormTableState().forms.push_back(child);
   Keys({kDown, kDown});
   Type("c");
   Keys({kEnter});  // past the child's last field: into the parent
@@ -430,7 +430,7 @@ TEST_F(FormInputTest, ParentFormContinuesAfterTheChildsLastField) {
   ASSERT_EQ(checks_.size(), 2u);
   EXPECT_EQ(checks_[0].first, 1) << "the parent run is checked first";
   EXPECT_EQ(checks_[1].first, 2);
-  EXPECT_EQ(ui::Screen().win_depth, 0);
+  EXPECT_EQ(ui::ScreenState().win_depth, 0);
 }
 
 TEST_F(FormInputTest, MissingFormGivesUp) {
@@ -443,11 +443,11 @@ TEST_F(FormInputTest, ParentCycleDoesNotRecurseWithoutEnd) {
   a.parent = 2;
   Form b = ThreeFields();
   b.parent = 1;
-  config::Forms().forms.push_back(a);
-  config::Forms().forms.push_back(b);
+  config::FormTableState().forms.push_back(a);
+  config::FormTableState().forms.push_back(b);
   for (int i = 0; i < 40; ++i) Keys({kEnter});
   Run(1);  // must come back
-  EXPECT_EQ(ui::FormInputStatus().depth, 0);
+  EXPECT_EQ(ui::FormInputState().depth, 0);
 }
 
 }  // namespace

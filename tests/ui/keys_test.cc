@@ -142,7 +142,7 @@ TEST_F(KeysTest, InjectedKeysComeFirstAndLeaveTheOtherOutputs) {
 TEST_F(KeysTest, MousePressesAndTheReportingSwitch) {
   int16_t key = 0, button = 0, row = 0, col = 0;
   ui::GetKey(key, button, row, col);
-  EXPECT_EQ(ui::Keys().mouse, ui::MouseMode::kOn);
+  EXPECT_EQ(ui::KeyInputState().mouse, ui::MouseMode::kOn);
   EXPECT_TRUE(term().MouseReporting());
 
   term().PushMouse(5, 7, 2);
@@ -163,7 +163,7 @@ TEST_F(KeysTest, MousePressesAndTheReportingSwitch) {
 TEST_F(KeysTest, NoMouseMeansReportingStaysOff) {
   term().SetMouseButtonCount(0);
   Poll();
-  EXPECT_EQ(ui::Keys().mouse, ui::MouseMode::kAbsent);
+  EXPECT_EQ(ui::KeyInputState().mouse, ui::MouseMode::kAbsent);
   EXPECT_FALSE(term().MouseReporting());
 }
 
@@ -179,22 +179,22 @@ TEST_F(KeysTest, WaitKeyWaitsThroughEmptyPolls) {
 
 TEST_F(KeysTest, AltXRunsTheCalculatorAndTypesItsResult) {
   int runs = 0;
-  ui::Hooks().calculator = [&] {
+  ui::KeyHooksState().calculator = [&] {
     ++runs;
-    EXPECT_TRUE(ui::Keys().calculator_running);
+    EXPECT_TRUE(ui::KeyInputState().calculator_running);
     return std::string("42");
   };
   term().PushExtended(0x2D, kLeftAlt);
   EXPECT_EQ(Poll(), 0x2D00);
   EXPECT_EQ(runs, 1);
-  EXPECT_FALSE(ui::Keys().calculator_running);
+  EXPECT_FALSE(ui::KeyInputState().calculator_running);
   EXPECT_EQ(Poll(), '4');
   EXPECT_EQ(Poll(), '2');
 }
 
 TEST_F(KeysTest, HotKeyInsideItsOwnPopupDoesNotOpenASecond) {
   int runs = 0;
-  ui::Hooks().calendar = [&] {
+  ui::KeyHooksState().calendar = [&] {
     ++runs;
     term().PushExtended(0x2E, kLeftAlt);
     int16_t key = 0, b = 0, r = 0, c = 0;
@@ -205,7 +205,7 @@ TEST_F(KeysTest, HotKeyInsideItsOwnPopupDoesNotOpenASecond) {
   term().PushExtended(0x2E, kLeftAlt);
   EXPECT_EQ(Poll(), 0x2E00);
   EXPECT_EQ(runs, 1);
-  EXPECT_EQ(ui::Keys().injected, "07/12/2026");
+  EXPECT_EQ(ui::KeyInputState().injected, "07/12/2026");
 }
 
 class KeyMapTest : public UiTest {
@@ -214,7 +214,7 @@ class KeyMapTest : public UiTest {
   // The exit-key table as unsigned (from, to) pairs.
   static Entries Table() {
     Entries out;
-    const ui::KeyState& k = ui::Keys();
+    const ui::KeyInput& k = ui::KeyInputState();
     for (size_t i = 0; i < k.key_from.size(); ++i) {
       out.emplace_back(static_cast<uint16_t>(k.key_from[i]),
                        static_cast<uint16_t>(k.key_to[i]));
@@ -253,16 +253,16 @@ TEST_F(KeyMapTest, SaveAndRestoreKeepOneLevel) {
   EXPECT_TRUE(Table().empty());
   ui::KeyMap("-", "");
   EXPECT_EQ(Table(), (Entries{{0x1B, 0x1B}}));
-  EXPECT_FALSE(ui::Keys().saved);
+  EXPECT_FALSE(ui::KeyInputState().saved);
   ui::KeyMap("-", "");  // nothing saved: no change
   EXPECT_EQ(Table(), (Entries{{0x1B, 0x1B}}));
 }
 
 TEST_F(KeyMapTest, HideAndShowAndOtherLettersIgnored) {
   ui::KeyMap("h", "");
-  EXPECT_EQ(ui::Keys().hide_char, 88);
+  EXPECT_EQ(ui::KeyInputState().hide_char, 88);
   ui::KeyMap("xyzV", "1b");
-  EXPECT_EQ(ui::Keys().hide_char, 0);
+  EXPECT_EQ(ui::KeyInputState().hide_char, 0);
   EXPECT_TRUE(Table().empty());
 }
 

@@ -17,32 +17,32 @@ TEST_F(ColourTest, LetterCodesSelectPairsOfTheDefaultTable) {
   EXPECT_EQ(platform::CurrentAttribute(), 0x0F);
   ui::SetColour("n");
   EXPECT_EQ(platform::CurrentAttribute(), 0x07);
-  EXPECT_EQ(ui::Screen().current_colour, 1);
+  EXPECT_EQ(ui::ScreenState().current_colour, 1);
   ui::SetColour("rn");
-  EXPECT_EQ(ui::Screen().current_colour, 3);
+  EXPECT_EQ(ui::ScreenState().current_colour, 3);
   ui::SetColour("U");
-  EXPECT_EQ(ui::Screen().current_colour, 4);
+  EXPECT_EQ(ui::ScreenState().current_colour, 4);
   ui::SetColour("ru");  // "U" wins over "R"
-  EXPECT_EQ(ui::Screen().current_colour, 4);
+  EXPECT_EQ(ui::ScreenState().current_colour, 4);
   ui::SetColour("r");
-  EXPECT_EQ(ui::Screen().current_colour, 2);
+  EXPECT_EQ(ui::ScreenState().current_colour, 2);
   EXPECT_EQ(platform::CurrentAttribute(), 0x70);
 }
 
 TEST_F(ColourTest, PlusAndMinusNestAndAnEmptyStackGivesIndexZero) {
   ui::SetColour("n");
   ui::SetColour("+rh");
-  EXPECT_EQ(ui::Screen().current_colour, 2);
+  EXPECT_EQ(ui::ScreenState().current_colour, 2);
   ui::SetColour("+u");
-  EXPECT_EQ(ui::Screen().current_colour, 4);
+  EXPECT_EQ(ui::ScreenState().current_colour, 4);
   ui::SetColour("-");
-  EXPECT_EQ(ui::Screen().current_colour, 2);
+  EXPECT_EQ(ui::ScreenState().current_colour, 2);
   ui::SetColour("-");
-  EXPECT_EQ(ui::Screen().current_colour, 1);
+  EXPECT_EQ(ui::ScreenState().current_colour, 1);
   EXPECT_EQ(platform::CurrentAttribute(), 0x07);
-  EXPECT_TRUE(ui::Screen().colour_stack.empty());
+  EXPECT_TRUE(ui::ScreenState().colour_stack.empty());
   ui::SetColour("-");
-  EXPECT_EQ(ui::Screen().current_colour, 0);
+  EXPECT_EQ(ui::ScreenState().current_colour, 0);
   EXPECT_EQ(platform::CurrentAttribute(), 0x0F);
 }
 
@@ -50,8 +50,8 @@ TEST_F(ColourTest, BlankCodeChangesNothing) {
   ui::SetColour("u");
   ui::SetColour("   ");
   ui::SetColour("");
-  EXPECT_EQ(ui::Screen().current_colour, 4);
-  EXPECT_TRUE(ui::Screen().colour_stack.empty());
+  EXPECT_EQ(ui::ScreenState().current_colour, 4);
+  EXPECT_TRUE(ui::ScreenState().colour_stack.empty());
 }
 
 TEST_F(ColourTest, ColourStringFromTheSettingsChangesTheirPairs) {
@@ -147,7 +147,7 @@ TEST_F(MessageTest, OneLineMessageIsCentredAroundItsRow) {
   ui::SetColour("n");
   std::string text(36, 'm');
   ui::ShowMessage(12, text);
-  const ui::ScreenState& s = ui::Screen();
+  const ui::Screen& s = ui::ScreenState();
   EXPECT_EQ(s.win_depth, 1);
   EXPECT_EQ(s.win_top, 9);
   EXPECT_EQ(s.win_bottom, 11);
@@ -168,10 +168,10 @@ TEST_F(MessageTest, ThreeLinesAtTheFootStayOnTheScreen) {
   std::string text;
   for (int i = 0; i < 3; ++i) text += std::string(70, static_cast<char>('a' + i)) + " ";
   ui::ShowMessage(24, text);
-  EXPECT_EQ(ui::Screen().win_top, 20);
-  EXPECT_EQ(ui::Screen().win_bottom, 24);
-  EXPECT_EQ(ScreenAt(21, ui::Screen().win_left + 2, 3), "aaa");
-  EXPECT_EQ(ScreenAt(23, ui::Screen().win_left + 2, 3), "ccc");
+  EXPECT_EQ(ui::ScreenState().win_top, 20);
+  EXPECT_EQ(ui::ScreenState().win_bottom, 24);
+  EXPECT_EQ(ScreenAt(21, ui::ScreenState().win_left + 2, 3), "aaa");
+  EXPECT_EQ(ScreenAt(23, ui::ScreenState().win_left + 2, 3), "ccc");
   ui::WinPop();
 }
 
@@ -185,25 +185,25 @@ TEST_F(MessageTest, MessageTooTallIsNotShownButPopStaysBalanced) {
   EXPECT_EQ(ScreenAt(12, 1, 80), before);
   ui::WinPop();
   // The window underneath is still the current one.
-  EXPECT_EQ(ui::Screen().win_depth, 1);
-  EXPECT_EQ(ui::Screen().win_top, 5);
+  EXPECT_EQ(ui::ScreenState().win_depth, 1);
+  EXPECT_EQ(ui::ScreenState().win_top, 5);
   ui::WinPop();
 }
 
 TEST_F(MessageTest, ControlBytesAreNotWrittenRaw) {
   ui::ShowMessage(12, "ab\x07\x1B" "cd");
-  int left = ui::Screen().win_left;
+  int left = ui::ScreenState().win_left;
   EXPECT_EQ(ScreenAt(10, left + 2, 4), "abcd");
   ui::WinPop();
 }
 
 TEST_F(MessageTest, LockNoticeComesAndGoes) {
   ui::ShowLockNotice("Fitxer bloquejat");
-  EXPECT_EQ(ui::Screen().win_bottom, 23);
+  EXPECT_EQ(ui::ScreenState().win_bottom, 23);
   EXPECT_NE(ScreenAt(22, 1, 80).find("Fitxer bloquejat"), std::string::npos);
   ui::RemoveNotice();
   EXPECT_EQ(ScreenAt(22, 1, 80), std::string(80, ' '));
-  EXPECT_EQ(ui::Screen().win_depth, 0);
+  EXPECT_EQ(ui::ScreenState().win_depth, 0);
 }
 
 TEST_F(MessageTest, WaitForAnyKeyDropsTypeAheadFirst) {
@@ -213,7 +213,7 @@ TEST_F(MessageTest, WaitForAnyKeyDropsTypeAheadFirst) {
   // Everything typed before was dropped, so only the dry script's Esc came.
   EXPECT_EQ(term().Pending(), 0u);
   EXPECT_EQ(term().DryEscapes(), 1);
-  EXPECT_TRUE(ui::Keys().injected.empty());
+  EXPECT_TRUE(ui::KeyInputState().injected.empty());
 }
 
 }  // namespace

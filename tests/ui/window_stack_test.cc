@@ -48,14 +48,14 @@ TEST_F(WindowStackTest, NestedPushesAndPopsRestoreScreenCursorAndState) {
   std::vector<platform::Cell> before = Snapshot();
 
   ui::WinPush(2, 10, 5, 30);
-  EXPECT_EQ(ui::Screen().win_depth, 1);
+  EXPECT_EQ(ui::ScreenState().win_depth, 1);
   ui::SetColour("rh");
   ui::WinFrame(2);
   ui::WinLocate(1, 1);
   platform::WriteText("outer");
   ui::WinPush(3, 12, 4, 20);
-  EXPECT_EQ(ui::Screen().win_depth, 2);
-  EXPECT_EQ(ui::Screen().win_top, 3);
+  EXPECT_EQ(ui::ScreenState().win_depth, 2);
+  EXPECT_EQ(ui::ScreenState().win_top, 3);
   ui::WinFrame(1);
   ui::WinLocate(0, 1);
   platform::WriteText("inner");
@@ -63,16 +63,16 @@ TEST_F(WindowStackTest, NestedPushesAndPopsRestoreScreenCursorAndState) {
 
   ui::WinPop();
   // The outer window is current again and its drawing is back.
-  EXPECT_EQ(ui::Screen().win_depth, 1);
-  EXPECT_EQ(ui::Screen().win_top, 2);
-  EXPECT_EQ(ui::Screen().win_right, 30);
+  EXPECT_EQ(ui::ScreenState().win_depth, 1);
+  EXPECT_EQ(ui::ScreenState().win_top, 2);
+  EXPECT_EQ(ui::ScreenState().win_right, 30);
   EXPECT_EQ(ScreenAt(3, 11, 5), "outer");
   EXPECT_TRUE(platform::FileExists(StackFile()));
 
   ui::WinPop();
   EXPECT_EQ(Snapshot(), before);
   EXPECT_EQ(Cursor(), std::make_pair(7, 9));
-  const ui::ScreenState& s = ui::Screen();
+  const ui::Screen& s = ui::ScreenState();
   EXPECT_EQ(s.win_depth, 0);
   EXPECT_EQ(s.win_top, 0);
   EXPECT_EQ(s.win_left, 0);
@@ -115,8 +115,8 @@ TEST_F(WindowStackTest, PushOffTheScreenChangesNothing) {
   ui::WinPush(2, 2, 5, 81);
   ui::WinPush(0, 2, 5, 10);
   ui::WinPush(2, 2, 26, 10);
-  EXPECT_EQ(ui::Screen().win_depth, 0);
-  EXPECT_EQ(ui::Screen().win_top, 0);
+  EXPECT_EQ(ui::ScreenState().win_depth, 0);
+  EXPECT_EQ(ui::ScreenState().win_top, 0);
   EXPECT_FALSE(platform::FileExists(StackFile()));
 }
 
@@ -127,7 +127,7 @@ TEST_F(WindowStackTest, PopOfAnEmptyStackLeavesScreenAndStateAlone) {
   ui::WinPop();
   EXPECT_EQ(Snapshot(), before);
   EXPECT_EQ(Cursor(), std::make_pair(3, 4));
-  EXPECT_EQ(ui::Screen().win_depth, 0);
+  EXPECT_EQ(ui::ScreenState().win_depth, 0);
   EXPECT_FALSE(platform::FileExists(StackFile()));
 }
 
@@ -142,7 +142,7 @@ TEST_F(WindowStackTest, DamagedStackFileIsDroppedWithoutPainting) {
 
   ui::WinPop();
   EXPECT_EQ(Snapshot(), before);
-  EXPECT_EQ(ui::Screen().win_depth, 0);
+  EXPECT_EQ(ui::ScreenState().win_depth, 0);
   EXPECT_FALSE(platform::FileExists(StackFile()));
 }
 
@@ -163,7 +163,7 @@ TEST_F(WindowStackTest, StackFileSymlinkIsNotFollowed) {
   std::filesystem::create_symlink(target, StackFile());
   ui::WinPush(2, 2, 3, 3);
   EXPECT_EQ(dir().Read("elsewhere.txt"), "keep me");
-  EXPECT_EQ(ui::Screen().win_depth, 0);
+  EXPECT_EQ(ui::ScreenState().win_depth, 0);
 }
 
 TEST_F(WindowStackTest, WideTerminalRoundTripsColumnsPastNinetyNine) {
@@ -185,7 +185,7 @@ TEST_F(WindowStackTest, PopAfterTheTerminalShrankPaintsWhatStillFits) {
   platform::InputEvent ev;
   platform::PollKey(ev);  // the resize is taken in
   ui::WinPop();
-  EXPECT_EQ(ui::Screen().win_depth, 0);
+  EXPECT_EQ(ui::ScreenState().win_depth, 0);
   EXPECT_FALSE(platform::FileExists(StackFile()));
 }
 

@@ -19,20 +19,20 @@ std::string Date(const char* digits) { return values::PackDigits(digits); }
 class FormatDateTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    config::ResetSettings();
-    config::ResetPaths();
-    values::ResetValues();
+    config::ResetSettingsState();
+    config::ResetPathsState();
+    values::ResetValuesState();
     config::PathsState().root = dir_.path();  // no Tavo.ini: the defaults
   }
   void TearDown() override {
-    config::ResetSettings();
-    config::ResetPaths();
-    values::ResetValues();
+    config::ResetSettingsState();
+    config::ResetPathsState();
+    values::ResetValuesState();
   }
   void UseSettings(const std::string& usuari_lines) {
     dir_.Write("Tavo.ini", "[Sistema]\nDatOrdre=MDA\n[Usuari]\n" +
                                usuari_lines);
-    values::ResetValues();
+    values::ResetValuesState();
   }
   void Language(const char* code) { config::SettingsState().language = code; }
 
@@ -156,7 +156,7 @@ TEST_F(FormatDateTest, SettingsAreReadOncePerRun) {
   EXPECT_EQ(FormatDate(december7_, 0, "dma"), "7.12.2026 ");
   dir_.Write("Tavo.ini", "[Usuari]\nDatCaracter=-\nDatOrdre=MDA\n");
   EXPECT_EQ(FormatDate(december7_, 0, "dma"), "7.12.2026 ");
-  values::ResetValues();
+  values::ResetValuesState();
   EXPECT_EQ(FormatDate(december7_, 0, "dma"), "12-7-2026 ");
 }
 

@@ -32,7 +32,7 @@ std::string Digits(const std::string& date) {
 
 class DatesTest : public ::testing::Test {
  protected:
-  void SetUp() override { values::ResetValues(); }
+  void SetUp() override { values::ResetValuesState(); }
   FixedClock clock_{2026, 12, 7};
 };
 

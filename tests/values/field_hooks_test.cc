@@ -44,11 +44,11 @@ FormField MakeField(int16_t row, int16_t col, const std::string& label, int16_t 
 class FieldHooksTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    platform::ResetConsole();
-    config::ResetForms();
-    config::ResetSettings();
-    config::ResetPaths();
-    values::ResetValues();
+    platform::ResetConsoleState();
+    config::ResetFormTableState();
+    config::ResetSettingsState();
+    config::ResetPathsState();
+    values::ResetValuesState();
     // No Tavo.ini there: the default separator and order.
     config::PathsState().root = dir_.path();
     config::SettingsState().work_date = kWorkDate;
@@ -66,12 +66,12 @@ class FieldHooksTest : public ::testing::Test {
     form.fields.push_back(MakeField(6, 5, "Clau: ", 6, 0, 2));           // 4 masked
     form.fields.push_back(MakeField(7, 5, "Nota: ", 6, 0, 0, 0, "", 3));  // 5 two lines
     form.fields.push_back(MakeField(9, 5, "Text: ", 4, 0));              // 6 text
-    config::Forms().forms.push_back(form);
+    config::FormTableState().forms.push_back(form);
   }
   void TearDown() override {
     platform::SetClock(nullptr);
-    config::ResetPaths();
-    platform::ResetConsole();
+    config::ResetPathsState();
+    platform::ResetConsoleState();
   }
 
   int16_t Accept(int16_t field, const std::string& value) {
@@ -81,7 +81,7 @@ class FieldHooksTest : public ::testing::Test {
     EXPECT_EQ(key, 13) << "the key is never changed";
     return answer;
   }
-  const std::string& Value(int16_t field) { return config::Forms().FindField(1, field)->value; }
+  const std::string& Value(int16_t field) { return config::FormTableState().FindField(1, field)->value; }
 
   testing_support::TempDir dir_;
 };
@@ -95,7 +95,7 @@ TEST_F(FieldHooksTest, BlankDateTakesWorkDateInCompactForm) {
 }
 
 TEST_F(FieldHooksTest, DatesAreValidatedAndStoredAsTyped) {
-  config::Forms().FindField(1, 1)->SetValue("010126");
+  config::FormTableState().FindField(1, 1)->SetValue("010126");
   EXPECT_EQ(Accept(1, "31/02/26"), -1);
   EXPECT_EQ(Value(1), "010126  ") << "a refused value leaves the stored one";
   EXPECT_EQ(ScreenAt(3, 11, 10), std::string(10, ' ')) << "nothing is shown on refusal";
@@ -111,11 +111,11 @@ TEST_F(FieldHooksTest, DatesAreValidatedAndStoredAsTyped) {
 TEST_F(FieldHooksTest, AnyDateFormShowsTheSame) {
   for (const char* typed : {"071226", "7.12.26", "07122026", "7-12-26"}) {
     SCOPED_TRACE(typed);
-    config::Forms().FindField(1, 1)->SetValue(typed);
+    config::FormTableState().FindField(1, 1)->SetValue(typed);
     values::ShowFieldValue(1, 1);
     EXPECT_EQ(ScreenAt(3, 11, 10), "7/12/2026 ");
   }
-  config::Forms().FindField(1, 1)->SetValue("xx");
+  config::FormTableState().FindField(1, 1)->SetValue("xx");
   values::ShowFieldValue(1, 1);
   EXPECT_EQ(ScreenAt(3, 11, 10), std::string(10, ' ')) << "an unparsable date shows blank";
 }
@@ -146,7 +146,7 @@ TEST_F(FieldHooksTest, ChoiceShowsPaddedDescriptionOrNothing) {
 }
 
 TEST_F(FieldHooksTest, LongDescriptionIsCut) {
-  config::FormField* f = config::Forms().FindField(1, 3);
+  config::FormField* f = config::FormTableState().FindField(1, 3);
   f->choices = "|A,Alfa|B,Beta llarga";
   platform::SetCursor(5, 9);
   platform::WriteText("#####");
@@ -170,7 +170,7 @@ TEST_F(FieldHooksTest, MultiLineValueLeavesTheTextStackAsFound) {
 }
 
 TEST_F(FieldHooksTest, WindowedFormIsPlacedInsideItsFrame) {
-  config::Form& form = config::Forms().forms[0];
+  config::Form& form = config::FormTableState().forms[0];
   form.top = 10;
   form.left = 20;
   form.bottom = 20;

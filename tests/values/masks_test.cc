@@ -21,13 +21,13 @@ using values::SetCurrency;
 class MasksTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    config::ResetPaths();
-    values::ResetValues();
+    config::ResetPathsState();
+    values::ResetValuesState();
     config::PathsState().root = dir_.path();  // no Tavo.ini: "'" and "."
   }
   void TearDown() override {
-    config::ResetPaths();
-    values::ResetValues();
+    config::ResetPathsState();
+    values::ResetValuesState();
   }
   testing_support::TempDir dir_;
 };
@@ -141,13 +141,13 @@ TEST_F(MasksTest, ResultAlwaysHasTheMaskLength) {
 
 TEST_F(MasksTest, ConfiguredCharactersAreReadOnce) {
   dir_.Write("Tavo.ini", "[Usuari]\nDecCaracter=,\nMilCaracter= \n");
-  values::ResetValues();
+  values::ResetValuesState();
   // A blank thousands setting falls back to ".".
   EXPECT_EQ(FormatNumber("Z,ZZZ,ZZ9.99", 1234.5), "    1.234,50");
   EXPECT_EQ(values::DecimalChar(), ',');
   dir_.Write("Tavo.ini", "[Usuari]\nDecCaracter=.\nMilCaracter=_\n");
   EXPECT_EQ(FormatNumber("Z,ZZ9.9", 1234.5), "1.234,5");
-  values::ResetValues();
+  values::ResetValuesState();
   EXPECT_EQ(FormatNumber("Z,ZZ9.9", 1234.5), "1_234.5");
   EXPECT_EQ(values::ThousandsChar(), '_');
 }

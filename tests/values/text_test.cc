@@ -15,8 +15,8 @@ using values::FormatParagraph;
 
 class TextTest : public ::testing::Test {
  protected:
-  void SetUp() override { values::ResetValues(); }
-  void TearDown() override { values::ResetValues(); }
+  void SetUp() override { values::ResetValuesState(); }
+  void TearDown() override { values::ResetValuesState(); }
   void SearchMode(bool on) { values::ValuesState().fold_for_search = on; }
 };
 
