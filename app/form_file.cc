@@ -97,9 +97,11 @@ FormFileResult LoadFormFile(const std::string& path) {
         config::FormField field;
         if (!ld.Int(field.row, ended) || !ld.Int(field.col, ended) || !ld.Text(field.label, ended))
           return false;
-        for (auto& a : field.attr)
-          if (!ld.Int(a, ended)) return false;
-        if (!ld.InRange(field.attr[0], 0, kMaxWidth, "field width")) return false;
+        if (!ld.Int(field.width, ended) || !ld.Int(field.line_width, ended) ||
+            !ld.Int(field.description_width, ended) || !ld.Int(field.flags, ended) ||
+            !ld.Int(field.type, ended) || !ld.Int(field.look_up_list, ended))
+          return false;
+        if (!ld.InRange(field.width, 0, kMaxWidth, "field width")) return false;
         if (!ld.Text(field.choices, ended)) return false;
         field.SetValue("");
         field.label = Translate(field.label);
@@ -132,7 +134,7 @@ FormFileResult LoadFormFile(const std::string& path) {
   const config::Form* parameters = table.FindForm(1);
   bool editable = false;
   if (parameters)
-    for (const auto& field : parameters->fields) editable = editable || (field.Attr(4) & 4) == 0;
+    for (const auto& field : parameters->fields) editable = editable || !field.Has(config::kFieldDisplayOnly);
   if (!editable) return {false, path + ": form 1 has no field that can be edited"};
 
   // The report parameters start at the work date and the whole estate range.

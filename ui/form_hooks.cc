@@ -27,7 +27,7 @@ void HookFieldDisplay(int16_t form, int16_t field) {
   const config::FormField* f = config::FormTableState().FindField(form, field);
   if (f == nullptr) return;
   WinLocate(f->row, static_cast<int16_t>(f->col + f->label.size()));
-  if ((f->Attr(4) & 2) == 0) platform::WriteText(f->value);
+  if (!f->Has(config::kFieldMasked)) platform::WriteText(f->value);
 }
 
 int16_t HookFieldAccept(int16_t form, const std::string& value, int16_t& field, int16_t& key) {

@@ -31,16 +31,16 @@ constexpr int16_t kEnd = 0x4F00;
 constexpr int16_t kDown = 0x5000;
 constexpr int16_t kPgDn = 0x5100;
 
-constexpr int16_t kFlagFresh = 1;
-constexpr int16_t kFlagMasked = 2;
-constexpr int16_t kFlagDisplayOnly = 4;
-constexpr int16_t kFlagCursorAtEnd = 8;
-
 // Parent runs nest; a form file whose parents form a cycle must not recurse
 // without end.
 constexpr int kMaxDepth = 8;
 
-bool DisplayOnly(const config::FormField& f) { return (f.Attr(4) & kFlagDisplayOnly) != 0; }
+using config::kFieldCursorAtEnd;
+using config::kFieldDisplayOnly;
+using config::kFieldFresh;
+using config::kFieldMasked;
+
+bool DisplayOnly(const config::FormField& f) { return f.Has(kFieldDisplayOnly); }
 
 int16_t ValueColumn(const config::FormField& f) {
   return static_cast<int16_t>(f.col + static_cast<int>(f.label.size()));
@@ -91,14 +91,14 @@ void Paint(int16_t number, const config::Form& form) {
 }
 
 void BlankDescription(const config::FormField& f) {
-  WinLocate(f.row, static_cast<int16_t>(ValueColumn(f) + f.Width()));
-  platform::WriteText(std::string(static_cast<size_t>(f.Attr(3)), ' '));
+  WinLocate(f.row, static_cast<int16_t>(ValueColumn(f) + f.width));
+  platform::WriteText(std::string(static_cast<size_t>(f.description_width), ' '));
 }
 
 // Shows the editing buffer at the field, one piece per line of the field.
 void ShowBuffer(const config::FormField& f, const std::string& buffer) {
-  if (f.Attr(4) & kFlagMasked) return;
-  const int line = f.Attr(2) > 0 ? f.Attr(2) : static_cast<int>(buffer.size());
+  if (f.Has(kFieldMasked)) return;
+  const int line = f.line_width > 0 ? f.line_width : static_cast<int>(buffer.size());
   if (line <= 0) return;
   int16_t row = f.row;
   for (size_t at = 0; at < buffer.size(); at += static_cast<size_t>(line), ++row) {
@@ -112,11 +112,11 @@ int16_t FieldAt(const config::Form& form, int row, int col) {
   for (size_t i = 0; i < form.fields.size(); ++i) {
     const config::FormField& f = form.fields[i];
     if (DisplayOnly(f)) continue;
-    const int line = f.Attr(2) > 0 ? f.Attr(2) : f.Width();
+    const int line = f.line_width > 0 ? f.line_width : f.width;
     int lines = 1;
-    if (f.Attr(2) > 0) lines = (f.Width() + f.Attr(2) - 1) / f.Attr(2);
+    if (f.line_width > 0) lines = (f.width + f.line_width - 1) / f.line_width;
     if (lines < 1) lines = 1;
-    const int last_col = f.col + static_cast<int>(f.label.size()) + line + f.Attr(3) - 1;
+    const int last_col = f.col + static_cast<int>(f.label.size()) + line + f.description_width - 1;
     if (row >= f.row && row <= f.row + lines - 1 && col >= f.col && col <= last_col)
       return static_cast<int16_t>(i + 1);
   }
@@ -128,7 +128,7 @@ void OfferList(int16_t number, const config::Form& form, int16_t& current, int16
   key = 0;
   const FormHooks& hooks = FormHooksState();
   const config::FormField& f = form.fields[static_cast<size_t>(current - 1)];
-  const int16_t list_number = f.Attr(6);
+  const int16_t list_number = f.look_up_list;
   if (list_number == 0 || !hooks.browse_list) return;
   for (;;) {
     if (hooks.browse_list(list_number) != 0) return;
@@ -222,16 +222,16 @@ void FormInput(int16_t form_arg, int16_t leave_top, int16_t leave_bottom, int16_
     while (!leave && current >= first && current <= last) {
       config::FormField* field = config::FormTableState().FindField(number, current);
       if (field == nullptr) break;
-      const int16_t flags = field->Attr(4);
+      const int16_t flags = field->flags;
       KeyMap("+ea", exit_keys);
       std::string buffer;
-      if (flags & (kFlagFresh | kFlagMasked)) {
-        buffer.assign(static_cast<size_t>(field->Width()), ' ');
+      if (flags & (kFieldFresh | kFieldMasked)) {
+        buffer = field->Blanks();
       } else {
         buffer = field->value;
       }
-      if (flags & kFlagMasked) KeyMap("h", "");
-      if (field->Attr(3) > 0 && !DisplayOnly(*field)) BlankDescription(*field);
+      if (flags & kFieldMasked) KeyMap("h", "");
+      if (field->description_width > 0 && !DisplayOnly(*field)) BlankDescription(*field);
 
       for (;;) {
         int16_t answer = 0;
@@ -239,9 +239,9 @@ void FormInput(int16_t form_arg, int16_t leave_top, int16_t leave_bottom, int16_
           SetChoices(field->choices);
           int16_t row = field->row;
           int16_t col = ValueColumn(*field);
-          int16_t width = field->Attr(2);
+          int16_t width = field->line_width;
           int16_t position = 1;
-          if (flags & kFlagCursorAtEnd)
+          if (flags & kFieldCursorAtEnd)
             position = static_cast<int16_t>(TrimRight(buffer).size() + 1);
           EditField(row, col, width, buffer, position, key);
           SetChoices("");
@@ -254,12 +254,12 @@ void FormInput(int16_t form_arg, int16_t leave_top, int16_t leave_bottom, int16_
           } else if (key == kF4) {
             OfferList(number, form, current, key);
           } else {
-            if (field->Attr(3) > 0) {
+            if (field->description_width > 0) {
               ShowBuffer(*field, buffer);
               BlankDescription(*field);
             }
             if (key != kEsc) {
-              if ((flags & (kFlagFresh | kFlagMasked)) &&
+              if ((flags & (kFieldFresh | kFieldMasked)) &&
                   buffer.find_first_not_of(' ') == std::string::npos)
                 buffer = field->value;
               answer = HookFieldAccept(number, buffer, current, key);
@@ -275,7 +275,7 @@ void FormInput(int16_t form_arg, int16_t leave_top, int16_t leave_bottom, int16_
         if (field == nullptr) break;
       }
 
-      if (flags & kFlagMasked) KeyMap("v", "");
+      if (flags & kFieldMasked) KeyMap("v", "");
       KeyMap("-", "");
       if (!has_fields) {
         leave = true;

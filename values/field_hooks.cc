@@ -14,10 +14,6 @@ namespace values {
 
 namespace {
 
-constexpr int16_t kTypeDate = 1;
-constexpr int16_t kTypeNumber = 2;
-constexpr int16_t kFlagMasked = 2;
-
 // Text cut or blank-padded to exactly n characters.
 std::string Fit(const std::string& text, int n) {
   if (n <= 0) return std::string();
@@ -98,20 +94,20 @@ void ShowFieldValue(int16_t form, int16_t field) {
   if (!FieldValuePlace(form, field, row, col)) return;
   const config::FormField& fld = *config::FormTableState().FindField(form, field);
   platform::SetCursor(row, col);
-  if (fld.Attr(4) & kFlagMasked) return;
+  if (fld.Has(config::kFieldMasked)) return;
 
-  if (fld.Attr(5) == kTypeDate) {
+  if (fld.type == config::kFieldDate) {
     platform::WriteText(FormatDate(ParseDateText(fld.value), 0, "dma"));
     return;
   }
   if (!fld.choices.empty()) {
     std::string description;
     if (FindChoice(fld.choices, fld.value, description))
-      platform::WriteText(Fit(description, fld.Width() + fld.Attr(3)));
+      platform::WriteText(Fit(description, fld.width + fld.description_width));
     return;
   }
-  if (fld.Attr(2) > 0) {
-    ShowInLines(fld.value, fld.Attr(2), row, col);
+  if (fld.line_width > 0) {
+    ShowInLines(fld.value, fld.line_width, row, col);
     return;
   }
   platform::WriteText(fld.value);
@@ -124,12 +120,12 @@ int16_t AcceptFieldValue(int16_t form, const std::string& value, int16_t& field,
   if (fld == nullptr) return -1;
 
   std::string text = value;
-  switch (fld->Attr(5)) {
-    case kTypeDate:
+  switch (fld->type) {
+    case config::kFieldDate:
       if (IsAllChar(text, ' ')) text = DateToCompactText(config::SettingsState().work_date);
       if (IsBadDateText(text)) return -1;
       break;
-    case kTypeNumber:
+    case config::kFieldNumber:
       if (IsBadNumberText(text, "")) return -1;
       break;
     default:

@@ -1,8 +1,8 @@
 // The module's display and acceptance of screen-form field values, hooked
-// into the form input. Behaviour follows the field's type (attribute 5):
-// 1 date, 2 number, anything else text; a field with a choice list shows
-// the description of its value, a field with a line width spreads over
-// several lines, a masked field (flag 2 of attribute 4) shows nothing.
+// into the form input. Behaviour follows the field's type: date, number or
+// anything else text; a field with a choice list shows the description of
+// its value, a field with a line width spreads over several lines, a masked
+// field shows nothing.
 //
 // Both write at the field's value place (the label's position plus the
 // label length), relative to the form's window when it has one, in the

@@ -4,8 +4,12 @@
 
 namespace config {
 
+std::string FormField::Blanks() const {
+  return std::string(static_cast<size_t>(std::max<int16_t>(width, 0)), ' ');
+}
+
 void FormField::SetValue(const std::string& text) {
-  value.assign(static_cast<size_t>(Width()), ' ');
+  value = Blanks();
   value.replace(0, std::min(text.size(), value.size()), text, 0, std::min(text.size(), value.size()));
 }
 

@@ -5,22 +5,39 @@
 // the module fills it.
 #pragma once
 
-#include <array>
 #include <cstdint>
 #include <string>
 #include <vector>
 
 namespace config {
 
-struct FormField {
-  int16_t row = 0, col = 0;     // position of the label
-  std::string label;
-  std::array<int16_t, 6> attr{};  // attribute n is attr[n - 1]; 1 is the width
-  std::string choices;          // "|value,description|..." or empty
-  std::string value;            // exactly Width() characters
+// Flags of a field (its fourth attribute), as the form input reads them.
+constexpr int16_t kFieldFresh = 1;        // editing starts from blanks
+constexpr int16_t kFieldMasked = 2;       // the same, and the value is never shown
+constexpr int16_t kFieldDisplayOnly = 4;  // shown, never edited
+constexpr int16_t kFieldCursorAtEnd = 8;  // cursor after the last non-blank
 
-  int16_t Attr(int n) const { return n >= 1 && n <= 6 ? attr[n - 1] : 0; }
-  int16_t Width() const { return attr[0] > 0 ? attr[0] : 0; }
+// Value types (the fifth attribute), as the module's field hooks read them;
+// any other type is plain text.
+constexpr int16_t kFieldDate = 1;
+constexpr int16_t kFieldNumber = 2;
+
+struct FormField {
+  int16_t row = 0, col = 0;  // position of the label; the value follows it
+  std::string label;
+  // The six attributes, in the order the form file gives them.
+  int16_t width = 0;              // characters of the value
+  int16_t line_width = 0;         // editor line; a longer value wraps; 0 one line
+  int16_t description_width = 0;  // area after the value, blanked before editing
+  int16_t flags = 0;              // kField... flags above
+  int16_t type = 0;               // kFieldDate, kFieldNumber or text
+  int16_t look_up_list = 0;       // list offered with F4; 0 none
+  std::string choices;            // "|value,description|..." or empty
+  std::string value;              // exactly `width` characters
+
+  bool Has(int16_t flag) const { return (flags & flag) != 0; }
+  // Blanks of the field width.
+  std::string Blanks() const;
   // Overlays text on a blank buffer of the field width (left-aligned, cut).
   void SetValue(const std::string& text);
 };

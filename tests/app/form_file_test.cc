@@ -74,8 +74,8 @@ TEST_F(FormFileTest, CommentsAnywhereBetweenGroupsLoadTheSame) {
     EXPECT_EQ(f1.right, 60);
     ASSERT_EQ(f1.fields.size(), 4u);
     EXPECT_EQ(f1.fields[2].label, "Finca, inicial: ");  // a quoted comma stays in the text
-    EXPECT_EQ(f1.fields[2].Attr(6), 1);
-    EXPECT_EQ(f1.fields[0].Attr(5), 1);
+    EXPECT_EQ(f1.fields[2].look_up_list, 1);
+    EXPECT_EQ(f1.fields[0].type, config::kFieldDate);
     EXPECT_EQ(t.forms[1].fields[0].choices, "|S,S\xA1|N,No");
     EXPECT_EQ(t.forms[1].fields[0].value, " ");
     ASSERT_EQ(t.lists.size(), 1u);
@@ -152,11 +152,11 @@ TEST_F(FormFileTest, EmptyNumbersBetweenCommasReadAsZero) {
   app::FormFileResult r = app::LoadFormFile(dir.Write("FORMS/X.KPN", text));
   ASSERT_TRUE(r.ok) << r.message;
   const config::FormField& f = config::FormTableState().forms[0].fields[0];
-  EXPECT_EQ(f.Attr(1), 8);
-  EXPECT_EQ(f.Attr(2), 0);
-  EXPECT_EQ(f.Attr(3), 10);
-  EXPECT_EQ(f.Attr(4), 0);
-  EXPECT_EQ(f.Attr(6), 0);
+  EXPECT_EQ(f.width, 8);
+  EXPECT_EQ(f.line_width, 0);
+  EXPECT_EQ(f.description_width, 10);
+  EXPECT_EQ(f.flags, 0);
+  EXPECT_EQ(f.look_up_list, 0);
   EXPECT_EQ(f.choices, "");
   EXPECT_EQ(config::FormTableState().forms[0].fields[1].label, "Data final   : ");
 }

@@ -705,12 +705,12 @@ class ParameterCheckTest : public ::testing::Test {
     t.forms[1].name = "d,1b";
     for (int width : {8, 8, 3, 3}) {
       config::FormField f;
-      f.attr[0] = static_cast<int16_t>(width);
+      f.width = static_cast<int16_t>(width);
       f.value.assign(width, ' ');
       t.forms[0].fields.push_back(f);
     }
     config::FormField answer;
-    answer.attr[0] = 1;
+    answer.width = 1;
     answer.value = " ";
     t.forms[1].fields.push_back(answer);
   }

@@ -22,6 +22,9 @@ namespace {
 
 using config::Form;
 using config::FormField;
+using config::kFieldDisplayOnly;
+using config::kFieldFresh;
+using config::kFieldMasked;
 
 constexpr int16_t kEnter = 13, kEsc = 27;
 constexpr int16_t kUp = 0x4800, kDown = 0x5000, kPgUp = 0x4900, kPgDn = 0x5100;
@@ -33,7 +36,8 @@ FormField Field(int16_t row, int16_t col, const std::string& label, int16_t widt
   f.row = row;
   f.col = col;
   f.label = label;
-  f.attr = {width, 0, 0, flags, 0, 0};
+  f.width = width;
+  f.flags = flags;
   f.SetValue(value);
   return f;
 }
@@ -178,7 +182,7 @@ TEST_F(FormInputTest, EndLeavesAndOtherExitKeysLeaveWithThemselves) {
 
 TEST_F(FormInputTest, DisplayOnlyFieldsAreSkippedBothWays) {
   Form form = ThreeFields();
-  form.fields[1].attr[3] = 4;
+  form.fields[1].flags = kFieldDisplayOnly;
   form.fields[1].SetValue("fix");
   config::FormTableState().forms.push_back(form);
   Keys({kEnter});
@@ -194,7 +198,7 @@ TEST_F(FormInputTest, DisplayOnlyFieldsAreSkippedBothWays) {
 
 TEST_F(FormInputTest, AllDisplayOnlyFormIsPaintedAndClosesAfterTheCheck) {
   Form form = ThreeFields();
-  for (FormField& f : form.fields) f.attr[3] = 4;
+  for (FormField& f : form.fields) f.flags = kFieldDisplayOnly;
   form.fields[0].SetValue("vist");
   config::FormTableState().forms.push_back(form);
   std::string painted;
@@ -235,9 +239,9 @@ TEST_F(FormInputTest, RefusedValueBeepsAndIsEditedAgainAsTyped) {
 
 TEST_F(FormInputTest, FreshFieldLeftBlankKeepsItsValue) {
   Form form = ThreeFields();
-  form.fields[0].attr[3] = 1;
+  form.fields[0].flags = kFieldFresh;
   form.fields[0].SetValue("abc");
-  form.fields[1].attr[3] = 1;
+  form.fields[1].flags = kFieldFresh;
   form.fields[1].SetValue("old");
   config::FormTableState().forms.push_back(form);
   Keys({kEnter});
@@ -250,7 +254,7 @@ TEST_F(FormInputTest, FreshFieldLeftBlankKeepsItsValue) {
 
 TEST_F(FormInputTest, MaskedFieldHidesTypingAndKeepsBlankEntry) {
   Form form = ThreeFields();
-  form.fields[0].attr[3] = 2;
+  form.fields[0].flags = kFieldMasked;
   form.fields[0].SetValue("pwd");
   config::FormTableState().forms.push_back(form);
   std::string seen;
@@ -308,7 +312,7 @@ TEST_F(FormInputTest, F4WithoutAListDoesNothing) {
 
 TEST_F(FormInputTest, F4ChoiceMovesToTheNextField) {
   Form form = ThreeFields();
-  form.fields[0].attr[5] = 1;
+  form.fields[0].look_up_list = 1;
   config::FormTableState().forms.push_back(form);
   std::vector<int16_t> lists;
   ui::FormHooksState().browse_list = [&](int16_t list) {
@@ -329,7 +333,7 @@ TEST_F(FormInputTest, F4ChoiceMovesToTheNextField) {
 
 TEST_F(FormInputTest, F4CancelledListStays) {
   Form form = ThreeFields();
-  form.fields[0].attr[5] = 1;
+  form.fields[0].look_up_list = 1;
   config::FormTableState().forms.push_back(form);
   ui::FormHooksState().browse_list = [](int16_t) { return int16_t{-1}; };
   Keys({kF4});

@@ -18,6 +18,9 @@
 namespace {
 
 using config::FormField;
+using config::kFieldDate;
+using config::kFieldMasked;
+using config::kFieldNumber;
 
 // Packed 2026-12-07.
 const std::string kWorkDate = "\x94\x9A\x8C\x87";
@@ -35,7 +38,11 @@ FormField MakeField(int16_t row, int16_t col, const std::string& label, int16_t 
   f.row = row;
   f.col = col;
   f.label = label;
-  f.attr = {width, line, desc, flags, type, 0};
+  f.width = width;
+  f.line_width = line;
+  f.description_width = desc;
+  f.flags = flags;
+  f.type = type;
   f.choices = choices;
   f.SetValue("");
   return f;
@@ -60,10 +67,10 @@ class FieldHooksTest : public ::testing::Test {
       return t;
     });
     config::Form form;  // no window: screen positions
-    form.fields.push_back(MakeField(3, 5, "Data: ", 8, 1));              // 1 date
-    form.fields.push_back(MakeField(4, 5, "Num: ", 3, 2));               // 2 number
+    form.fields.push_back(MakeField(3, 5, "Data: ", 8, kFieldDate));
+    form.fields.push_back(MakeField(4, 5, "Num: ", 3, kFieldNumber));
     form.fields.push_back(MakeField(5, 5, "Ok: ", 1, 0, 0, 2, "|S,S\xA1|N,No"));  // 3 choice
-    form.fields.push_back(MakeField(6, 5, "Clau: ", 6, 0, 2));           // 4 masked
+    form.fields.push_back(MakeField(6, 5, "Clau: ", 6, 0, kFieldMasked));
     form.fields.push_back(MakeField(7, 5, "Nota: ", 6, 0, 0, 0, "", 3));  // 5 two lines
     form.fields.push_back(MakeField(9, 5, "Text: ", 4, 0));              // 6 text
     config::FormTableState().forms.push_back(form);
