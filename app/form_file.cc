@@ -4,10 +4,8 @@
 #include "app/catalogue.h"
 #include "app/config/form_table.h"
 #include "app/config/paths.h"
-#include "app/config/settings.h"
 #include "app/list_input.h"
 #include "platform/files.h"
-#include "values/dates.h"
 
 namespace app {
 namespace {
@@ -23,15 +21,15 @@ struct Loader {
   const std::string& path;
   ListReader& in;
   FormFileResult result;
+  bool ended = false;  // the file ended early: loading stops quietly
 
   bool Fail(const std::string& what) {
     result.ok = false;
     result.message = path + ":" + std::to_string(in.line()) + ": " + what;
     return false;
   }
-  // Reads an integer; at end of file `ended` is set and loading stops
-  // quietly; any other failure is an error.
-  bool Int(int16_t& v, bool& ended) {
+  // Reads an integer; any failure but the end of the file is an error.
+  bool Int(int16_t& v) {
     if (in.AtEnd()) {
       ended = true;
       return false;
@@ -39,7 +37,7 @@ struct Loader {
     if (!in.ReadInt(v)) return Fail(in.error());
     return true;
   }
-  bool Text(std::string& v, bool& ended) {
+  bool Text(std::string& v) {
     if (!in.ReadText(v)) {
       ended = true;
       return false;
@@ -50,6 +48,53 @@ struct Loader {
     if (v < lo || v > hi)
       return Fail(std::string(what) + " " + std::to_string(v) + " is out of range (" +
                   std::to_string(lo) + " to " + std::to_string(hi) + ")");
+    return true;
+  }
+
+  // Row, column, label, the six attributes in file order, the choice list.
+  bool ReadField(config::FormField& field) {
+    if (!Int(field.row) || !Int(field.col) || !Text(field.label)) return false;
+    if (!Int(field.width) || !Int(field.line_width) || !Int(field.description_width) ||
+        !Int(field.flags) || !Int(field.type) || !Int(field.look_up_list))
+      return false;
+    if (!InRange(field.width, 0, kMaxWidth, "field width")) return false;
+    if (!Text(field.choices)) return false;
+    field.SetValue("");
+    field.label = Translate(field.label);
+    field.choices = Translate(field.choices);
+    return true;
+  }
+  bool ReadForm(config::Form& form, int16_t form_count, int16_t max_fields) {
+    in.SkipCommentLines();
+    int16_t count = 0;
+    if (!Text(form.name) || !Int(count)) return false;
+    if (!InRange(count, 0, max_fields, "field count")) return false;
+    if (!Int(form.parent) || !Int(form.top) || !Int(form.left) || !Int(form.bottom) ||
+        !Int(form.right))
+      return false;
+    if (!InRange(form.parent, 0, form_count, "parent form")) return false;
+    for (int16_t j = 0; j < count; ++j) {
+      config::FormField field;
+      if (!ReadField(field)) return false;
+      form.fields.push_back(std::move(field));
+    }
+    return true;
+  }
+  bool ReadLists(std::vector<config::ListDefinition>& lists) {
+    in.SkipCommentLines();
+    int16_t list_count = 0;
+    if (!Int(list_count)) return false;
+    if (!InRange(list_count, 0, kMaxLists, "list count")) return false;
+    for (int16_t m = 0; m < list_count; ++m) {
+      in.SkipCommentLines();
+      config::ListDefinition def;
+      if (!Int(def.file) || !Int(def.key) || !Int(def.top) || !Int(def.left) ||
+          !Int(def.bottom) || !Int(def.right) || !Int(def.pre_form) || !Text(def.title) ||
+          !Int(def.follow_on))
+        return false;
+      def.title = Translate(def.title);
+      lists.push_back(std::move(def));
+    }
     return true;
   }
 };
@@ -69,12 +114,11 @@ FormFileResult LoadFormFile(const std::string& path) {
   }
   ListReader in(std::move(contents));
   Loader ld{path, in, {}};
-  bool ended = false;
 
   in.SkipCommentLines();
   int16_t form_count = 0, max_fields = 0;
-  if (!ld.Int(form_count, ended) || !ld.Int(max_fields, ended)) {
-    if (ended) return {false, path + ": the form file holds no forms"};
+  if (!ld.Int(form_count) || !ld.Int(max_fields)) {
+    if (ld.ended) return {false, path + ": the form file holds no forms"};
     return ld.result;
   }
   if (!ld.InRange(form_count, 0, kMaxForms, "form count") ||
@@ -82,67 +126,9 @@ FormFileResult LoadFormFile(const std::string& path) {
     return ld.result;
   table.max_fields = max_fields;
   table.forms.resize(static_cast<size_t>(form_count));
-
-  auto load = [&]() -> bool {
-    for (auto& form : table.forms) {
-      in.SkipCommentLines();
-      int16_t count = 0;
-      if (!ld.Text(form.name, ended) || !ld.Int(count, ended)) return false;
-      if (!ld.InRange(count, 0, max_fields, "field count")) return false;
-      if (!ld.Int(form.parent, ended) || !ld.Int(form.top, ended) || !ld.Int(form.left, ended) ||
-          !ld.Int(form.bottom, ended) || !ld.Int(form.right, ended))
-        return false;
-      if (!ld.InRange(form.parent, 0, form_count, "parent form")) return false;
-      for (int16_t j = 0; j < count; ++j) {
-        config::FormField field;
-        if (!ld.Int(field.row, ended) || !ld.Int(field.col, ended) || !ld.Text(field.label, ended))
-          return false;
-        if (!ld.Int(field.width, ended) || !ld.Int(field.line_width, ended) ||
-            !ld.Int(field.description_width, ended) || !ld.Int(field.flags, ended) ||
-            !ld.Int(field.type, ended) || !ld.Int(field.look_up_list, ended))
-          return false;
-        if (!ld.InRange(field.width, 0, kMaxWidth, "field width")) return false;
-        if (!ld.Text(field.choices, ended)) return false;
-        field.SetValue("");
-        field.label = Translate(field.label);
-        field.choices = Translate(field.choices);
-        form.fields.push_back(std::move(field));
-      }
-    }
-    in.SkipCommentLines();
-    int16_t list_count = 0;
-    if (!ld.Int(list_count, ended)) return false;
-    if (!ld.InRange(list_count, 0, kMaxLists, "list count")) return false;
-    for (int16_t m = 0; m < list_count; ++m) {
-      in.SkipCommentLines();
-      config::ListDefinition def;
-      if (!ld.Int(def.file, ended) || !ld.Int(def.key, ended) || !ld.Int(def.top, ended) ||
-          !ld.Int(def.left, ended) || !ld.Int(def.bottom, ended) || !ld.Int(def.right, ended) ||
-          !ld.Int(def.pre_form, ended) || !ld.Text(def.title, ended) ||
-          !ld.Int(def.follow_on, ended))
-        return false;
-      def.title = Translate(def.title);
-      table.lists.push_back(std::move(def));
-    }
-    return true;
-  };
-  load();
-  if (!ld.result.ok) return ld.result;
-
-  // A parameter form with nothing to edit closes as soon as it is shown, so
-  // the report would run over and over with no key ever read.
-  const config::Form* parameters = table.FindForm(1);
-  bool editable = false;
-  if (parameters)
-    for (const auto& field : parameters->fields) editable = editable || !field.Has(config::kFieldDisplayOnly);
-  if (!editable) return {false, path + ": form 1 has no field that can be edited"};
-
-  // The report parameters start at the work date and the whole estate range.
-  const std::string today = values::DateToCompactText(config::SettingsState().work_date);
-  if (auto* f = table.FindField(1, 1)) f->SetValue(today);
-  if (auto* f = table.FindField(1, 2)) f->SetValue(today);
-  if (auto* f = table.FindField(1, 3)) f->SetValue("1");
-  if (auto* f = table.FindField(1, 4)) f->SetValue("999");
+  for (auto& form : table.forms)
+    if (!ld.ReadForm(form, form_count, max_fields)) return ld.result;
+  ld.ReadLists(table.lists);
   return ld.result;
 }
 

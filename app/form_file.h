@@ -2,8 +2,8 @@
 // ".KPN") into the form table. Comment lines (first non-blank character an
 // apostrophe) may stand between groups; values are free-format list input.
 // A file that ends early leaves the rest of the table empty; a value that
-// cannot be read is an error naming the file and the line, and so is a file
-// whose form 1 (the report parameters) ends up without an editable field.
+// cannot be read is an error naming the file and the line. The loader only
+// loads: what the report expects of its own forms the report checks.
 #pragma once
 
 #include <string>
@@ -15,8 +15,8 @@ struct FormFileResult {
   std::string message;  // "FILE:LINE: what is wrong" when not ok
 };
 
-// Fills config::FormTableState() from the file, translating labels, choice lists and
-// list titles; then sets the defaults of form 1 from the work date.
+// Fills config::FormTableState() from the file, translating labels, choice
+// lists and list titles.
 FormFileResult LoadFormFile(const std::string& path);
 // Path of the module's form file.
 std::string FormFilePath();

@@ -9,6 +9,7 @@
 #include "app/config/settings.h"
 #include "app/form_file.h"
 #include "app/report.h"
+#include "app/report_run.h"
 #include "app/screen_wiring.h"
 #include "platform/console.h"
 #include "platform/files.h"
@@ -43,6 +44,7 @@ int RunMainFlow() {
 
   const std::string form_file = FormFilePath();
   FormFileResult loaded = LoadFormFile(form_file);
+  if (loaded.ok) loaded = PrepareParameterForm(form_file);
   if (!loaded.ok) {
     platform::ShutdownTerminal();
     std::fprintf(stderr, "RBPNDLST: %s\n", loaded.message.c_str());

@@ -9,8 +9,8 @@
 // as 4-byte packed dates, estate numbers as packed codes; ranges are
 // inclusive at both ends and compared byte by byte.
 //
-// ProduceReport needs no screen (the tests drive it directly); ParameterCheck
-// and RunReport are the interactive parts.
+// ProduceReport needs no screen (the tests drive it directly); the
+// interactive parts are in report_run.h.
 #pragma once
 
 #include <cstdint>
@@ -61,15 +61,5 @@ ReportParameters ParametersFromTexts(const std::string& start,
                                      const std::string& last_estate);
 // True when either range is inverted.
 bool ParametersInverted(const ReportParameters& parameters);
-
-// The form input's parameter check (wired at start-up): 0 lets the form
-// close, -1 keeps the operator in it. On form 1 it stores the parameters,
-// refuses inverted ranges silently and asks for confirmation on form 2 ("S"
-// confirms).
-int16_t ParameterCheck(int16_t form, int16_t key);
-
-// Parameter entry, production and hand-over, again and again until Esc on
-// the parameter form.
-void RunReport();
 
 }  // namespace app

@@ -1,5 +1,4 @@
-// The interactive side of the report: the parameter check behind form 1 and
-// the loop of parameter entry, production and hand-over.
+#include "app/report_run.h"
 
 #include "app/config/form_table.h"
 #include "app/config/settings.h"
@@ -7,6 +6,7 @@
 #include "app/report.h"
 #include "ui/form_input.h"
 #include "ui/screen.h"
+#include "values/dates.h"
 #include "values/masks.h"
 
 namespace app {
@@ -23,6 +23,25 @@ std::string FieldText(int16_t form, int16_t field) {
 }
 
 }  // namespace
+
+FormFileResult PrepareParameterForm(const std::string& form_file) {
+  config::FormTable& table = config::FormTableState();
+  // A parameter form with nothing to edit closes as soon as it is shown, so
+  // the report would run over and over with no key ever read.
+  const config::Form* parameters = table.FindForm(kParameterForm);
+  bool editable = false;
+  if (parameters)
+    for (const auto& field : parameters->fields)
+      editable = editable || !field.Has(config::kFieldDisplayOnly);
+  if (!editable) return {false, form_file + ": form 1 has no field that can be edited"};
+
+  const std::string today = values::DateToCompactText(config::SettingsState().work_date);
+  if (auto* f = table.FindField(kParameterForm, 1)) f->SetValue(today);
+  if (auto* f = table.FindField(kParameterForm, 2)) f->SetValue(today);
+  if (auto* f = table.FindField(kParameterForm, 3)) f->SetValue("1");
+  if (auto* f = table.FindField(kParameterForm, 4)) f->SetValue("999");
+  return {};
+}
 
 int16_t ParameterCheck(int16_t form, int16_t key) {
   if (key == kEsc || form != kParameterForm) return 0;

@@ -3,7 +3,7 @@
 #include <cstdlib>
 
 #include "app/print_file.h"
-#include "app/report.h"
+#include "app/report_run.h"
 #include "platform/console.h"
 #include "store/store_hooks.h"
 #include "ui/form_hooks.h"

@@ -8,7 +8,6 @@
 #include "app/config/settings.h"
 #include "app/list_input.h"
 #include "tests/support/temp_dir.h"
-#include "values/digits.h"
 
 namespace {
 
@@ -55,7 +54,6 @@ class FormFileTest : public ::testing::Test {
     app::ResetAppState();
     config::PathsState().root = dir.path();
     config::SettingsState().language = "CAT";
-    config::SettingsState().work_date = values::PackDigits("20261207");
   }
   TempDir dir;
 };
@@ -81,11 +79,7 @@ TEST_F(FormFileTest, CommentsAnywhereBetweenGroupsLoadTheSame) {
     ASSERT_EQ(t.lists.size(), 1u);
     EXPECT_EQ(t.lists[0].file, 506);
     EXPECT_EQ(t.lists[0].title, "Finques");
-    // Defaults of form 1: the work date and the whole estate range.
-    EXPECT_EQ(f1.fields[0].value, "071226  ");
-    EXPECT_EQ(f1.fields[1].value, "071226  ");
-    EXPECT_EQ(f1.fields[2].value, "1  ");
-    EXPECT_EQ(f1.fields[3].value, "999");
+    EXPECT_EQ(f1.fields[0].value, "        ") << "the loader leaves values blank";
   }
 }
 
@@ -121,27 +115,6 @@ TEST_F(FormFileTest, MalformedFilesNameTheFileAndLine) {
   EXPECT_NE(r.message.find("NONE.KPN"), std::string::npos);
 
   r = app::LoadFormFile(dir.Write("FORMS/EMPTY.KPN", "' nothing but a comment\r\n"));
-  EXPECT_FALSE(r.ok);
-}
-
-TEST_F(FormFileTest, ParameterFormWithoutAnEditableFieldIsRefused) {
-  // Such a form closes as soon as it is shown, so the report would run
-  // again and again without the operator ever getting a key in.
-  std::string cut = dir.Write("FORMS/CUT.KPN", "2,4\r\n\"1b,d\",4,0,3,10,12,60\r\n");
-  app::FormFileResult r = app::LoadFormFile(cut);
-  EXPECT_FALSE(r.ok);
-  EXPECT_EQ(r.message, cut + ": form 1 has no field that can be edited");
-
-  std::string shown_only = kPlain;
-  for (size_t at = 0; (at = shown_only.find(",0,10,0,1,0,", at)) != std::string::npos;)
-    shown_only.replace(at, 12, ",0,10,4,1,0,");
-  for (size_t at = 0; (at = shown_only.find(",0,0,0,2,1,", at)) != std::string::npos;)
-    shown_only.replace(at, 11, ",0,0,4,2,1,");
-  r = app::LoadFormFile(dir.Write("FORMS/SHOWN.KPN", shown_only));
-  EXPECT_FALSE(r.ok);
-  EXPECT_NE(r.message.find("form 1 has no field that can be edited"), std::string::npos);
-
-  r = app::LoadFormFile(dir.Write("FORMS/NOFORMS.KPN", "0,0\r\n0\r\n"));
   EXPECT_FALSE(r.ok);
 }
 

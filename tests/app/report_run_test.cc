@@ -10,6 +10,8 @@
 #include <filesystem>
 #include <string>
 
+#include "app/report_run.h"
+
 #include "app/app_state.h"
 #include "app/config/form_table.h"
 #include "app/config/paths.h"
@@ -25,6 +27,7 @@
 #include "store/record_files.h"
 #include "store/store_hooks.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/ui_fixture.h"
 #include "ui/form_hooks.h"
 #include "ui/form_input.h"
 #include "ui/keys.h"
@@ -91,8 +94,9 @@ class ReportRunTest : public ::testing::Test {
     app::AppState().program_name = "RBPNDLST";
     values::SetCurrency("a,E");
 
-    app::FormFileResult loaded =
-        app::LoadFormFile(std::string(KEL_SOURCE_DIR) + "/install/FORMS/RBPNDLST.KPN");
+    const std::string form_file = std::string(KEL_SOURCE_DIR) + "/install/FORMS/RBPNDLST.KPN";
+    app::FormFileResult loaded = app::LoadFormFile(form_file);
+    if (loaded.ok) loaded = app::PrepareParameterForm(form_file);
     ASSERT_TRUE(loaded.ok) << loaded.message;
     app::WireScreenHooks();
     store::StoreHooksState().exit_program = [](int code) {
@@ -188,6 +192,7 @@ constexpr int16_t kEnter = 13, kEsc = 27;
 
 TEST_F(ReportRunTest, TypedParametersGiveOneReportAndFormOneReturns) {
   EXPECT_EQ(Value(1), "071226  ") << "form 1 starts from the work date";
+  EXPECT_EQ(Value(2), "071226  ");
   EXPECT_EQ(Value(3), "1  ");
   EXPECT_EQ(Value(4), "999");
   term_->PushText("01012026");
@@ -252,6 +257,25 @@ TEST_F(ReportRunTest, BadDateIsRefusedWithABeep) {
   app::RunReport();
   EXPECT_EQ(term_->Beeps(), 1);
   EXPECT_EQ(Value(1), "071226  ");
+}
+
+// A form 1 with nothing to edit would close as soon as it is shown, and the
+// report would run again and again without the operator getting a key in.
+class ParameterFormTest : public testing_support::UiTest {};
+
+TEST_F(ParameterFormTest, FormWithoutAnEditableFieldIsRefused) {
+  const std::string header = "\"d,1b\",2,0,3,10,12,60\r\n";
+  const std::string cut = dir().Write("FORMS/CUT.KPN", "2,4\r\n" + header);
+  const std::string shown = dir().Write(
+      "FORMS/SHOWN.KPN", "1,4\r\n" + header + "1,2,\"Data: \",8,0,2,4,1,0,\"\"\r\n" +
+                             "2,2,\"Data: \",8,0,2,4,1,0,\"\"\r\n0\r\n");
+  const std::string none = dir().Write("FORMS/NONE.KPN", "0,0\r\n0\r\n");
+  for (const std::string& path : {cut, shown, none}) {
+    ASSERT_TRUE(app::LoadFormFile(path).ok) << path;
+    app::FormFileResult r = app::PrepareParameterForm(path);
+    EXPECT_FALSE(r.ok);
+    EXPECT_EQ(r.message, path + ": form 1 has no field that can be edited");
+  }
 }
 
 }  // namespace

@@ -16,6 +16,7 @@
 #include "app/config/paths.h"
 #include "app/config/settings.h"
 #include "app/print_file.h"
+#include "app/report_run.h"
 #include "platform/files.h"
 #include "store/btrcall.h"
 #include "store/record_files.h"
