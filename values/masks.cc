@@ -33,24 +33,226 @@ std::string WholeDigits(double whole) {
   return std::string(buffer, result.ptr);
 }
 
+// What the mask says before any digit is placed.
+struct MaskShape {
+  bool has_sign = false;   // a "-" or "+" anywhere
+  int64_t d_count = 0;     // "9Zz*-+" after the first "."
+  int decimals = 0;        // the run of "9Zz*" right after the "." (when d_count > 0)
+};
+
+MaskShape MeasureMask(std::string_view mask) {
+  MaskShape shape;
+  shape.has_sign = IsOneOf('-', mask) || IsOneOf('+', mask);
+  const size_t point = mask.find('.');
+  if (point == std::string_view::npos) return shape;
+  for (size_t i = point + 1; i < mask.size(); ++i) {
+    if (IsOneOf(mask[i], "9Zz*-+")) ++shape.d_count;
+  }
+  if (shape.d_count > 0) {
+    for (size_t i = point + 1; i < mask.size() && IsOneOf(mask[i], "9Zz*"); ++i) {
+      ++shape.decimals;
+    }
+  }
+  return shape;
+}
+
+// The digits of |value| in units of the last decimal shown, rounded half to
+// even on the binary value; "" for zero. False when the scaled value is not
+// a finite number.
+bool RoundedDigits(double value, int decimals, std::string& digits) {
+  const double scaled = std::fabs(value) * std::pow(10.0, decimals);
+  if (!std::isfinite(scaled)) return false;
+  double whole = std::floor(scaled);
+  const double fraction = scaled - whole;
+  if (fraction > 0.5 || (fraction == 0.5 && std::fmod(whole, 2.0) != 0)) {
+    whole += 1;
+  }
+  digits = WholeDigits(whole);
+  return true;
+}
+
+// The result being written over the mask, from the right, by two passes:
+// first the digits, then the positions left of them.
+struct Placement {
+  Placement(std::string_view m, const MaskShape& s, const std::string& d, double value)
+      : mask(m), shape(s), digits(d), out(m), zero(value == 0), negative(value < 0) {
+    decimal = ValuesState().decimal_char;
+    thousands = ValuesState().thousands_char;
+    length = static_cast<int64_t>(mask.size());
+    integer_count = static_cast<int64_t>(digits.size()) - shape.decimals;
+    j = shape.d_count + integer_count;
+    p = length;
+  }
+
+  std::string_view mask;
+  const MaskShape& shape;
+  const std::string& digits;
+  std::string out;
+  bool zero, negative;
+  char decimal = '\0', thousands = '\0';  // as configured
+  int64_t length = 0;
+  int64_t integer_count = 0;  // digits left of the point; may be 0 or less
+  int64_t j = 0;              // 1-based index in digits of the next digit to place
+  int64_t p = 0;              // 1-based mask position still to be handled
+  bool point_passed = false;
+  char fill = '\0';       // fill of the last digit placeholder handled,
+  bool replaced = false;  // and whether that placeholder printed it
+  bool minus_placed = false;
+
+  char DigitAt(int64_t index) const {
+    return index >= 1 && index <= static_cast<int64_t>(digits.size()) ? digits[index - 1] : '\0';
+  }
+  bool TailAboveZero(int64_t from) const {
+    for (int64_t i = from < 1 ? 1 : from; i <= static_cast<int64_t>(digits.size()); ++i) {
+      if (digits[i - 1] != '0') return true;
+    }
+    return false;
+  }
+  bool InDecimalZone(int64_t pos) const {
+    return !point_passed && pos >= length - shape.d_count;
+  }
+  void SetFill(char c, bool was_replaced) {
+    fill = c;
+    replaced = was_replaced;
+  }
+  // The floating minus takes the first free position left of the digits,
+  // never one among the decimals.
+  bool FloatingMinus(int64_t pos) {
+    if (!negative || shape.has_sign || minus_placed || InDecimalZone(pos)) return false;
+    minus_placed = true;
+    return true;
+  }
+};
+
+// A "Z" of the first pass: blank when it has no digit left of the point;
+// among the decimals, trailing zeros are blanked.
+void PlaceZ(Placement& at, char& cell, char digit) {
+  if (!at.InDecimalZone(at.p)) {
+    cell = digit ? digit : ' ';
+    at.SetFill(' ', !digit);
+  } else if (at.shape.d_count == 0 || at.TailAboveZero(at.j)) {
+    cell = digit ? digit : '0';
+    at.SetFill(' ', false);
+  } else {
+    cell = ' ';
+    at.SetFill(' ', true);
+  }
+}
+
+// First pass: the digits, from the right, until they run out.
+void PlaceDigits(Placement& at) {
+  for (; at.p > 0 && at.j > 0; --at.p) {
+    char& cell = at.out[at.p - 1];
+    const char digit = at.DigitAt(at.j);
+    switch (at.mask[at.p - 1]) {
+      case '9':
+        cell = digit ? digit : '0';
+        at.SetFill('\0', false);
+        --at.j;
+        break;
+      case 'Z':
+      case 'z':
+        PlaceZ(at, cell, digit);
+        --at.j;
+        break;
+      case '*':
+        cell = digit ? digit : '*';
+        at.SetFill('*', !digit);
+        --at.j;
+        break;
+      case '.':
+        cell = at.replaced ? at.fill : at.decimal;
+        at.point_passed = true;
+        break;
+      case ',':
+        cell = at.thousands;
+        break;
+      case '-':
+      case '+':
+        if (at.mask[at.p - 1] == '-') {
+          cell = at.negative ? '-' : ' ';
+        } else {
+          cell = at.negative ? '-' : '+';
+        }
+        // The sign counted as a decimal position.
+        if (!at.point_passed && at.shape.d_count > 0) --at.j;
+        break;
+      default:
+        break;
+    }
+  }
+}
+
+// Second pass: the positions left of the digits, leftwards to the start.
+void PlaceLeading(Placement& at) {
+  for (; at.p > 0; --at.p) {
+    char& cell = at.out[at.p - 1];
+    switch (at.mask[at.p - 1]) {
+      case '9':
+        cell = at.FloatingMinus(at.p) ? '-' : '0';
+        at.SetFill('\0', false);
+        break;
+      case 'Z':
+      case 'z':
+        if (at.FloatingMinus(at.p)) {
+          cell = '-';
+        } else if (!at.InDecimalZone(at.p) || at.zero) {
+          cell = ' ';
+          at.SetFill(' ', true);
+        } else {
+          cell = '0';
+          at.SetFill(' ', false);
+        }
+        break;
+      case '*':
+        if (at.FloatingMinus(at.p)) {
+          cell = '-';
+        } else {
+          cell = at.InDecimalZone(at.p) ? '0' : '*';
+          at.SetFill('*', false);
+        }
+        break;
+      case ',':
+        if (at.FloatingMinus(at.p)) {
+          cell = '-';
+        } else {
+          cell = at.fill != '\0' ? at.fill : at.thousands;
+        }
+        break;
+      case '.':
+        cell = at.replaced ? at.fill : at.decimal;
+        at.point_passed = true;
+        break;
+      case '-':
+        cell = at.negative ? '-' : ' ';
+        break;
+      case '+':
+        cell = at.negative ? '-' : '+';
+        break;
+      default:
+        break;
+    }
+  }
+}
+
 // The plain number for a value too wide for its mask.
-std::string OverflowText(size_t width, bool negative, const std::string& digits,
-                         int64_t integer_count, int n_decimals, char decimal) {
+std::string OverflowText(const Placement& at) {
+  const size_t width = at.mask.size();
+  const std::string& digits = at.digits;
+  const size_t decimals = static_cast<size_t>(at.shape.decimals);
   const std::string integer_part =
-      integer_count > 0 ? digits.substr(0, static_cast<size_t>(integer_count))
-                        : std::string();
-  if (width < integer_part.size() + (negative ? 1 : 0)) {
+      at.integer_count > 0 ? digits.substr(0, static_cast<size_t>(at.integer_count))
+                           : std::string();
+  if (width < integer_part.size() + (at.negative ? 1 : 0)) {
     return std::string(width, '!');
   }
-  std::string text = negative ? "-" : "";
+  std::string text = at.negative ? "-" : "";
   text += integer_part;
-  if (n_decimals > 0) {
+  if (decimals > 0) {
     std::string padded = digits;
-    if (padded.size() < static_cast<size_t>(n_decimals)) {
-      padded.insert(0, static_cast<size_t>(n_decimals) - padded.size(), '0');
-    }
-    text += decimal;
-    text += padded.substr(padded.size() - static_cast<size_t>(n_decimals));
+    if (padded.size() < decimals) padded.insert(0, decimals - padded.size(), '0');
+    text += at.decimal;
+    text += padded.substr(padded.size() - decimals);
   }
   if (text.size() >= width) return text.substr(0, width);
   return std::string(width - text.size(), ' ') + text;
@@ -70,187 +272,21 @@ char ThousandsChar() {
 
 std::string FormatNumber(std::string_view mask, double value) {
   LoadNumberSettings();
-  const char decimal = ValuesState().decimal_char;
-  const char thousands = ValuesState().thousands_char;
-  const int64_t length = static_cast<int64_t>(mask.size());
-  std::string out(mask);
-  if (length == 0) return out;
-  if (!std::isfinite(value)) return std::string(mask.size(), '!');
+  if (mask.empty()) return std::string();
+  const std::string unshowable(mask.size(), '!');
+  if (!std::isfinite(value)) return unshowable;
+  const MaskShape shape = MeasureMask(mask);
+  std::string digits;
+  if (!RoundedDigits(value, shape.decimals, digits)) return unshowable;
 
-  // Measure the mask.
-  const bool has_sign = IsOneOf('-', mask) || IsOneOf('+', mask);
-  int64_t d_count = 0;
-  int n_decimals = 0;
-  const size_t point = mask.find('.');
-  if (point != std::string_view::npos) {
-    for (size_t i = point + 1; i < mask.size(); ++i) {
-      if (IsOneOf(mask[i], "9Zz*-+")) ++d_count;
-    }
-    if (d_count > 0) {
-      for (size_t i = point + 1; i < mask.size() && IsOneOf(mask[i], "9Zz*");
-           ++i) {
-        ++n_decimals;
-      }
-    }
-  }
-
-  // Scale and round half to even on the binary value.
-  const double scaled = std::fabs(value) * std::pow(10.0, n_decimals);
-  if (!std::isfinite(scaled)) return std::string(mask.size(), '!');
-  double whole = std::floor(scaled);
-  const double fraction = scaled - whole;
-  if (fraction > 0.5 || (fraction == 0.5 && std::fmod(whole, 2.0) != 0)) {
-    whole += 1;
-  }
-  const std::string digits = WholeDigits(whole);
-  const int64_t digit_count = static_cast<int64_t>(digits.size());
-  const bool negative = value < 0;
-  const int64_t integer_count = digit_count - n_decimals;
-  int64_t j = d_count + integer_count;
-
-  auto digit_at = [&](int64_t index) -> char {
-    return index >= 1 && index <= digit_count ? digits[index - 1] : '\0';
-  };
-  auto tail_above_zero = [&](int64_t from) {
-    for (int64_t i = from < 1 ? 1 : from; i <= digit_count; ++i) {
-      if (digits[i - 1] != '0') return true;
-    }
-    return false;
-  };
-
-  bool point_passed = false;
-  auto in_decimal_zone = [&](int64_t p) {
-    return !point_passed && p >= length - d_count;
-  };
-  // Fill of the last digit placeholder handled.
-  char fill = '\0';
-  bool replaced = false;
-  auto set_fill = [&](char c, bool was_replaced) {
-    fill = c;
-    replaced = was_replaced;
-  };
-
-  // First pass: the digits, from the right.
-  int64_t p = length;
-  for (; p > 0 && j > 0; --p) {
-    char& cell = out[p - 1];
-    const char digit = digit_at(j);
-    switch (mask[p - 1]) {
-      case '9':
-        cell = digit ? digit : '0';
-        set_fill('\0', false);
-        --j;
-        break;
-      case 'Z':
-      case 'z':
-        if (!in_decimal_zone(p)) {
-          cell = digit ? digit : ' ';
-          set_fill(' ', !digit);
-        } else if (d_count == 0 || tail_above_zero(j)) {
-          cell = digit ? digit : '0';
-          set_fill(' ', false);
-        } else {
-          cell = ' ';
-          set_fill(' ', true);
-        }
-        --j;
-        break;
-      case '*':
-        cell = digit ? digit : '*';
-        set_fill('*', !digit);
-        --j;
-        break;
-      case '.':
-        cell = replaced ? fill : decimal;
-        point_passed = true;
-        break;
-      case ',':
-        cell = thousands;
-        break;
-      case '-':
-      case '+':
-        if (mask[p - 1] == '-') {
-          cell = negative ? '-' : ' ';
-        } else {
-          cell = negative ? '-' : '+';
-        }
-        if (!point_passed && d_count > 0) --j;
-        break;
-      default:
-        break;
-    }
-  }
-
-  if (j > 0 || (negative && !has_sign && p == 0)) {
-    return OverflowText(mask.size(), negative, digits, integer_count,
-                        n_decimals, decimal);
-  }
-
-  // Second pass: the leading positions. The floating minus goes to the
-  // first free position left of the digits, never among the decimals.
-  bool minus_placed = false;
-  auto floating_minus = [&](int64_t pos) {
-    if (!negative || has_sign || minus_placed || in_decimal_zone(pos)) {
-      return false;
-    }
-    minus_placed = true;
-    return true;
-  };
-  for (; p > 0; --p) {
-    char& cell = out[p - 1];
-    switch (mask[p - 1]) {
-      case '9':
-        cell = floating_minus(p) ? '-' : '0';
-        set_fill('\0', false);
-        break;
-      case 'Z':
-      case 'z':
-        if (floating_minus(p)) {
-          cell = '-';
-        } else if (!in_decimal_zone(p) || value == 0) {
-          cell = ' ';
-          set_fill(' ', true);
-        } else {
-          cell = '0';
-          set_fill(' ', false);
-        }
-        break;
-      case '*':
-        if (floating_minus(p)) {
-          cell = '-';
-        } else {
-          cell = in_decimal_zone(p) ? '0' : '*';
-          set_fill('*', false);
-        }
-        break;
-      case ',':
-        if (floating_minus(p)) {
-          cell = '-';
-        } else {
-          cell = fill != '\0' ? fill : thousands;
-        }
-        break;
-      case '.':
-        cell = replaced ? fill : decimal;
-        point_passed = true;
-        break;
-      case '-':
-        cell = negative ? '-' : ' ';
-        break;
-      case '+':
-        cell = negative ? '-' : '+';
-        break;
-      default:
-        break;
-    }
-  }
-
+  Placement at{mask, shape, digits, value};
+  PlaceDigits(at);
+  if (at.j > 0 || (at.negative && !shape.has_sign && at.p == 0)) return OverflowText(at);
+  PlaceLeading(at);
   // A minus that found no place would show a negative value as positive.
-  if (negative && !has_sign && !minus_placed && !digits.empty()) {
-    return OverflowText(mask.size(), negative, digits, integer_count,
-                        n_decimals, decimal);
-  }
-  return out;
+  if (at.negative && !shape.has_sign && !at.minus_placed && !digits.empty())
+    return OverflowText(at);
+  return at.out;
 }
 
 std::string FormatAmount(std::string_view mask, double cents) {
