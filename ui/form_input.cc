@@ -172,6 +172,183 @@ void FollowParentLink(int16_t start) {
   if (reached != last_shown) last_shown = 0;
 }
 
+// One run of one form, as it goes from field to field.
+struct Run {
+  int16_t number;  // the form
+  bool parent_run;
+  config::Form& form;  // the hooks change values, never the table's shape
+  bool windowed;
+  int16_t leave_top, leave_bottom;
+  std::string exit_keys;  // the form's, with F1
+  int16_t first = 0, last = 0, current = 0;
+  bool has_fields = false;
+  bool leave = false;
+};
+
+void OpenForm(const Run& run) {
+  if (run.windowed) {
+    SetColour("+n");
+    WinPush(run.form.top, run.form.left, run.form.bottom, run.form.right);
+    WinFrame(2);
+    SetColour("-");
+  }
+  Paint(run.number, run.form);
+}
+
+// When the form left last with PgUp or PgDn is up this form's chain of
+// parents, the parent runs first, drawn again above this one.
+void LinkParent(Run& run, int16_t& key) {
+  FormInputRun& state = FormInputState();
+  FollowParentLink(run.number);
+  if (state.last_form_shown > 0 && state.last_form_shown != run.number && run.form.parent != 0) {
+    if (RunParent(run.form, run.leave_top, run.leave_bottom, key)) run.leave = true;
+  } else {
+    state.last_form_shown = 0;
+  }
+}
+
+// One pass of the field editor over `buffer`, then what its key asks for:
+// F1 the help, F4 the look-up list, Esc the stored value shown again, any
+// other key the value handed to the module. The module's answer (0 but for
+// a refusal).
+int16_t EditOnce(Run& run, const config::FormField& field, int16_t flags, std::string& buffer,
+                 int16_t& key) {
+  SetChoices(field.choices);
+  int16_t row = field.row;
+  int16_t col = ValueColumn(field);
+  int16_t width = field.line_width;
+  int16_t position = 1;
+  if (flags & kFieldCursorAtEnd) position = static_cast<int16_t>(TrimRight(buffer).size() + 1);
+  EditField(row, col, width, buffer, position, key);
+  SetChoices("");
+
+  if (key == kF1) {
+    const std::string topic = TrimRight(config::SettingsState().menu_name);
+    const FormHooks& hooks = FormHooksState();
+    if (!topic.empty() && hooks.show_help) hooks.show_help(topic);
+    key = 0;
+    return 0;
+  }
+  if (key == kF4) {
+    OfferList(run.number, run.form, run.current, key);
+    return 0;
+  }
+  if (field.description_width > 0) {
+    ShowBuffer(field, buffer);
+    BlankDescription(field);
+  }
+  if (key == kEsc) {
+    HookFieldDisplay(run.number, run.current);
+    return 0;
+  }
+  // A fresh or masked field left blank keeps its value.
+  if ((flags & (kFieldFresh | kFieldMasked)) && buffer.find_first_not_of(' ') == std::string::npos)
+    buffer = field.value;
+  return HookFieldAccept(run.number, buffer, run.current, key);
+}
+
+// Edits the current field until the module takes its value (a refusal
+// beeps and edits again, from the value as typed); a display-only field is
+// passed with the key unchanged. False when the field does not exist.
+bool EditCurrentField(Run& run, int16_t& key) {
+  config::FormField* field = config::FormTableState().FindField(run.number, run.current);
+  if (field == nullptr) return false;
+  const int16_t flags = field->flags;
+  KeyMap("+ea", run.exit_keys);
+  std::string buffer = (flags & (kFieldFresh | kFieldMasked)) ? field->Blanks() : field->value;
+  if (flags & kFieldMasked) KeyMap("h", "");
+  if (field->description_width > 0 && !DisplayOnly(*field)) BlankDescription(*field);
+
+  for (;;) {
+    const int16_t answer = DisplayOnly(*field) ? 0 : EditOnce(run, *field, flags, buffer, key);
+    run.has_fields = FindFirstLast(run.form, run.first, run.last);
+    if (answer == 0) break;
+    platform::Beep();
+    field = config::FormTableState().FindField(run.number, run.current);
+    if (field == nullptr) break;
+  }
+  if (flags & kFieldMasked) KeyMap("v", "");
+  KeyMap("-", "");
+  return true;
+}
+
+// A mouse press (a negative key) selects the editable field under it.
+void SelectFieldAt(Run& run, int16_t key) {
+  int row = (-key) % 100;
+  int col = (-key) / 100;
+  if (run.windowed) {
+    row -= run.form.top;
+    col -= run.form.left;
+  }
+  const int16_t hit = FieldAt(run.form, row, col);
+  if (hit != 0) run.current = hit;
+}
+
+// PgUp and PgDn: to the first or last field, or, from there and with the
+// matching leave flag, out of the form, which then counts as shown last.
+void MoveToEdge(Run& run, int16_t edge, int16_t leave_flag) {
+  int16_t& last_shown = FormInputState().last_form_shown;
+  if (run.current == edge && leave_flag) {
+    run.leave = true;
+    last_shown = run.number;
+  } else {
+    run.current = edge;
+    last_shown = 0;
+  }
+}
+
+// Where the key that ended a field takes the run: another field, the
+// parent form, or out of the form.
+void MoveAfterKey(Run& run, int16_t& key) {
+  switch (key) {
+    case kPgUp:
+      MoveToEdge(run, run.first, run.leave_top);
+      break;
+    case kPgDn:
+      MoveToEdge(run, run.last, run.leave_bottom);
+      break;
+    case kEnd:
+    case kCode2:
+      run.leave = true;
+      break;
+    case kEsc:
+      if (run.current == run.first) {
+        run.leave = true;
+      } else {
+        run.current = run.first;
+      }
+      break;
+    case kEnter:
+    case kDown:
+    case kF2:
+      if ((run.current == run.last || key == kF2) && run.form.parent != 0) {
+        if (RunParent(run.form, run.leave_top, run.leave_bottom, key)) run.leave = true;
+      } else if (key == kDown) {
+        if (run.current < run.last) ++run.current;
+      } else if (key == kEnter) {
+        ++run.current;
+      }
+      break;
+    case kUp:
+      if (run.current > run.first) {
+        --run.current;
+      } else if (!run.parent_run) {
+        key = kEsc;
+        run.leave = true;
+      }
+      break;
+    case 0:
+      break;
+    default:
+      if (key < 0) {
+        SelectFieldAt(run, key);
+      } else {
+        run.leave = true;
+      }
+      break;
+  }
+}
+
 }  // namespace
 
 FormInputRun& FormInputState() {
@@ -182,180 +359,39 @@ FormInputRun& FormInputState() {
 void ResetFormInputState() { FormInputState() = FormInputRun(); }
 
 void FormInput(int16_t form_arg, int16_t leave_top, int16_t leave_bottom, int16_t& key) {
-  const bool parent_run = form_arg < 0;
   const int16_t number = static_cast<int16_t>(std::abs(form_arg));
   config::Form* found = config::FormTableState().FindForm(number);
   if (found == nullptr) {
     key = kEsc;
     return;
   }
-  // The hooks may change values but not the table's shape; keep a reference.
-  config::Form& form = *found;
+  Run run{number, form_arg < 0, *found, found->top > 0, leave_top, leave_bottom,
+          found->name + ",3b00"};
   FormInputRun& state = FormInputState();
   ++state.depth;
+  OpenForm(run);
 
-  const bool windowed = form.top > 0;
-  if (windowed) {
-    SetColour("+n");
-    WinPush(form.top, form.left, form.bottom, form.right);
-    WinFrame(2);
-    SetColour("-");
-  }
-  Paint(number, form);
+  run.has_fields = FindFirstLast(run.form, run.first, run.last);
+  run.current = run.first;
+  run.leave = !run.has_fields;
+  if (run.has_fields) LinkParent(run, key);
 
-  int16_t first = 0, last = 0;
-  bool has_fields = FindFirstLast(form, first, last);
-  int16_t current = first;
-  bool leave = !has_fields;
-
-  if (has_fields) {
-    FollowParentLink(number);
-    if (state.last_form_shown > 0 && state.last_form_shown != number && form.parent != 0) {
-      if (RunParent(form, leave_top, leave_bottom, key)) leave = true;
-    } else {
-      state.last_form_shown = 0;
-    }
-  }
-
-  const std::string exit_keys = form.name + ",3b00";
   for (;;) {
-    while (!leave && current >= first && current <= last) {
-      config::FormField* field = config::FormTableState().FindField(number, current);
-      if (field == nullptr) break;
-      const int16_t flags = field->flags;
-      KeyMap("+ea", exit_keys);
-      std::string buffer;
-      if (flags & (kFieldFresh | kFieldMasked)) {
-        buffer = field->Blanks();
-      } else {
-        buffer = field->value;
-      }
-      if (flags & kFieldMasked) KeyMap("h", "");
-      if (field->description_width > 0 && !DisplayOnly(*field)) BlankDescription(*field);
-
-      for (;;) {
-        int16_t answer = 0;
-        if (!DisplayOnly(*field)) {
-          SetChoices(field->choices);
-          int16_t row = field->row;
-          int16_t col = ValueColumn(*field);
-          int16_t width = field->line_width;
-          int16_t position = 1;
-          if (flags & kFieldCursorAtEnd)
-            position = static_cast<int16_t>(TrimRight(buffer).size() + 1);
-          EditField(row, col, width, buffer, position, key);
-          SetChoices("");
-
-          if (key == kF1) {
-            const std::string topic = TrimRight(config::SettingsState().menu_name);
-            const FormHooks& hooks = FormHooksState();
-            if (!topic.empty() && hooks.show_help) hooks.show_help(topic);
-            key = 0;
-          } else if (key == kF4) {
-            OfferList(number, form, current, key);
-          } else {
-            if (field->description_width > 0) {
-              ShowBuffer(*field, buffer);
-              BlankDescription(*field);
-            }
-            if (key != kEsc) {
-              if ((flags & (kFieldFresh | kFieldMasked)) &&
-                  buffer.find_first_not_of(' ') == std::string::npos)
-                buffer = field->value;
-              answer = HookFieldAccept(number, buffer, current, key);
-            } else {
-              HookFieldDisplay(number, current);
-            }
-          }
-        }
-        has_fields = FindFirstLast(form, first, last);
-        if (answer == 0) break;
-        platform::Beep();
-        field = config::FormTableState().FindField(number, current);
-        if (field == nullptr) break;
-      }
-
-      if (flags & kFieldMasked) KeyMap("v", "");
-      KeyMap("-", "");
-      if (!has_fields) {
-        leave = true;
+    while (!run.leave && run.current >= run.first && run.current <= run.last) {
+      if (!EditCurrentField(run, key)) break;
+      if (!run.has_fields) {
+        run.leave = true;
         break;
       }
-
-      switch (key) {
-        case kPgUp:
-          if (current == first && leave_top) {
-            leave = true;
-            state.last_form_shown = number;
-          } else {
-            current = first;
-            state.last_form_shown = 0;
-          }
-          break;
-        case kPgDn:
-          if (current == last && leave_bottom) {
-            leave = true;
-            state.last_form_shown = number;
-          } else {
-            current = last;
-            state.last_form_shown = 0;
-          }
-          break;
-        case kEnd:
-        case kCode2:
-          leave = true;
-          break;
-        case kEsc:
-          if (current == first) {
-            leave = true;
-          } else {
-            current = first;
-          }
-          break;
-        case kEnter:
-        case kDown:
-        case kF2:
-          if ((current == last || key == kF2) && form.parent != 0) {
-            if (RunParent(form, leave_top, leave_bottom, key)) leave = true;
-          } else if (key == kDown) {
-            if (current < last) ++current;
-          } else if (key == kEnter) {
-            ++current;
-          }
-          break;
-        case kUp:
-          if (current > first) {
-            --current;
-          } else if (!parent_run) {
-            key = kEsc;
-            leave = true;
-          }
-          break;
-        case 0:
-          break;
-        default:
-          if (key < 0) {
-            int row = (-key) % 100;
-            int col = (-key) / 100;
-            if (windowed) {
-              row -= form.top;
-              col -= form.left;
-            }
-            const int16_t hit = FieldAt(form, row, col);
-            if (hit != 0) current = hit;
-          } else {
-            leave = true;
-          }
-          break;
-      }
+      MoveAfterKey(run, key);
     }
-
-    if (HookParameterCheck(number, key) == 0 || !has_fields) break;
-    current = first;
-    leave = false;
+    // A form with nothing left to edit closes whatever the check says.
+    if (HookParameterCheck(number, key) == 0 || !run.has_fields) break;
+    run.current = run.first;
+    run.leave = false;
   }
 
-  if (windowed) WinPop();
+  if (run.windowed) WinPop();
   --state.depth;
 }
 
