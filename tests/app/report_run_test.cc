@@ -13,27 +13,16 @@
 #include "app/report_run.h"
 
 #include "app/app_state.h"
-#include "app/config/form_table.h"
-#include "app/config/paths.h"
-#include "app/config/settings.h"
 #include "app/form_file.h"
 #include "app/print_file.h"
 #include "app/report.h"
 #include "app/screen_wiring.h"
 #include "platform/files.h"
-#include "platform/headless.h"
-#include "platform/system.h"
 #include "store/btrcall.h"
 #include "store/record_files.h"
 #include "store/store_hooks.h"
-#include "tests/support/temp_dir.h"
 #include "tests/support/ui_fixture.h"
-#include "ui/form_hooks.h"
-#include "ui/form_input.h"
-#include "ui/keys.h"
-#include "ui/screen.h"
 #include "values/masks.h"
-#include "values/values_state.h"
 
 namespace {
 
@@ -52,44 +41,36 @@ std::string Amount(int32_t cents) {
   return out;
 }
 
-class ReportRunTest : public ::testing::Test {
+class ReportRunTest : public testing_support::UiTest {
  protected:
   void SetUp() override {
+    UiTest::SetUp();
     const fs::path ddf = fs::path(KEL_SOURCE_DIR) / "install" / "ddf";
     if (!fs::exists(ddf / "FinquesV.xdf")) GTEST_SKIP() << "no creation dictionaries yet";
 
-    term_ = &platform::InstallHeadless();
-    term_->SetDryLimit(50);
-    config::ResetPathsState();
-    config::ResetSettingsState();
-    config::ResetFormTableState();
-    values::ResetValuesState();
+    term().SetDryLimit(50);
     store::ResetFileTableState();
     store::ResetStoreHooksState();
     app::ResetAppState();
     app::ResetReportRunState();
     app::ResetPrintFileState();
-    ui::ResetScreenState();
-    ui::ResetKeyInputState();
-    ui::ResetFormHooksState();
-    ui::ResetFormInputState();
 
-    fs::create_directories(dir_.path() + "ddf");
-    fs::create_directories(dir_.path() + "DADES");
-    fs::create_directories(dir_.path() + "bin");
+    fs::create_directories(dir().path() + "ddf");
+    fs::create_directories(dir().path() + "DADES");
+    fs::create_directories(dir().path() + "bin");
     for (const char* base : {"PropietV", "FinquesV", "DepartaV", "CobramV"})
-      fs::copy_file(ddf / (std::string(base) + ".xdf"), dir_.path() + "ddf/" + base + ".xdf");
-    dir_.Write("Tavo.ini", "[Usuari]\r\nNomEmpresa=FINQUES PROVA, SL\r\n");
+      fs::copy_file(ddf / (std::string(base) + ".xdf"), dir().path() + "ddf/" + base + ".xdf");
+    dir().Write("Tavo.ini", "[Usuari]\r\nNomEmpresa=FINQUES PROVA, SL\r\n");
     // The stand-in print program keeps what it was given.
-    const std::string stub = dir_.Write(
-        "bin/KELPRINT", "#!/bin/sh\ncp '" + dir_.path() + "kelprint.tmp' '" + dir_.path() +
-                            "printed.tmp'\necho run >> '" + dir_.path() + "runs'\n");
+    const std::string stub = dir().Write(
+        "bin/KELPRINT", "#!/bin/sh\ncp '" + dir().path() + "kelprint.tmp' '" + dir().path() +
+                            "printed.tmp'\necho run >> '" + dir().path() + "runs'\n");
     chmod(stub.c_str(), 0755);
 
     config::Paths& paths = config::PathsState();
-    paths.root = dir_.path();
-    paths.temp_dir = dir_.path();
-    paths.exe_dir = dir_.path() + "bin/";
+    paths.root = dir().path();
+    paths.temp_dir = dir().path();
+    paths.exe_dir = dir().path() + "bin/";
     config::SettingsState().work_date = Date(2026, 12, 7);
     app::AppState().program_name = "RBPNDLST";
     values::SetCurrency("a,E");
@@ -118,10 +99,8 @@ class ReportRunTest : public ::testing::Test {
     int16_t status = 0;
     store::CloseAllRecordFiles(status);
     store::ResetStoreHooksState();
-    ui::ResetFormHooksState();
     app::ResetPrintFileState();
-    config::ResetPathsState();
-    platform::ResetConsoleState();
+    UiTest::TearDown();
   }
 
   std::string Blank(int16_t id) {
@@ -173,19 +152,7 @@ class ReportRunTest : public ::testing::Test {
     r[17] = state;
     Insert(app::kReceiptsFile, r);
   }
-  void Keys(std::initializer_list<int16_t> keys) {
-    for (int16_t k : keys) {
-      if (k > 0 && k < 256) {
-        term_->PushKey(static_cast<uint8_t>(k));
-      } else {
-        term_->PushExtended(static_cast<uint8_t>((k >> 8) & 0xFF));
-      }
-    }
-  }
   std::string Value(int16_t field) { return config::FormTableState().FindField(1, field)->value; }
-
-  testing_support::TempDir dir_;
-  platform::HeadlessTerminal* term_ = nullptr;
 };
 
 constexpr int16_t kEnter = 13, kEsc = 27;
@@ -195,23 +162,23 @@ TEST_F(ReportRunTest, TypedParametersGiveOneReportAndFormOneReturns) {
   EXPECT_EQ(Value(2), "071226  ");
   EXPECT_EQ(Value(3), "1  ");
   EXPECT_EQ(Value(4), "999");
-  term_->PushText("01012026");
+  term().PushText("01012026");
   Keys({kEnter});
-  term_->PushText("31122026");
+  term().PushText("31122026");
   Keys({kEnter});
-  term_->PushText("3");
+  term().PushText("3");
   Keys({kEnter});
-  term_->PushText("5");
+  term().PushText("5");
   Keys({kEnter});  // leaving form 1: the confirmation form
   Keys({kEnter});  // the choice field offers "S"
   Keys({kEsc});    // form 1 again: Esc leaves the run
   app::RunReport();
 
-  EXPECT_EQ(term_->DryEscapes(), 0) << "the run ended on the scripted keys";
+  EXPECT_EQ(term().DryEscapes(), 0) << "the run ended on the scripted keys";
   EXPECT_EQ(Value(1), "01012026");
   EXPECT_EQ(Value(4), "5  ");
-  EXPECT_EQ(dir_.Read("runs"), "run\n") << "the print program ran once";
-  const std::string work = dir_.Read("printed.tmp");
+  EXPECT_EQ(dir().Read("runs"), "run\n") << "the print program ran once";
+  const std::string work = dir().Read("printed.tmp");
   EXPECT_EQ(work.rfind("DEVICE", 0), 0u) << work;
   EXPECT_NE(work.find("RELACI\xE0 DE PENDENTS DE VERTICAL EXISTENTS ENTRE 1/1/2026"),
             std::string::npos)
@@ -233,29 +200,29 @@ TEST_F(ReportRunTest, EscOnTheConfirmationReturnsToFormOneWithoutPrinting) {
   Keys({kEsc});                            // the confirmation refused
   Keys({kEsc});                            // form 1, field 1: leave
   app::RunReport();
-  EXPECT_EQ(term_->DryEscapes(), 0);
-  EXPECT_FALSE(platform::FileExists(dir_.path() + "runs"));
+  EXPECT_EQ(term().DryEscapes(), 0);
+  EXPECT_FALSE(platform::FileExists(dir().path() + "runs"));
 }
 
 TEST_F(ReportRunTest, InvertedRangeKeepsTheOperatorInFormOne) {
   Keys({0x5000, 0x5000});  // to field 3
-  term_->PushText("9");
+  term().PushText("9");
   Keys({kEnter});
-  term_->PushText("2");
+  term().PushText("2");
   Keys({kEnter});  // 9 > 2: refused silently, back on field 1
   Keys({kEsc});
   app::RunReport();
-  EXPECT_EQ(term_->DryEscapes(), 0);
+  EXPECT_EQ(term().DryEscapes(), 0);
   EXPECT_EQ(Value(3), "9  ");
-  EXPECT_FALSE(platform::FileExists(dir_.path() + "runs"));
+  EXPECT_FALSE(platform::FileExists(dir().path() + "runs"));
 }
 
 TEST_F(ReportRunTest, BadDateIsRefusedWithABeep) {
-  term_->PushText("31022026");
+  term().PushText("31022026");
   Keys({kEnter});  // refused: still field 1
   Keys({kEsc, kEsc});
   app::RunReport();
-  EXPECT_EQ(term_->Beeps(), 1);
+  EXPECT_EQ(term().Beeps(), 1);
   EXPECT_EQ(Value(1), "071226  ");
 }
 

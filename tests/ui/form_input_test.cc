@@ -9,14 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "app/config/form_table.h"
-#include "app/config/paths.h"
-#include "app/config/settings.h"
-#include "platform/headless.h"
-#include "tests/support/temp_dir.h"
-#include "ui/form_hooks.h"
-#include "ui/keys.h"
-#include "ui/screen.h"
+#include "tests/support/ui_fixture.h"
 
 namespace {
 
@@ -57,41 +50,19 @@ Form ThreeFields(const std::string& exit_keys = "d,1b,4800,5000,4900,5100,3e00")
   return form;
 }
 
-class FormInputTest : public ::testing::Test {
+class FormInputTest : public testing_support::UiTest {
  protected:
   void SetUp() override {
-    term_ = &platform::InstallHeadless();
-    term_->SetDryLimit(20);
-    config::ResetFormTableState();
-    config::ResetSettingsState();
-    config::ResetPathsState();
-    config::PathsState().temp_dir = dir_.path();
-    ui::ResetScreenState();
-    ui::ResetKeyInputState();
-    ui::ResetFormHooksState();
-    ui::ResetFormInputState();
+    UiTest::SetUp();
+    term().SetDryLimit(20);
     // Record every check; let the form close.
     ui::FormHooksState().parameter_check = [this](int16_t form, int16_t key) {
       checks_.emplace_back(form, key);
       return check_answer_;
     };
   }
-  void TearDown() override {
-    ui::ResetFormHooksState();
-    config::ResetPathsState();
-    platform::ResetConsoleState();
-  }
 
-  void Keys(std::initializer_list<int16_t> keys) {
-    for (int16_t k : keys) {
-      if (k > 0 && k < 256) {
-        term_->PushKey(static_cast<uint8_t>(k));
-      } else {
-        term_->PushExtended(static_cast<uint8_t>((k >> 8) & 0xFF));
-      }
-    }
-  }
-  void Type(const std::string& text) { term_->PushText(text); }
+  void Type(const std::string& text) { term().PushText(text); }
 
   int16_t Run(int16_t form = 1, int16_t top = 0, int16_t bottom = 0) {
     int16_t key = -5;
@@ -103,11 +74,9 @@ class FormInputTest : public ::testing::Test {
   }
   std::string Row(int row) {
     platform::Refresh();
-    return term_->Text(row);
+    return term().Text(row);
   }
 
-  testing_support::TempDir dir_;
-  platform::HeadlessTerminal* term_ = nullptr;
   std::vector<std::pair<int16_t, int16_t>> checks_;
   int16_t check_answer_ = 0;
 };
@@ -122,7 +91,7 @@ TEST_F(FormInputTest, EnterOnLastFieldEndsWithEnterAndDownStays) {
   EXPECT_EQ(Value(1, 1), "     ");
   ASSERT_EQ(checks_.size(), 1u);
   EXPECT_EQ(checks_[0], std::make_pair(int16_t{1}, kEnter));
-  EXPECT_EQ(term_->DryEscapes(), 0) << "the form ended on the scripted keys";
+  EXPECT_EQ(term().DryEscapes(), 0) << "the form ended on the scripted keys";
   EXPECT_EQ(ui::ScreenState().win_depth, 0) << "the form's window is gone";
 }
 
@@ -146,7 +115,7 @@ TEST_F(FormInputTest, EscGoesToFirstFieldThenLeaves) {
   EXPECT_EQ(Value(1, 1), "q    ");
   EXPECT_EQ(Value(1, 2), "keep ") << "Esc restores the stored value";
   EXPECT_EQ(checks_.size(), 1u);
-  EXPECT_EQ(term_->DryEscapes(), 0);
+  EXPECT_EQ(term().DryEscapes(), 0);
 }
 
 TEST_F(FormInputTest, PageKeysNeverEndWithoutLeaveFlags) {
@@ -234,7 +203,7 @@ TEST_F(FormInputTest, RefusedValueBeepsAndIsEditedAgainAsTyped) {
   EXPECT_EQ(offered[0], "bad  ");
   EXPECT_EQ(offered[1], "!bad ");
   EXPECT_EQ(Value(1, 1), "!bad ");
-  EXPECT_EQ(term_->Beeps(), 1);
+  EXPECT_EQ(term().Beeps(), 1);
 }
 
 TEST_F(FormInputTest, FreshFieldLeftBlankKeepsItsValue) {
@@ -275,7 +244,7 @@ TEST_F(FormInputTest, MaskedFieldHidesTypingAndKeepsBlankEntry) {
 TEST_F(FormInputTest, MouseOnALabelSelectsThatField) {
   config::FormTableState().forms.push_back(ThreeFields());
   // Field 3's label starts at window (4, 2): screen row 9, column 12.
-  term_->PushMouse(9, 13);
+  term().PushMouse(9, 13);
   Type("m");
   Keys({kEnter});
   EXPECT_EQ(Run(), kEnter);
@@ -286,7 +255,7 @@ TEST_F(FormInputTest, MouseOnALabelSelectsThatField) {
 TEST_F(FormInputTest, MouseOutsideEveryFieldMovesNothing) {
   config::FormTableState().forms.push_back(ThreeFields());
   Type("p");
-  term_->PushMouse(20, 70);
+  term().PushMouse(20, 70);
   Keys({kEsc});
   Run();
   // The click ended the editing of field 1 (its value accepted), and field 1

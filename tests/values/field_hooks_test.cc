@@ -6,14 +6,9 @@
 
 #include <string>
 
-#include "app/config/form_table.h"
-#include "app/config/paths.h"
-#include "app/config/settings.h"
-#include "platform/console.h"
-#include "platform/system.h"
-#include "tests/support/temp_dir.h"
+#include "tests/support/fixed_clock.h"
+#include "tests/support/headless_fixture.h"
 #include "values/text.h"
-#include "values/values_state.h"
 
 namespace {
 
@@ -24,12 +19,6 @@ using config::kFieldNumber;
 
 // Packed 2026-12-07.
 const std::string kWorkDate = "\x94\x9A\x8C\x87";
-
-std::string ScreenAt(int row, int col, int n) {
-  std::string out;
-  for (int i = 0; i < n; ++i) out += static_cast<char>(platform::ReadCell(row, col + i).ch);
-  return out;
-}
 
 FormField MakeField(int16_t row, int16_t col, const std::string& label, int16_t width,
                     int16_t type, int16_t flags = 0, int16_t desc = 0,
@@ -48,37 +37,21 @@ FormField MakeField(int16_t row, int16_t col, const std::string& label, int16_t 
   return f;
 }
 
-class FieldHooksTest : public ::testing::Test {
+class FieldHooksTest : public testing_support::HeadlessTest {
  protected:
   void SetUp() override {
-    platform::ResetConsoleState();
-    config::ResetFormTableState();
-    config::ResetSettingsState();
-    config::ResetPathsState();
-    values::ResetValuesState();
+    HeadlessTest::SetUp();
     // No Tavo.ini there: the default separator and order.
-    config::PathsState().root = dir_.path();
+    config::PathsState().root = dir().path();
     config::SettingsState().work_date = kWorkDate;
-    platform::SetClock([] {
-      platform::LocalTime t;
-      t.year = 2026;
-      t.month = 12;
-      t.day = 7;
-      return t;
-    });
     config::Form form;  // no window: screen positions
     form.fields.push_back(MakeField(3, 5, "Data: ", 8, kFieldDate));
     form.fields.push_back(MakeField(4, 5, "Num: ", 3, kFieldNumber));
     form.fields.push_back(MakeField(5, 5, "Ok: ", 1, 0, 0, 2, "|S,S\xA1|N,No"));  // 3 choice
     form.fields.push_back(MakeField(6, 5, "Clau: ", 6, 0, kFieldMasked));
     form.fields.push_back(MakeField(7, 5, "Nota: ", 6, 0, 0, 0, "", 3));  // 5 two lines
-    form.fields.push_back(MakeField(9, 5, "Text: ", 4, 0));              // 6 text
+    form.fields.push_back(MakeField(9, 5, "Text: ", 4, 0));               // 6 text
     config::FormTableState().forms.push_back(form);
-  }
-  void TearDown() override {
-    platform::SetClock(nullptr);
-    config::ResetPathsState();
-    platform::ResetConsoleState();
   }
 
   int16_t Accept(int16_t field, const std::string& value) {
@@ -90,7 +63,7 @@ class FieldHooksTest : public ::testing::Test {
   }
   const std::string& Value(int16_t field) { return config::FormTableState().FindField(1, field)->value; }
 
-  testing_support::TempDir dir_;
+  testing_support::FixedClock clock_{2026, 12, 7};
 };
 
 TEST_F(FieldHooksTest, BlankDateTakesWorkDateInCompactForm) {
