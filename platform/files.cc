@@ -42,6 +42,11 @@ bool FileExists(const std::string& path) {
   return StatPath(path, st) && !S_ISDIR(st.st_mode);
 }
 
+bool IsRegularFile(const std::string& path) {
+  struct stat st;
+  return StatPath(path, st) && S_ISREG(st.st_mode);
+}
+
 bool DirectoryExists(const std::string& path) {
   struct stat st;
   return StatPath(path, st) && S_ISDIR(st.st_mode);

@@ -16,6 +16,8 @@ std::string OsPath(const std::string& path);
 inline bool IsPathSeparator(char c) { return c == '\\' || c == '/'; }
 
 bool FileExists(const std::string& path);
+// A regular file (after symbolic links), not a FIFO, device or directory.
+bool IsRegularFile(const std::string& path);
 bool DirectoryExists(const std::string& path);
 bool DeleteFile(const std::string& path);
 int64_t FileLength(const std::string& path);  // -1 when missing

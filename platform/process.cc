@@ -228,7 +228,10 @@ int RunCaptured(const std::vector<std::string>& argv, const std::string& input,
 }
 
 int RunCommand(const std::string& command_line, std::string* output) {
-  std::vector<std::string> argv = SplitCommandLine(command_line);
+  return RunCommand(SplitCommandLine(command_line), output);
+}
+
+int RunCommand(const std::vector<std::string>& argv, std::string* output) {
   if (argv.empty()) {
     ErrorNumber() = ENOENT;
     return -1;

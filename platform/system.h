@@ -29,6 +29,8 @@ std::vector<std::string> SplitCommandLine(const std::string& line);
 // collected there instead of reaching the terminal. Returns the exit status,
 // or -1 when the program could not be started.
 int RunCommand(const std::string& command_line, std::string* output = nullptr);
+// The same with the arguments given one by one; none of them is split again.
+int RunCommand(const std::vector<std::string>& argv, std::string* output = nullptr);
 // Directory of the running program, ending in "/".
 std::string ExecutableDirectory();
 
