@@ -5,9 +5,9 @@
 //
 // An empty member does the plain thing: the check lets every form close
 // (answers 0), display writes the stored value as it stands (nothing for a
-// masked field), acceptance stores the value and shows it, and F1 and F4
-// do nothing. Every call receives the form (or list) number and must leave
-// alone the numbers it does not define.
+// masked field), acceptance stores the value and shows it, F1 shows the
+// help (ShowHelp) and F4 does nothing. Every call receives the form (or
+// list) number and must leave alone the numbers it does not define.
 #pragma once
 
 #include <cstdint>

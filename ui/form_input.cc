@@ -9,6 +9,7 @@
 #include "platform/console.h"
 #include "ui/field_editor.h"
 #include "ui/form_hooks.h"
+#include "ui/help.h"
 #include "ui/keys.h"
 #include "ui/screen.h"
 #include "values/text.h"
@@ -225,7 +226,7 @@ int16_t EditOnce(Run& run, const config::FormField& field, int16_t flags, std::s
   if (key == kF1) {
     const std::string topic = TrimRight(config::SettingsState().menu_name);
     const FormHooks& hooks = FormHooksState();
-    if (!topic.empty() && hooks.show_help) hooks.show_help(topic);
+    if (!topic.empty()) hooks.show_help ? hooks.show_help(topic) : ShowHelp(topic);
     key = 0;
     return 0;
   }

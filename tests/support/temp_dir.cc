@@ -49,4 +49,14 @@ ScopedEnv::~ScopedEnv() {
     unsetenv(name_.c_str());
 }
 
+ScopedCurrentDir::ScopedCurrentDir(const std::string& dir)
+    : old_(std::filesystem::current_path().string()) {
+  std::filesystem::current_path(dir);
+}
+
+ScopedCurrentDir::~ScopedCurrentDir() {
+  std::error_code ec;
+  std::filesystem::current_path(old_, ec);
+}
+
 }  // namespace testing_support

@@ -37,4 +37,17 @@ class ScopedEnv {
   std::string old_;
 };
 
+// Makes a folder the current directory for the lifetime of the object (the
+// programs open their installation files relative to it).
+class ScopedCurrentDir {
+ public:
+  explicit ScopedCurrentDir(const std::string& dir);
+  ~ScopedCurrentDir();
+  ScopedCurrentDir(const ScopedCurrentDir&) = delete;
+  ScopedCurrentDir& operator=(const ScopedCurrentDir&) = delete;
+
+ private:
+  std::string old_;
+};
+
 }  // namespace testing_support

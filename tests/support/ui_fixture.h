@@ -5,6 +5,8 @@
 #pragma once
 
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "tests/support/headless_fixture.h"
 #include "ui/form_hooks.h"
@@ -22,6 +24,26 @@ class UiTest : public HeadlessTest {
     ui::ResetFormHooksState();
     ui::ResetFormInputState();
     HeadlessTest::ResetState();
+  }
+
+  // Paints every cell with a character and a colour that depend on its
+  // place, so that any cell a pop-up puts back wrongly shows.
+  static void PaintPattern() {
+    for (int r = 1; r <= platform::ConsoleRows(); ++r) {
+      for (int c = 1; c <= platform::ConsoleCols(); ++c) {
+        platform::SetTextColours((r + c) % 16, (r * 3 + c) % 16);
+        platform::SetCursor(r, c);
+        platform::WriteText(std::string(1, static_cast<char>('!' + (r * 7 + c) % 90)));
+      }
+    }
+  }
+
+  static std::vector<platform::Cell> Snapshot() {
+    std::vector<platform::Cell> cells;
+    for (int r = 1; r <= platform::ConsoleRows(); ++r) {
+      for (int c = 1; c <= platform::ConsoleCols(); ++c) cells.push_back(platform::ReadCell(r, c));
+    }
+    return cells;
   }
 
   std::string StackFile() const { return dir().path() + "WinPush.tmp"; }

@@ -14,26 +14,6 @@ namespace {
 
 using testing_support::UiTest;
 
-// Paints every cell with a character and a colour that depend on its place,
-// so that any cell put back wrongly shows.
-void PaintPattern() {
-  for (int r = 1; r <= platform::ConsoleRows(); ++r) {
-    for (int c = 1; c <= platform::ConsoleCols(); ++c) {
-      platform::SetTextColours((r + c) % 16, (r * 3 + c) % 16);
-      platform::SetCursor(r, c);
-      platform::WriteText(std::string(1, static_cast<char>('!' + (r * 7 + c) % 90)));
-    }
-  }
-}
-
-std::vector<platform::Cell> Snapshot() {
-  std::vector<platform::Cell> cells;
-  for (int r = 1; r <= platform::ConsoleRows(); ++r) {
-    for (int c = 1; c <= platform::ConsoleCols(); ++c) cells.push_back(platform::ReadCell(r, c));
-  }
-  return cells;
-}
-
 std::string FileBytes(const std::string& path) {
   std::string contents;
   platform::ReadWholeFile(path, contents);
