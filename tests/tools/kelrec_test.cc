@@ -301,6 +301,11 @@ TEST_F(KelrecTest, InitMakesTheFoldersFromTheTemplate) {
             ReadFile(fs::path(KEL_SOURCE_DIR) / "install" / "Tavo.ini"));
   EXPECT_EQ(ReadFile(fs::path(dir) / "ddf" / "CobramV.xdf"),
             DictionaryBytes(Kind::kReceipts));
+  // The help files without the sources they are made from.
+  EXPECT_EQ(ReadFile(fs::path(dir) / "AJUDA" / "RBPNDLST.HLP"),
+            ReadFile(fs::path(KEL_SOURCE_DIR) / "install" / "AJUDA" / "RBPNDLST.HLP"));
+  EXPECT_TRUE(fs::exists(fs::path(dir) / "AJUDA" / "QOPSHELL.HLP"));
+  EXPECT_FALSE(fs::exists(fs::path(dir) / "AJUDA" / "src"));
   EXPECT_EQ(Run({"init", dir}), 1) << "an installation is never overwritten";
   EXPECT_NE(err.str().find("not an empty folder"), std::string::npos);
 }

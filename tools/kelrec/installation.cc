@@ -18,7 +18,25 @@ bool IsTemplate(const fs::path& dir) {
   return fs::is_directory(dir / "ddf", ec) && fs::is_regular_file(dir / "Tavo.ini", ec);
 }
 
-const char* const kFolders[] = {"FORMS", "LOCALE", "ddf", "AJUDA"};
+// Folders copied from the template. Of AJUDA only the help files go: the
+// sources they are made from stay in the template.
+struct Folder {
+  const char* name;
+  bool whole;
+};
+const Folder kFolders[] = {{"FORMS", true}, {"LOCALE", true}, {"ddf", true}, {"AJUDA", false}};
+
+void CopyFolder(const fs::path& from, const fs::path& to, bool whole, std::error_code& ec) {
+  if (whole) {
+    fs::copy(from, to, fs::copy_options::recursive | fs::copy_options::overwrite_existing, ec);
+    return;
+  }
+  for (const fs::directory_entry& e : fs::directory_iterator(from, ec)) {
+    if (e.is_regular_file(ec))
+      fs::copy_file(e.path(), to / e.path().filename(), fs::copy_options::overwrite_existing, ec);
+    if (ec) return;
+  }
+}
 
 }  // namespace
 
@@ -49,15 +67,12 @@ bool MakeInstallation(const std::string& dir, std::string& error) {
     error = "cannot make " + dir + ": " + ec.message();
     return false;
   }
-  for (const char* folder : kFolders) {
-    fs::create_directories(to / folder, ec);
-    if (!ec && fs::is_directory(fs::path(from) / folder)) {
-      fs::copy(fs::path(from) / folder, to / folder,
-               fs::copy_options::recursive | fs::copy_options::overwrite_existing,
-               ec);
-    }
+  for (const Folder& folder : kFolders) {
+    fs::create_directories(to / folder.name, ec);
+    if (!ec && fs::is_directory(fs::path(from) / folder.name))
+      CopyFolder(fs::path(from) / folder.name, to / folder.name, folder.whole, ec);
     if (ec) {
-      error = "cannot fill " + (to / folder).string() + ": " + ec.message();
+      error = "cannot fill " + (to / folder.name).string() + ": " + ec.message();
       return false;
     }
   }
