@@ -9,7 +9,9 @@ demo="${KEL_DEMO_DIR:-$build/demo}"
 if [ ! -d "$demo/DADES" ]; then
   "$build/bin/kelrec" demo "$demo"
 fi
-mkdir -p "$demo/tmp"
+mkdir -p "$demo/tmp" "$demo/AJUDA"
+# The help files of the build, also in a demo made before they changed.
+cp "$build/bin/install/AJUDA/"*.HLP "$demo/AJUDA/"
 # The launcher's part: a session with a menu title, and a terminal whose
 # work date is today and whose output goes to a PDF.
 printf '[Menu]\r\nTitol=Administraci\242 de finques\r\nNomMenu=RBPNDLST\r\n' > "$demo/tmp/Sessio.ini"

@@ -70,6 +70,11 @@ class ReportEndToEnd : public ::testing::Test {
     return Output("tmux -L " + socket_ + " " + args);
   }
   std::string Capture() { return Tmux("capture-pane -p -J -t kel"); }
+  // The pane with its colours, and the cursor.
+  std::string CaptureAll() {
+    return Tmux("capture-pane -p -e -t kel") +
+           Tmux("display-message -p -t kel '#{cursor_x},#{cursor_y},#{cursor_flag}'");
+  }
   void Send(const std::string& keys) { Tmux("send-keys -t kel " + keys); }
 
   // Polls the pane until it shows the text; false after the time-out.
@@ -77,6 +82,14 @@ class ReportEndToEnd : public ::testing::Test {
     const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
     while (std::chrono::steady_clock::now() < until) {
       if (Capture().find(text) != std::string::npos) return true;
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    return false;
+  }
+  bool WaitForScreen(const std::string& screen, int seconds = 15) {
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+    while (std::chrono::steady_clock::now() < until) {
+      if (CaptureAll() == screen) return true;
       std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
     return false;
@@ -94,6 +107,20 @@ class ReportEndToEnd : public ::testing::Test {
     for (const auto& e : fs::directory_iterator(dir))
       if (e.path().extension() == ".pdf" && fs::file_size(e.path()) > 0) return true;
     return false;
+  }
+
+  // A demo installation of 12 estates whose terminal works on 7 December
+  // 2026 (the parameters start from that date); returns its folder.
+  std::string DemoInstallation() {
+    const std::string bin = KEL_BIN_DIR;
+    const std::string root = dir_.path() + "inst";
+    EXPECT_EQ(std::system((Quote(bin + "/kelrec") + " demo " + Quote(root) +
+                           " --estates 12 >/dev/null 2>&1")
+                              .c_str()),
+              0);
+    fs::create_directories(root + "/tmp");
+    std::ofstream(root + "/tmp/TavoTerm.ini") << "[Sistema]\r\nData=20261207\r\n";
+    return root;
   }
 
   // Starts the program in the tmux session on the installation at root; the
@@ -121,16 +148,7 @@ class ReportEndToEnd : public ::testing::Test {
 };
 
 TEST_F(ReportEndToEnd, TypedRunPrintsAndEndsCleanly) {
-  const std::string bin = KEL_BIN_DIR;
-  const std::string root = dir_.path() + "inst";
-  ASSERT_EQ(std::system((Quote(bin + "/kelrec") + " demo " + Quote(root) +
-                         " --estates 12 >/dev/null 2>&1")
-                            .c_str()),
-            0);
-  fs::create_directories(root + "/tmp");
-  // The terminal's work date: the parameters start from it.
-  std::ofstream(root + "/tmp/TavoTerm.ini") << "[Sistema]\r\nData=20261207\r\n";
-
+  const std::string root = DemoInstallation();
   Start(root);
 
   ASSERT_TRUE(WaitFor("Data inicial")) << Capture();
@@ -159,6 +177,32 @@ TEST_F(ReportEndToEnd, TypedRunPrintsAndEndsCleanly) {
   Send("Escape");
   ExpectEnded(root, "0");
   EXPECT_EQ(Capture().find("Data inicial"), std::string::npos) << "the shell's screen is back";
+}
+
+TEST_F(ReportEndToEnd, F1ShowsTheHelpAndEscGivesTheFormBack) {
+  const std::string root = DemoInstallation();
+  // The launcher names the menu entry: that is the help's topic.
+  std::ofstream(root + "/tmp/Sessio.ini") << "[Menu]\r\nNomMenu=RBPNDLST\r\n";
+  Start(root);
+  ASSERT_TRUE(WaitFor("Data inicial")) << Capture();
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  const std::string form1 = CaptureAll();
+
+  Send("F1");
+  ASSERT_TRUE(WaitFor("RELACI\u00D3 DE PENDENTS DE VERTICAL (RBPNDLST)")) << Capture();
+  EXPECT_NE(Capture().find("\u2554"), std::string::npos) << "a double frame";
+  std::cout << "---- help ----\n" << Capture() << "--------------\n";
+  Send("PageDown");
+  ASSERT_TRUE(WaitFor("PRIMER FORMULARI")) << Capture();
+  Send("F1");
+  ASSERT_TRUE(WaitFor("AJUDA GENERAL")) << Capture();
+  Send("Escape");
+  ASSERT_TRUE(WaitFor("PRIMER FORMULARI")) << Capture();
+  Send("Escape");
+  EXPECT_TRUE(WaitForScreen(form1)) << CaptureAll() << "\n---- expected ----\n" << form1;
+
+  Send("Escape");
+  ExpectEnded(root, "0");
 }
 
 TEST_F(ReportEndToEnd, MalformedFormFileStopsWithItsFileAndLine) {
