@@ -28,7 +28,11 @@ std::string TempDir::Write(const std::string& relative, const std::string& conte
 }
 
 std::string TempDir::Read(const std::string& relative) const {
-  std::ifstream in(path_ + relative, std::ios::binary);
+  return ReadFileBytes(path_ + relative);
+}
+
+std::string ReadFileBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
   std::ostringstream s;
   s << in.rdbuf();
   return s.str();

@@ -23,6 +23,9 @@ class TempDir {
   std::string path_;
 };
 
+// The whole contents of a file; empty when it cannot be read.
+std::string ReadFileBytes(const std::string& path);
+
 // Sets an environment variable for the lifetime of the object.
 class ScopedEnv {
  public:

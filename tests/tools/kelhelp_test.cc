@@ -7,7 +7,6 @@
 #include <utility>
 #include <vector>
 
-#include "platform/files.h"
 #include "tests/support/temp_dir.h"
 #include "tools/kelhelp/help_source.h"
 
@@ -16,11 +15,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string Bytes(const fs::path& p) {
-  std::string s;
-  platform::ReadWholeFile(p.string(), s);
-  return s;
-}
+std::string Bytes(const fs::path& p) { return testing_support::ReadFileBytes(p.string()); }
 
 TEST(HelpSourceTest, CommittedFilesEqualTheGenerator) {
   const fs::path ajuda = fs::path(KEL_SOURCE_DIR) / "install" / "AJUDA";
@@ -61,35 +56,14 @@ TEST(HelpSourceTest, BadSourcesAreRefusedWithTheLine) {
       {"F4} llista", "line 1: an unmatched \"}\""},
       {"# {F4}", "line 1: braces inside a heading"},
       {"\xE2\x9C\x93", "line 1: a character that code page 850 does not have"},
-      {"{a}{b}{c}" + std::string(73, 'x'), "line 1: too many highlights for one record of 80 bytes"},
+      {"{a}{b}{c}" + std::string(73, 'x'),
+       "line 1: too many highlights for one record of 80 bytes"},
   };
   for (const auto& [source, expected] : cases) {
     std::string hlp, error;
     EXPECT_FALSE(MakeHelpFile(source, hlp, error)) << source;
     EXPECT_EQ(error, expected) << source;
   }
-}
-
-TEST(HelpSourceTest, ProgramWritesEveryFileOrNamesTheBadOne) {
-  testing_support::TempDir dir;
-  const std::string good = dir.Write("src/UN.txt", "# U\n");
-  const std::string bad = dir.Write("src/DOS.txt", "{\n");
-  std::string out = dir.path() + "out", err;
-  fs::create_directories(out);
-  std::vector<std::string> args = {"kelhelp", out, good};
-  auto run = [&] {
-    std::vector<char*> argv;
-    for (std::string& a : args) argv.push_back(a.data());
-    err.clear();
-    return RunKelhelp(static_cast<int>(argv.size()), argv.data(), err);
-  };
-  EXPECT_EQ(run(), 0) << err;
-  EXPECT_EQ(Bytes(out + "/UN.HLP").size(), 80u);
-  args.push_back(bad);
-  EXPECT_EQ(run(), 1);
-  EXPECT_EQ(err, "kelhelp: " + bad + ": line 1: an unmatched \"{\"\n");
-  args.resize(2);
-  EXPECT_EQ(run(), 2);
 }
 
 }  // namespace
