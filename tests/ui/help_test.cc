@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/files.h"
 #include "tests/support/ui_fixture.h"
 
 namespace {
