@@ -1,25 +1,13 @@
 #include "platform/console.h"
 
-#include <time.h>
-
 #include <algorithm>
 
 #include "platform/headless.h"
+#include "platform/system.h"
 
 namespace platform {
 
 namespace {
-
-// The grid never gets smaller than the standard console, so that screens
-// laid out for it stay whole; a smaller window shows a notice instead.
-constexpr int kMinRows = 25;
-constexpr int kMinCols = 80;
-
-int64_t MonotonicMs() {
-  struct timespec ts;
-  clock_gettime(CLOCK_MONOTONIC, &ts);
-  return static_cast<int64_t>(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
-}
 
 void GridSizeFor(Terminal& t, int& rows, int& cols) {
   int tr = 0;

@@ -13,6 +13,11 @@
 
 namespace platform {
 
+// The standard console. The grid never gets smaller, so that screens laid
+// out for it stay whole; a smaller window shows a notice instead.
+constexpr int kMinRows = 25;
+constexpr int kMinCols = 80;
+
 struct Cell {
   uint8_t ch = ' ';
   uint8_t attr = 0x07;

@@ -20,12 +20,6 @@ namespace platform {
 
 namespace {
 
-int64_t MonotonicMs() {
-  struct timespec ts;
-  clock_gettime(CLOCK_MONOTONIC, &ts);
-  return static_cast<int64_t>(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
-}
-
 // Attributes that give the child default signal handling and an empty
 // signal mask, whatever this program ignores or blocks.
 struct SpawnAttr {

@@ -43,6 +43,12 @@ void SetClock(std::function<LocalTime()> clock) {
   SystemState().clock = std::move(clock);
 }
 
+int64_t MonotonicMs() {
+  struct timespec ts;
+  clock_gettime(CLOCK_MONOTONIC, &ts);
+  return static_cast<int64_t>(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
+}
+
 void SleepMs(int milliseconds) {
   if (SystemState().sleeper) {
     SystemState().sleeper(milliseconds);

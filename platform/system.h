@@ -2,6 +2,7 @@
 // be replaced by tests (the lock waits sleep seconds at a time).
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
@@ -17,6 +18,10 @@ struct LocalTime {
 };
 LocalTime Now();
 void SetClock(std::function<LocalTime()> clock);  // empty: the real clock
+
+// Milliseconds of a clock that never goes back, for time-outs and waits
+// (not replaced by tests: it measures, it does not date).
+int64_t MonotonicMs();
 
 void SleepMs(int milliseconds);
 void SetSleep(std::function<void(int)> sleeper);  // empty: a real sleep

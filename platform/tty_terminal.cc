@@ -4,7 +4,6 @@
 #include <poll.h>
 #include <signal.h>
 #include <sys/ioctl.h>
-#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -12,13 +11,13 @@
 #include <cstdlib>
 #include <iterator>
 
+#include "platform/system.h"
+
 namespace platform {
 
 namespace {
 
 constexpr int kEscTimeoutMs = 50;
-constexpr int kMinRows = 25;
-constexpr int kMinCols = 80;
 
 // Everything that leaves the tty as the operator knew it.
 constexpr char kRestore[] =
@@ -57,12 +56,6 @@ struct TtySignalState {
 TtySignalState& Sig() {
   static TtySignalState state;
   return state;
-}
-
-int64_t MonotonicMs() {
-  struct timespec ts;
-  clock_gettime(CLOCK_MONOTONIC, &ts);
-  return static_cast<int64_t>(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
 }
 
 void WriteAll(int fd, const char* data, size_t n) {

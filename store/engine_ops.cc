@@ -1,12 +1,12 @@
 // BTRCALL: the operations on open files, cursors, record locks and
 // transactions.
 #include <fcntl.h>
-#include <time.h>
 
 #include <cstring>
 #include <limits>
 
 #include "platform/files.h"
+#include "platform/system.h"
 #include "store/btrcall.h"
 #include "store/engine.h"
 
@@ -19,12 +19,6 @@ constexpr uint8_t kMagic[4] = {'K', 'E', 'L', 'B'};
 // long so that other processes' writes become visible and the WAL can be
 // checkpointed.
 constexpr int64_t kLiveNs = 100'000'000;
-
-int64_t NowNs() {
-  timespec ts{};
-  clock_gettime(CLOCK_MONOTONIC_COARSE, &ts);
-  return int64_t(ts.tv_sec) * 1'000'000'000 + ts.tv_nsec;
-}
 
 uint32_t Get32(const uint8_t* p) {
   return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 |
@@ -140,7 +134,7 @@ sqlite3_stmt* RangeStatement(Cursor& c, int key, Direction d) {
 // on SQLITE_ROW c.live is the statement holding the row.
 int Step(Cursor& c, int key, Direction d, const std::string& k, int64_t id,
          bool continuing) {
-  const int64_t now = NowNs();
+  const int64_t now = platform::MonotonicMs() * 1'000'000;
   if (continuing && c.live != nullptr && c.live_direction == d &&
       c.live_key == key && c.live_generation == c.file->write_generation &&
       now - c.live_since_ns < kLiveNs) {
