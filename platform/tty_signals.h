@@ -1,0 +1,62 @@
+// Signal handling and terminal restore behind the tty terminal. What the
+// handlers and the exit hook need to put the tty back must be reachable
+// without any object, hence process-wide, and only plain data that
+// async-signal-safe calls can use. A resize or a continue after a stop is
+// recorded here and wakes a reader waiting in poll through a self-pipe.
+#pragma once
+
+#include <signal.h>
+#include <termios.h>
+
+#include <cstddef>
+#include <iterator>
+
+namespace platform {
+
+// Signals whose default action ends the program: crashes (GCC turns a
+// provable null dereference into a trap that raises SIGILL), resource
+// limits, and the usual ones another program may send.
+inline constexpr int kFatalSignals[] = {SIGTERM, SIGSEGV, SIGABRT, SIGBUS,  SIGFPE,
+                                        SIGILL,  SIGTRAP, SIGSYS,  SIGPIPE, SIGALRM,
+                                        SIGUSR1, SIGUSR2, SIGXCPU, SIGXFSZ};
+// Signals that must not end the program at all.
+inline constexpr int kHarmlessSignals[] = {SIGINT, SIGQUIT, SIGHUP};
+
+struct TtySignals {
+  int in_fd = -1;
+  int out_fd = -1;
+  struct termios saved {};
+  bool alternate = false;
+  volatile sig_atomic_t active = 0;  // raw mode in force
+  volatile sig_atomic_t resized = 0;
+  volatile sig_atomic_t continued = 0;
+  int wake_read = -1;  // readable after a resize or a continue
+  int wake_write = -1;
+  bool handlers = false;
+  bool exit_hook = false;
+  struct sigaction old_fatal[std::size(kFatalSignals)] {};
+  struct sigaction old_harmless[std::size(kHarmlessSignals)] {};
+  struct sigaction old_winch {};
+  struct sigaction old_cont {};
+};
+TtySignals& TtySignalsState();
+
+// Records what a restore needs for the terminal about to start, makes the
+// wake pipe, installs the handlers when asked and the exit hook once.
+void ArmTtySignals(int in_fd, int out_fd, const struct termios& saved,
+                   bool alternate_screen, bool install_handlers);
+// Puts back the handlers that were there before ArmTtySignals.
+void RemoveTtySignalHandlers();
+
+// Leaves raw mode, mouse reporting and the alternate screen; nothing when
+// raw mode is not in force. Async-signal-safe: write and tcsetattr only.
+void RestoreTty();
+
+// Empties the wake pipe.
+void DrainWake();
+
+// Writes everything, riding out interruptions and a full non-blocking tty;
+// gives up quietly on a tty that is gone. Async-signal-safe.
+void WriteAll(int fd, const char* data, size_t n);
+
+}  // namespace platform
