@@ -2,6 +2,8 @@
 
 #include <charconv>
 
+#include "platform/ascii.h"
+
 namespace app {
 
 ListReader::ListReader(std::string contents) : text_(std::move(contents)) {}
@@ -76,9 +78,7 @@ bool ListReader::ReadText(std::string& value) {
   } else {
     size_t end = text_.find_first_of(",\n", pos_);
     if (end == std::string::npos) end = text_.size();
-    value = text_.substr(pos_, end - pos_);
-    size_t last = value.find_last_not_of(" \t\r");
-    value.resize(last == std::string::npos ? 0 : last + 1);
+    value = platform::TrimTrailingWhiteSpace(std::string_view(text_).substr(pos_, end - pos_));
     pos_ = end;
   }
   if (pos_ < text_.size() && text_[pos_] == ',') ++pos_;

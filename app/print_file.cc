@@ -6,6 +6,7 @@
 
 #include "app/config/paths.h"
 #include "app/config/settings.h"
+#include "platform/ascii.h"
 #include "platform/console.h"
 #include "platform/system.h"
 #include "ui/keys.h"
@@ -199,11 +200,9 @@ int16_t HandOverPrintFile() {
 }
 
 std::string LastLine(const std::string& output) {
-  size_t end = output.find_last_not_of(" \t\r\n");
-  if (end == std::string::npos) return "";
-  size_t start = output.find_last_of('\n', end);
-  start = start == std::string::npos ? 0 : start + 1;
-  std::string line = platform::Utf8ToCp850(output.substr(start, end - start + 1));
+  const std::string said = platform::TrimTrailingWhiteSpace(output);
+  const size_t start = said.rfind('\n');
+  std::string line = platform::Utf8ToCp850(said.substr(start == std::string::npos ? 0 : start + 1));
   for (char& c : line)
     if (static_cast<unsigned char>(c) < 32 || c == 127) c = ' ';
   return line;

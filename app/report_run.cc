@@ -4,6 +4,7 @@
 #include "app/config/settings.h"
 #include "app/print_file.h"
 #include "app/report.h"
+#include "platform/ascii.h"
 #include "ui/form_input.h"
 #include "ui/screen.h"
 #include "values/dates.h"
@@ -56,9 +57,8 @@ int16_t ParameterCheck(int16_t form, int16_t key) {
   answer->SetValue("");
   int16_t confirm_key = 0;
   ui::FormInput(kConfirmForm, 0, 0, confirm_key);
-  std::string value = answer->value;
   // A field drawn wider than one character still confirms with "S".
-  while (!value.empty() && value.back() == ' ') value.pop_back();
+  const std::string value = platform::TrimTrailingBlanks(answer->value);
   return value == "S" ? 0 : -1;
 }
 

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <limits>
 
+#include "platform/ascii.h"
 #include "platform/files.h"
 #include "platform/system.h"
 #include "store/btrcall.h"
@@ -47,9 +48,8 @@ std::string PathOf(const Call& c) {
   size_t n = c.key_length != 0 ? c.key_length : 255;
   const void* nul = std::memchr(c.key, 0, n);
   if (nul != nullptr) n = size_t(static_cast<const uint8_t*>(nul) - c.key);
-  std::string name(reinterpret_cast<const char*>(c.key), n);
-  while (!name.empty() && name.back() == ' ') name.pop_back();
-  return platform::OsPath(name);
+  return platform::OsPath(
+      platform::TrimTrailingBlanks(std::string_view(reinterpret_cast<const char*>(c.key), n)));
 }
 
 Cursor* FindCursor(const uint8_t* pb, uint32_t* index_out = nullptr) {

@@ -1,10 +1,10 @@
 // Colour selection by letter codes and the colour stack.
 
-#include <cctype>
-
 #include "app/config/settings.h"
+#include "platform/ascii.h"
 #include "platform/console.h"
 #include "ui/screen.h"
+#include "values/text.h"
 
 namespace ui {
 
@@ -13,9 +13,8 @@ const std::array<std::pair<int16_t, int16_t>, 5>& ColourTable() {
 }
 
 void SetColour(const std::string& code) {
-  std::string upper = code;
-  for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  if (upper.find_first_not_of(' ') == std::string::npos) return;
+  const std::string upper = platform::UpperAscii(code);
+  if (values::IsAllChar(upper, ' ')) return;
 
   Screen& s = ScreenState();
   if (upper.find('+') != std::string::npos) {

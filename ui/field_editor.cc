@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "platform/ascii.h"
 #include "platform/console.h"
 #include "ui/keys.h"
 #include "ui/screen.h"
@@ -15,8 +16,8 @@ namespace ui {
 
 namespace {
 
-using values::Trim;
-using values::TrimRight;
+using platform::TrimBlanks;
+using platform::TrimTrailingBlanks;
 
 // Code page 437/850 control-range glyphs shown as the choice arrows.
 constexpr char kLeftArrow = '\x11';   // ◄
@@ -75,9 +76,9 @@ class Editor {
     lines_ = choice_ ? 1 : std::max(1, (len_ + width_ - 1) / width_);
     if (choice_) {
       current_ = 0;
-      std::string wanted = TrimRight(text_);
+      std::string wanted = TrimTrailingBlanks(text_);
       for (size_t i = 0; i < choices_.size(); ++i) {
-        if (TrimRight(choices_[i].value) == wanted) {
+        if (TrimTrailingBlanks(choices_[i].value) == wanted) {
           current_ = i;
           break;
         }
@@ -247,7 +248,7 @@ bool Editor::HandleChoiceKey(int16_t key) {
       pos_ = 1;
       return false;
     case kKeyEnd:
-      pos_ = static_cast<int>(TrimRight(text_).size()) + 1;
+      pos_ = static_cast<int>(TrimTrailingBlanks(text_).size()) + 1;
       return false;
     case kKeyCtrlC:
       platform::ClipboardSet(choices_[current_].description);
@@ -295,7 +296,7 @@ bool Editor::HandleTextKey(int16_t key) {
       pos_ = 1;
       return false;
     case kKeyEnd:
-      pos_ = static_cast<int>(TrimRight(text_).size()) + 1;
+      pos_ = static_cast<int>(TrimTrailingBlanks(text_).size()) + 1;
       return false;
     case kKeyCtrlHome:
     case kKeyCtrlY:
@@ -333,7 +334,7 @@ bool Editor::HandleTextKey(int16_t key) {
     }
     case kKeyCtrlC:
       // A masked field holds a secret: it never goes to the clipboard.
-      if (KeyInputState().hide_char == 0) platform::ClipboardSet(Trim(text_));
+      if (KeyInputState().hide_char == 0) platform::ClipboardSet(TrimBlanks(text_));
       return false;
     case kKeyCtrlV: {
       std::string pasted;
@@ -341,7 +342,7 @@ bool Editor::HandleTextKey(int16_t key) {
         auto b = static_cast<unsigned char>(c);
         if (b >= 32 && b != 127 && b != 255) pasted.push_back(c);
       }
-      pasted = Trim(pasted);
+      pasted = TrimBlanks(pasted);
       size_t from = static_cast<size_t>(pos_ - 1);
       for (size_t i = 0; i < pasted.size() && from + i < text_.size(); ++i) {
         text_[from + i] = pasted[i];

@@ -6,31 +6,21 @@
 
 #include "app/config/form_table.h"
 #include "app/config/settings.h"
+#include "platform/ascii.h"
 #include "platform/console.h"
 #include "ui/field_editor.h"
 #include "ui/form_hooks.h"
 #include "ui/help.h"
 #include "ui/keys.h"
 #include "ui/screen.h"
-#include "values/text.h"
 
 namespace ui {
 
 namespace {
 
-using values::TrimRight;
+using platform::TrimTrailingBlanks;
 
-constexpr int16_t kEnter = 13;
-constexpr int16_t kEsc = 27;
 constexpr int16_t kCode2 = 2;
-constexpr int16_t kF1 = 0x3B00;
-constexpr int16_t kF2 = 0x3C00;
-constexpr int16_t kF4 = 0x3E00;
-constexpr int16_t kUp = 0x4800;
-constexpr int16_t kPgUp = 0x4900;
-constexpr int16_t kEnd = 0x4F00;
-constexpr int16_t kDown = 0x5000;
-constexpr int16_t kPgDn = 0x5100;
 
 // Parent runs nest; a form file whose parents form a cycle must not recurse
 // without end.
@@ -49,8 +39,8 @@ int16_t ValueColumn(const config::FormField& f) {
 
 // The keys that end a parent run in a way that ends its child as well.
 bool EndsChild(int16_t key) {
-  return key == kPgUp || key == kPgDn || key == kEnd || key == kCode2 || key == kEnter ||
-         key == kDown || key == kUp;
+  return key == kKeyPgUp || key == kKeyPgDn || key == kKeyEnd || key == kCode2 || key == kKeyEnter ||
+         key == kKeyDown || key == kKeyUp;
 }
 
 // Lowest- and highest-numbered editable fields; false when there is none.
@@ -139,12 +129,12 @@ void OfferList(int16_t number, const config::Form& form, int16_t& current, int16
     if (list == 0) continue;  // the hook wants the list again
     const int16_t count = static_cast<int16_t>(form.fields.size());
     if (field == current) {
-      key = (field == count && form.parent == 0) ? kEnter : kDown;
+      key = (field == count && form.parent == 0) ? kKeyEnter : kKeyDown;
     } else {
       current = field;
       const config::FormField* moved =
           field >= 1 && field <= count ? &form.fields[static_cast<size_t>(field - 1)] : nullptr;
-      if (moved != nullptr && field < count && DisplayOnly(*moved)) key = kDown;
+      if (moved != nullptr && field < count && DisplayOnly(*moved)) key = kKeyDown;
     }
     return;
   }
@@ -219,18 +209,18 @@ int16_t EditOnce(Run& run, const config::FormField& field, int16_t flags, std::s
   int16_t col = ValueColumn(field);
   int16_t width = field.line_width;
   int16_t position = 1;
-  if (flags & kFieldCursorAtEnd) position = static_cast<int16_t>(TrimRight(buffer).size() + 1);
+  if (flags & kFieldCursorAtEnd) position = static_cast<int16_t>(TrimTrailingBlanks(buffer).size() + 1);
   EditField(row, col, width, buffer, position, key);
   SetChoices("");
 
-  if (key == kF1) {
-    const std::string topic = TrimRight(config::SettingsState().menu_name);
+  if (key == kKeyF1) {
+    const std::string topic = TrimTrailingBlanks(config::SettingsState().menu_name);
     const FormHooks& hooks = FormHooksState();
     if (!topic.empty()) hooks.show_help ? hooks.show_help(topic) : ShowHelp(topic);
     key = 0;
     return 0;
   }
-  if (key == kF4) {
+  if (key == kKeyF4) {
     OfferList(run.number, run.form, run.current, key);
     return 0;
   }
@@ -238,7 +228,7 @@ int16_t EditOnce(Run& run, const config::FormField& field, int16_t flags, std::s
     ShowBuffer(field, buffer);
     BlankDescription(field);
   }
-  if (key == kEsc) {
+  if (key == kKeyEsc) {
     HookFieldDisplay(run.number, run.current);
     return 0;
   }
@@ -302,39 +292,39 @@ void MoveToEdge(Run& run, int16_t edge, int16_t leave_flag) {
 // parent form, or out of the form.
 void MoveAfterKey(Run& run, int16_t& key) {
   switch (key) {
-    case kPgUp:
+    case kKeyPgUp:
       MoveToEdge(run, run.first, run.leave_top);
       break;
-    case kPgDn:
+    case kKeyPgDn:
       MoveToEdge(run, run.last, run.leave_bottom);
       break;
-    case kEnd:
+    case kKeyEnd:
     case kCode2:
       run.leave = true;
       break;
-    case kEsc:
+    case kKeyEsc:
       if (run.current == run.first) {
         run.leave = true;
       } else {
         run.current = run.first;
       }
       break;
-    case kEnter:
-    case kDown:
-    case kF2:
-      if ((run.current == run.last || key == kF2) && run.form.parent != 0) {
+    case kKeyEnter:
+    case kKeyDown:
+    case kKeyF2:
+      if ((run.current == run.last || key == kKeyF2) && run.form.parent != 0) {
         if (RunParent(run.form, run.leave_top, run.leave_bottom, key)) run.leave = true;
-      } else if (key == kDown) {
+      } else if (key == kKeyDown) {
         if (run.current < run.last) ++run.current;
-      } else if (key == kEnter) {
+      } else if (key == kKeyEnter) {
         ++run.current;
       }
       break;
-    case kUp:
+    case kKeyUp:
       if (run.current > run.first) {
         --run.current;
       } else if (!run.parent_run) {
-        key = kEsc;
+        key = kKeyEsc;
         run.leave = true;
       }
       break;
@@ -363,7 +353,7 @@ void FormInput(int16_t form_arg, int16_t leave_top, int16_t leave_bottom, int16_
   const int16_t number = static_cast<int16_t>(std::abs(form_arg));
   config::Form* found = config::FormTableState().FindForm(number);
   if (found == nullptr) {
-    key = kEsc;
+    key = kKeyEsc;
     return;
   }
   Run run{number, form_arg < 0, *found, found->top > 0, leave_top, leave_bottom,

@@ -3,6 +3,7 @@
 
 #include <cctype>
 
+#include "platform/ascii.h"
 #include "ui/keys.h"
 
 namespace ui {
@@ -61,7 +62,7 @@ std::vector<Mapping> ParseList(const std::string& list) {
 void KeyMap(const std::string& operations, const std::string& list) {
   KeyInput& k = KeyInputState();
   for (char op : operations) {
-    switch (std::toupper(static_cast<unsigned char>(op))) {
+    switch (platform::UpperAscii(op)) {
       case 'D':
         for (const Mapping& m : ParseList(list)) {
           for (size_t i = 0; i < k.key_from.size(); ++i) {

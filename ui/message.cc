@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "platform/ascii.h"
 #include "platform/console.h"
 #include "ui/screen.h"
 #include "values/text.h"
@@ -10,7 +11,7 @@ namespace ui {
 
 namespace {
 
-using values::TrimRight;
+using platform::TrimTrailingBlanks;
 
 constexpr int kLineWidth = 76;
 
@@ -48,7 +49,7 @@ void ShowMessage(int16_t row, const std::string& text) {
   size_t longest = 0;
   for (int j = 0; j < n; ++j) {
     longest = std::max(longest,
-                       TrimRight(lines.substr(static_cast<size_t>(j) * kLineWidth,
+                       TrimTrailingBlanks(lines.substr(static_cast<size_t>(j) * kLineWidth,
                                               kLineWidth)).size());
   }
   int l = static_cast<int>(longest);
@@ -67,7 +68,7 @@ void ShowMessage(int16_t row, const std::string& text) {
           static_cast<int16_t>(bottom), static_cast<int16_t>(right));
   WinFrame(1);
   for (int j = 1; j <= n; ++j) {
-    std::string line = TrimRight(
+    std::string line = TrimTrailingBlanks(
         lines.substr(static_cast<size_t>(j - 1) * kLineWidth, kLineWidth));
     if (line.size() > text_room) line.resize(text_room);
     if (line.empty()) continue;

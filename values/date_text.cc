@@ -1,8 +1,8 @@
 #include "values/date_text.h"
 
 #include "app/config/settings.h"
+#include "platform/ascii.h"
 #include "values/digits.h"
-#include "values/text.h"
 #include "values/values_state.h"
 
 namespace values {
@@ -54,11 +54,9 @@ void LoadDateSettings() {
   }
 }
 
-char Upper(char c) { return (c >= 'a' && c <= 'z') ? c - 'a' + 'A' : c; }
-
 bool HasLetter(std::string_view fields, char letter) {
   for (char c : fields) {
-    if (Upper(c) == letter) return true;
+    if (platform::UpperAscii(c) == letter) return true;
   }
   return false;
 }
@@ -75,7 +73,7 @@ std::string WithoutLeadingZeros(std::string_view two_digits) {
 std::string MonthName(int month) {
   if (month < 1 || month > 12) return std::to_string(month);
   const LanguageWords words = WordsFor(config::SettingsState().language);
-  return TrimRight(MonthField(words.months, month));
+  return platform::TrimTrailingBlanks(MonthField(words.months, month));
 }
 
 std::string FormatDate(std::string_view date, int16_t mode,
@@ -111,12 +109,12 @@ std::string FormatDate(std::string_view date, int16_t mode,
       } else if (mode == 1) {
         month_name = std::string(MonthField(words.months, month).substr(0, 3));
       } else {
-        month_name = TrimRight(MonthField(words.months, month));
+        month_name = platform::TrimTrailingBlanks(MonthField(words.months, month));
       }
     }
     bool placed = false;
     for (char letter : state.date_order) {
-      const char part_letter = Upper(letter);
+      const char part_letter = platform::UpperAscii(letter);
       if (part_letter != 'D' && part_letter != 'M' && part_letter != 'A') {
         continue;
       }
@@ -133,7 +131,7 @@ std::string FormatDate(std::string_view date, int16_t mode,
         if (mode <= 1) {
           text += state.date_separator;
         } else if (part_letter == 'M') {
-          const char first = month_name.empty() ? ' ' : Upper(month_name[0]);
+          const char first = month_name.empty() ? ' ' : platform::UpperAscii(month_name[0]);
           const bool vowel = first == 'A' || first == 'E' || first == 'I' ||
                              first == 'O' || first == 'U';
           text += vowel ? words.before_vowel : words.before_consonant;

@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cmath>
 
+#include "platform/ascii.h"
 #include "values/values_state.h"
 
 namespace values {
@@ -352,16 +353,13 @@ std::string FormatAmount(std::string_view mask, double cents) {
 
 void SetCurrency(std::string_view command) {
   Values& state = ValuesState();
-  auto upper = [](char c) -> char {
-    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
-  };
   const size_t comma = command.find(',');
   if (comma != std::string_view::npos) {
     std::string_view rest = command.substr(comma + 1);
     while (!rest.empty() && rest.front() == ' ') rest.remove_prefix(1);
     const std::string letter =
-        rest.empty() ? std::string() : std::string(1, upper(rest.front()));
-    if (upper(command.front()) == 'A') {
+        rest.empty() ? std::string() : std::string(1, platform::UpperAscii(rest.front()));
+    if (platform::UpperAscii(command.front()) == 'A') {
       state.app_currency = letter;
       state.currency = state.app_currency;
     } else {
@@ -369,7 +367,7 @@ void SetCurrency(std::string_view command) {
     }
     return;
   }
-  if (!command.empty() && upper(command.front()) == 'P') {
+  if (!command.empty() && platform::UpperAscii(command.front()) == 'P') {
     state.currency =
         state.print_currency.empty() ? state.app_currency : state.print_currency;
   } else {

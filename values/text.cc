@@ -5,6 +5,7 @@
 #include <limits>
 #include <vector>
 
+#include "platform/ascii.h"
 #include "values/values_state.h"
 
 namespace values {
@@ -55,13 +56,10 @@ constexpr FoldTable BuildTable(const unsigned char (&high)[110],
                                bool for_search) {
   FoldTable table{};
   for (int c = kFirstFolded; c < 128; ++c) {
-    unsigned char folded = static_cast<unsigned char>(c);
-    if (c >= 'a' && c <= 'z') {
-      folded = static_cast<unsigned char>(c - 'a' + 'A');
-    } else if (for_search && !(c >= 'A' && c <= 'Z')) {
-      folded = ' ';  // "@", "[" .. "`", "{" .. code 127
-    }
-    table[c - kFirstFolded] = folded;
+    const char upper = platform::UpperAscii(static_cast<char>(c));
+    const bool letter = upper >= 'A' && upper <= 'Z';
+    // For searches "@", "[" .. "`" and "{" .. code 127 become blanks.
+    table[c - kFirstFolded] = for_search && !letter ? ' ' : static_cast<unsigned char>(upper);
   }
   for (int c = 128; c <= kLastFolded; ++c) {
     table[c - kFirstFolded] = high[c - 128];
@@ -119,8 +117,7 @@ void FormatParagraph(std::string& text, int16_t indent, int16_t width,
   };
   const int64_t abs_indent = indent < 0 ? -int64_t{indent} : int64_t{indent};
   int64_t margin = indent > 0 ? indent : 0;
-  char align = alignment.empty() ? ' ' : alignment[0];
-  if (align >= 'a' && align <= 'z') align = static_cast<char>(align - 'a' + 'A');
+  const char align = platform::UpperAscii(alignment.empty() ? ' ' : alignment[0]);
 
   std::string result;
   int64_t p = 1;
@@ -226,18 +223,6 @@ int16_t CenterOffset(std::string_view text, int16_t width) {
   return static_cast<int16_t>(std::clamp<int64_t>(
       offset, std::numeric_limits<int16_t>::min(),
       std::numeric_limits<int16_t>::max()));
-}
-
-std::string TrimRight(std::string_view text) {
-  size_t end = text.find_last_not_of(' ');
-  return end == std::string_view::npos ? std::string() : std::string(text.substr(0, end + 1));
-}
-
-std::string Trim(std::string_view text) {
-  size_t begin = text.find_first_not_of(' ');
-  if (begin == std::string_view::npos) return std::string();
-  size_t end = text.find_last_not_of(' ');
-  return std::string(text.substr(begin, end - begin + 1));
 }
 
 }  // namespace values

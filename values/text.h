@@ -33,8 +33,4 @@ int16_t IsAllChar(std::string_view text, int16_t code);
 // (width - length) / 2, truncated towards zero; negative for wide texts.
 int16_t CenterOffset(std::string_view text, int16_t width);
 
-// The text without its trailing blanks / without blanks at either end.
-std::string TrimRight(std::string_view text);
-std::string Trim(std::string_view text);
-
 }  // namespace values

@@ -2,25 +2,17 @@
 // without case and surrounding blanks; values are kept as they stand.
 #include "app/config/settings.h"
 
-#include <cctype>
-
 #include "app/config/paths.h"
+#include "platform/ascii.h"
 #include "platform/files.h"
 #include "platform/system.h"
 
 namespace config {
 namespace {
 
-std::string Upper(std::string s) {
-  for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return s;
-}
-
-std::string Trim(const std::string& s) {
-  size_t b = s.find_first_not_of(" \t");
-  if (b == std::string::npos) return "";
-  size_t e = s.find_last_not_of(" \t");
-  return s.substr(b, e - b + 1);
+// A section name or key in the form they are compared in.
+std::string NameKey(std::string_view name) {
+  return platform::UpperAscii(platform::TrimWhiteSpace(name));
 }
 
 // First `width` characters, blank-padded. Such a cell counts as missing when
@@ -38,8 +30,8 @@ std::string ReadSetting(const std::string& file, const std::string& section,
                         const std::string& key) {
   platform::File f;
   if (!f.Open(file, platform::File::Mode::kRead)) return "";
-  const std::string want_section = Upper(Trim(section));
-  const std::string want_key = Upper(Trim(key));
+  const std::string want_section = NameKey(section);
+  const std::string want_key = NameKey(key);
   bool in_section = false;
   std::string value;
   std::string line;
@@ -53,13 +45,13 @@ std::string ReadSetting(const std::string& file, const std::string& section,
       if (in_section) break;
       size_t close = line.find(']');
       std::string name = line.substr(1, close == std::string::npos ? std::string::npos : close - 1);
-      if (Upper(Trim(name)) == want_section) in_section = true;
+      if (NameKey(name) == want_section) in_section = true;
       continue;
     }
     if (!in_section) continue;
     size_t eq = line.find('=');
     if (eq == std::string::npos) continue;
-    if (Upper(Trim(line.substr(0, eq))) == want_key) {
+    if (NameKey(line.substr(0, eq)) == want_key) {
       value = line.substr(eq + 1);
       break;
     }

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include "app/config/paths.h"
+#include "platform/ascii.h"
 #include "platform/console.h"
 #include "platform/files.h"
 #include "tools/kelprint/layout.h"
@@ -12,19 +13,12 @@
 #include "tools/kelprint/render.h"
 #include "tools/kelprint/spool.h"
 #include "tools/kelprint/work_file.h"
-#include "values/text.h"
 
 namespace tools {
 
 namespace {
 
 const char kPrefix[] = "KELPRINT: ";
-
-std::string Upper(std::string s) {
-  for (char& c : s)
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  return s;
-}
 
 std::string PageCount(int n) {
   return std::to_string(n) + (n == 1 ? " pàgina" : " pàgines");
@@ -91,8 +85,8 @@ KelprintResult RunKelprint(const KelprintRequest& req) {
   }
   std::vector<LaidPage> pages = LayOutDocument(doc);
   const int count = static_cast<int>(pages.size());
-  const std::string device = values::Trim(doc.device);
-  const std::string kind = Upper(device);
+  const std::string device = platform::TrimBlanks(doc.device);
+  const std::string kind = platform::UpperAscii(device);
   const bool as_text = kind == "TXT";
 
   std::string path;

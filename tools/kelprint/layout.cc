@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/ascii.h"
+
 namespace tools {
 
 namespace {
@@ -38,14 +40,12 @@ class LineBuilder {
         PutText(col, text, run.style);
         break;
       case AlignMode::kRight: {
-        size_t end = text.find_last_not_of(' ');
-        std::string shifted(text.size() - (end == std::string::npos ? 0 : end + 1), ' ');
-        if (end != std::string::npos) shifted.append(text, 0, end + 1);
-        PutText(col, shifted, run.style);
+        const std::string core = platform::TrimTrailingBlanks(text);
+        PutText(col, std::string(text.size() - core.size(), ' ') + core, run.style);
         break;
       }
       case AlignMode::kCentre: {
-        std::string_view core = Trimmed(text);
+        const std::string core = platform::TrimBlanks(text);
         int span = LineColumns(run.style) - col + 1;
         if (span < static_cast<int>(core.size())) {
           PutText(col, text, run.style);
@@ -93,13 +93,6 @@ class LineBuilder {
   }
 
  private:
-  static std::string_view Trimmed(std::string_view t) {
-    size_t b = t.find_first_not_of(' ');
-    if (b == std::string_view::npos) return {};
-    size_t e = t.find_last_not_of(' ');
-    return t.substr(b, e - b + 1);
-  }
-
   void PlaceJustified(int col, std::string_view text, const PrintStyle& style) {
     std::vector<std::string_view> words;
     size_t letters = 0;

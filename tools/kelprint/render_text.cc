@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "platform/ascii.h"
 #include "platform/console.h"
 #include "tools/kelprint/render.h"
 
@@ -15,9 +16,7 @@ std::string RenderText(const std::vector<LaidPage>& pages) {
       std::string bytes;
       bytes.reserve(line.cells.size());
       for (const Cell& cell : line.cells) bytes += cell.written ? cell.ch : ' ';
-      size_t end = bytes.find_last_not_of(' ');
-      bytes.resize(end == std::string::npos ? 0 : end + 1);
-      out += platform::Cp850ToUtf8(bytes);
+      out += platform::Cp850ToUtf8(platform::TrimTrailingBlanks(bytes));
       out += '\n';
     }
   }

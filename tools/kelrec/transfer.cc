@@ -4,6 +4,7 @@
 #include <cstring>
 #include <map>
 
+#include "platform/ascii.h"
 #include "platform/console.h"
 #include "platform/files.h"
 #include "store/btrcall.h"
@@ -201,9 +202,7 @@ bool TextField(const std::string& utf8, int width, std::string& field,
 }
 
 std::string TrimmedText(const std::string& field) {
-  size_t end = field.find_last_not_of(' ');
-  return platform::Cp850ToUtf8(end == std::string::npos ? std::string()
-                                                        : field.substr(0, end + 1));
+  return platform::Cp850ToUtf8(platform::TrimTrailingBlanks(field));
 }
 
 bool RecordFromFields(Kind kind, const std::vector<std::string>& f,
