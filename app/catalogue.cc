@@ -1,6 +1,7 @@
 #include "app/catalogue.h"
 
 #include "app/app_state.h"
+#include "app/config/language.h"
 #include "app/config/paths.h"
 #include "app/config/settings.h"
 #include "app/list_input.h"
@@ -24,7 +25,8 @@ std::string Translate(const std::string& text) {
   std::string contents;
   if (!platform::ReadWholeFile(path, contents)) return text;
 
-  int column = language == "GLG" ? 1 : language == "OCI" ? 2 : language == "SPA" ? 3 : 0;
+  // Columns of an entry after its key: Galician, Aranese, Spanish.
+  const int column = config::ByLanguage(language, 0, 3, 1, 2);
   ListReader reader(std::move(contents));
   std::string key;
   std::string values[3];

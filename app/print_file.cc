@@ -4,6 +4,7 @@
 
 #include <limits>
 
+#include "app/config/language.h"
 #include "app/config/paths.h"
 #include "app/config/settings.h"
 #include "platform/ascii.h"
@@ -47,16 +48,6 @@ int32_t LeadingWholeNumber(const std::string& text) {
       v = std::numeric_limits<int32_t>::max();
   }
   return static_cast<int32_t>(v);
-}
-
-// Picks one of the four language versions of a fixed notice.
-const char* ByLanguage(const char* cat, const char* spa, const char* glg,
-                       const char* oci) {
-  const std::string& lang = config::SettingsState().language;
-  if (lang == "SPA") return spa;
-  if (lang == "GLG") return glg;
-  if (lang == "OCI") return oci;
-  return cat;
 }
 
 }  // namespace
@@ -228,26 +219,29 @@ void ShowPrintResult(const std::string& output) {
 }
 
 std::string CannotCreateText(const std::string& path) {
-  return ByLanguage("NO ES POT CREAR EL FITXER ",
-                    "NO SE PUEDE CREAR EL FICHERO ",
-                    "NON SE PODE CREAR O FICHEIRO ",
-                    "NON SE P\xE3T CREAR ETH FICH\xD4R ") +
+  return config::ByLanguage(config::SettingsState().language,
+                            "NO ES POT CREAR EL FITXER ",
+                            "NO SE PUEDE CREAR EL FICHERO ",
+                            "NON SE PODE CREAR O FICHEIRO ",
+                            "NON SE P\xE3T CREAR ETH FICH\xD4R ") +
          path;
 }
 
 std::string CannotWriteText(const std::string& path) {
-  return ByLanguage("NO ES POT ESCRIURE EL FITXER ",
-                    "NO SE PUEDE ESCRIBIR EL FICHERO ",
-                    "NON SE PODE ESCRIBIR O FICHEIRO ",
-                    "NON SE P\xE3T ESCRIVER ETH FICH\xD4R ") +
+  return config::ByLanguage(config::SettingsState().language,
+                            "NO ES POT ESCRIURE EL FITXER ",
+                            "NO SE PUEDE ESCRIBIR EL FICHERO ",
+                            "NON SE PODE ESCRIBIR O FICHEIRO ",
+                            "NON SE P\xE3T ESCRIVER ETH FICH\xD4R ") +
          path;
 }
 
 std::string CannotRunText(const std::string& path) {
-  return ByLanguage("NO ES POT EXECUTAR EL PROGRAMA ",
-                    "NO SE PUEDE EJECUTAR EL PROGRAMA ",
-                    "NON SE PODE EXECUTAR O PROGRAMA ",
-                    "NON SE P\xE3T EXECUTAR ETH PROGRAMA ") +
+  return config::ByLanguage(config::SettingsState().language,
+                            "NO ES POT EXECUTAR EL PROGRAMA ",
+                            "NO SE PUEDE EJECUTAR EL PROGRAMA ",
+                            "NON SE PODE EXECUTAR O PROGRAMA ",
+                            "NON SE P\xE3T EXECUTAR ETH PROGRAMA ") +
          path;
 }
 

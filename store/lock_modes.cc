@@ -3,6 +3,7 @@
 #include <cmath>
 #include <random>
 
+#include "app/config/language.h"
 #include "app/config/settings.h"
 #include "platform/system.h"
 #include "store/record_files.h"
@@ -83,17 +84,17 @@ void SetFileModes(int16_t id, const std::string& letters, int16_t& status) {
 }
 
 std::string OpenFailureText(const std::string& language) {
-  if (language == "SPA") return "NO SE PUEDE ACCEDER AL FICHERO ";
-  if (language == "GLG") return "NOM SE PODE ACEDER AO FICHEIRO ";
-  if (language == "OCI") return "NON SE P\xE3T ACCEDIR ATH FICH\xD4R ";
-  return "NO ES POT ACCEDIR AL FITXER ";
+  return config::ByLanguage(language, "NO ES POT ACCEDIR AL FITXER ",
+                            "NO SE PUEDE ACCEDER AL FICHERO ",
+                            "NOM SE PODE ACEDER AO FICHEIRO ",
+                            "NON SE P\xE3T ACCEDIR ATH FICH\xD4R ");
 }
 
 std::string LockNoticeText(const std::string& language) {
-  if (language == "SPA") return "FICHERO BLOQUEADO. ESPERE UN MOMENTO.";
-  if (language == "GLG") return "FICHEIRO BLOQUEADO. ESPERE UM MOMENTO.";
-  if (language == "OCI") return "FICH\xD4R BLOQUEJAT. ESPERATZ UN MOMENT.";
-  return "FITXER BLOQUEJAT. ESPEREU UN MOMENT.";
+  return config::ByLanguage(language, "FITXER BLOQUEJAT. ESPEREU UN MOMENT.",
+                            "FICHERO BLOQUEADO. ESPERE UN MOMENTO.",
+                            "FICHEIRO BLOQUEADO. ESPERE UM MOMENTO.",
+                            "FICH\xD4R BLOQUEJAT. ESPERATZ UN MOMENT.");
 }
 
 }  // namespace store

@@ -1,5 +1,6 @@
 #include "values/date_text.h"
 
+#include "app/config/language.h"
 #include "app/config/settings.h"
 #include "platform/ascii.h"
 #include "values/digits.h"
@@ -33,11 +34,11 @@ struct LanguageWords {
 };
 
 LanguageWords WordsFor(const std::string& language) {
-  const std::string code = language.substr(0, 3);
-  if (code == "SPA") return {kMonthsSpanish, " de ", " de ", " de "};
-  if (code == "GLG") return {kMonthsGalician, " de ", " de ", " do "};
-  if (code == "OCI") return {kMonthsOccitan, " de ", " d'", " deth "};
-  return {kMonthsCatalan, " de ", " d'", " del "};
+  return config::ByLanguage<LanguageWords>(std::string_view(language).substr(0, 3),
+                                           {kMonthsCatalan, " de ", " d'", " del "},
+                                           {kMonthsSpanish, " de ", " de ", " de "},
+                                           {kMonthsGalician, " de ", " de ", " do "},
+                                           {kMonthsOccitan, " de ", " d'", " deth "});
 }
 
 std::string_view MonthField(std::string_view months, int month) {
