@@ -6,6 +6,7 @@
 #include "app/report.h"
 #include "platform/ascii.h"
 #include "ui/form_input.h"
+#include "ui/keys.h"
 #include "ui/screen.h"
 #include "values/dates.h"
 #include "values/masks.h"
@@ -16,7 +17,7 @@ namespace {
 
 constexpr int16_t kParameterForm = 1;
 constexpr int16_t kConfirmForm = 2;
-constexpr int16_t kEsc = 27;
+constexpr int16_t kEsc = ui::kKeyEsc;
 
 std::string FieldText(int16_t form, int16_t field) {
   const config::FormField* f = config::FormTableState().FindField(form, field);

@@ -2,6 +2,8 @@
 
 #include "ui/keys.h"
 
+#include "platform/key_decoder.h"
+
 namespace ui {
 
 KeyInput& KeyInputState() {
@@ -46,16 +48,16 @@ int KeypadDigit(const platform::InputEvent& ev) {
   if (ev.ch >= '0' && ev.ch <= '9') return ev.ch - '0';
   if (ev.ch != 0) return -1;
   switch (ev.scan) {
-    case 0x52: return 0;  // Insert
-    case 0x4F: return 1;  // End
-    case 0x50: return 2;  // Down
-    case 0x51: return 3;  // PgDn
-    case 0x4B: return 4;  // Left
-    case 0x4C: return 5;  // centre
-    case 0x4D: return 6;  // Right
-    case 0x47: return 7;  // Home
-    case 0x48: return 8;  // Up
-    case 0x49: return 9;  // PgUp
+    case platform::scan::kInsert: return 0;
+    case platform::scan::kEnd: return 1;
+    case platform::scan::kDown: return 2;
+    case platform::scan::kPgDn: return 3;
+    case platform::scan::kLeft: return 4;
+    case platform::scan::kCentre: return 5;
+    case platform::scan::kRight: return 6;
+    case platform::scan::kHome: return 7;
+    case platform::scan::kUp: return 8;
+    case platform::scan::kPgUp: return 9;
     default: return -1;
   }
 }
@@ -66,8 +68,9 @@ bool IsAltDigit(const platform::InputEvent& ev) {
 
 int16_t WithModifiers(int16_t key, uint16_t modifiers) {
   auto code = static_cast<uint16_t>(key);
-  bool function_key = code >= 0x3B00 && code <= 0x4400 && (code & 0xFF) == 0;
-  bool f11_f12 = code == 0x8500 || code == 0x8600;
+  const bool function_key = code >= static_cast<uint16_t>(kKeyF1) &&
+                            code <= static_cast<uint16_t>(kKeyF10) && (code & 0xFF) == 0;
+  const bool f11_f12 = key == kKeyF11 || key == kKeyF12;
   if (modifiers & kAnyAlt) {
     if (function_key) return static_cast<int16_t>(code + 0x2D00);
     if (f11_f12) return static_cast<int16_t>(code + 0x0600);
