@@ -67,10 +67,6 @@ void ResetPrintFileState() {
   st.notice = nullptr;
 }
 
-std::string PrintFilePath() {
-  return config::PathsState().temp_dir + "kelprint.tmp";
-}
-
 std::string PrintProgramPath() {
   return config::PathsState().exe_dir + "KELPRINT";
 }
@@ -115,7 +111,7 @@ int16_t OpenPrintFile(const std::string& device) {
   PrintFile& st = PrintFileState();
   st.file.Close();
   st.write_failed = false;
-  st.path = PrintFilePath();
+  st.path = config::PrintFilePath();
   // The temporary directory may be shared: never write through a link
   // someone left under our name, and never while KELPRINT still reads it.
   if (!st.file.Open(st.path, platform::File::Mode::kOutput,

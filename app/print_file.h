@@ -40,8 +40,6 @@ constexpr int16_t kPrintCannotCreate = 1;
 constexpr int16_t kPrintCannotWrite = 2;
 constexpr int16_t kPrintCannotRun = 3;
 
-// temporary directory + "kelprint.tmp".
-std::string PrintFilePath();
 // executable directory (as it stands, no separator added) + "KELPRINT".
 std::string PrintProgramPath();
 

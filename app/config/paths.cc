@@ -19,6 +19,8 @@ std::string CompleteDirectory(const std::string& dir) {
   return dir + "\\";
 }
 
+std::string PrintFilePath() { return PathsState().temp_dir + "kelprint.tmp"; }
+
 void SetUpPaths() {
   Paths& p = PathsState();
   p.root = platform::GetEnv("KELROOT");

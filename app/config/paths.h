@@ -21,6 +21,10 @@ void ResetPathsState();
 // separator.
 std::string CompleteDirectory(const std::string& dir);
 
+// The print work file, temporary directory + "kelprint.tmp": the module
+// writes it, KELPRINT reads it.
+std::string PrintFilePath();
+
 // Fills the paths in start-up order, reading the session settings on the
 // way (see ReadStartupSettings).
 void SetUpPaths();

@@ -187,7 +187,7 @@ class ReportTest : public ::testing::Test {
     values::SetCurrency("");
     EXPECT_EQ(ClosePrintFile(), kPrintOk);
     std::string contents;
-    platform::ReadWholeFile(PrintFilePath(), contents);
+    platform::ReadWholeFile(config::PrintFilePath(), contents);
     return contents;
   }
 

@@ -137,7 +137,7 @@ KelprintRequest RequestFromEnvironment() {
   config::SetUpPaths();
   const config::Paths& paths = config::PathsState();
   KelprintRequest req;
-  req.work_file = platform::OsPath(paths.temp_dir + "kelprint.tmp");
+  req.work_file = platform::OsPath(config::PrintFilePath());
   req.listing_dir =
       platform::OsPath(config::CompleteDirectory(paths.root) + "LLISTATS");
   req.program = ListingProgramName(platform::GetEnv("KELPROG"));
