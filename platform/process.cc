@@ -8,6 +8,7 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 
 #include "platform/console.h"
@@ -92,7 +93,7 @@ pid_t Spawn(const std::vector<std::string>& argv, posix_spawn_file_actions_t* fa
 
 int ExitStatus(int status) {
   if (WIFEXITED(status)) return WEXITSTATUS(status);
-  if (WIFSIGNALED(status)) return 128 + WTERMSIG(status);
+  if (WIFSIGNALED(status)) return kSignalledStatus + WTERMSIG(status);
   return -1;
 }
 
@@ -128,95 +129,117 @@ ssize_t WriteNoSigpipe(int fd, const char* data, size_t n) {
   return put;
 }
 
-}  // namespace
+// What RunCaptured and RunCommand keep of a child's output; the rest is read
+// and dropped, so that a child that talks without end cannot exhaust memory.
+constexpr size_t kMaxCapturedOutput = 1u << 20;
 
-int RunCaptured(const std::vector<std::string>& argv, const std::string& input,
-                std::string* output, int timeout_ms) {
-  if (output != nullptr) output->clear();
-  Fd in_read, in_write, out_read, out_write;
-  int in_pipe[2];
-  if (pipe2(in_pipe, O_CLOEXEC) != 0) {
+void KeepOutput(std::string& output, const char* data, size_t n) {
+  output.append(data, std::min(n, kMaxCapturedOutput - std::min(output.size(), kMaxCapturedOutput)));
+}
+
+// The parent's ends of the pipes to a captured child.
+struct CapturedChild {
+  pid_t pid = -1;
+  Fd in_write;  // the child's standard input
+  Fd out_read;  // the stream collected, when one is
+};
+
+bool OpenPipe(Fd& read_end, Fd& write_end) {
+  int fds[2];
+  if (pipe2(fds, O_CLOEXEC) != 0) {
     ErrorNumber() = errno;
-    return -1;
+    return false;
   }
-  *in_read.ptr() = in_pipe[0];
-  *in_write.ptr() = in_pipe[1];
-  if (output != nullptr) {
-    int out_pipe[2];
-    if (pipe2(out_pipe, O_CLOEXEC) != 0) {
-      ErrorNumber() = errno;
-      return -1;
-    }
-    *out_read.ptr() = out_pipe[0];
-    *out_write.ptr() = out_pipe[1];
-  }
+  *read_end.ptr() = fds[0];
+  *write_end.ptr() = fds[1];
+  return true;
+}
+
+// Starts argv with its standard input on a pipe and, when collect is set,
+// the chosen stream on another; whatever is not collected goes to /dev/null.
+bool StartCaptured(const std::vector<std::string>& argv, bool collect, Captured which,
+                   CapturedChild& child) {
+  Fd in_read, out_write;
+  if (!OpenPipe(in_read, child.in_write)) return false;
+  if (collect && !OpenPipe(child.out_read, out_write)) return false;
+  const int collected = which == Captured::kStandardError ? 2 : 1;
   FileActions fa;
   posix_spawn_file_actions_adddup2(&fa.fa, in_read.get(), 0);
-  if (output != nullptr) {
-    posix_spawn_file_actions_adddup2(&fa.fa, out_write.get(), 1);
-  } else {
-    posix_spawn_file_actions_addopen(&fa.fa, 1, "/dev/null", O_WRONLY, 0);
+  for (int fd : {1, 2}) {
+    if (collect && fd == collected) {
+      posix_spawn_file_actions_adddup2(&fa.fa, out_write.get(), fd);
+    } else {
+      posix_spawn_file_actions_addopen(&fa.fa, fd, "/dev/null", O_WRONLY, 0);
+    }
   }
-  posix_spawn_file_actions_addopen(&fa.fa, 2, "/dev/null", O_WRONLY, 0);
-  pid_t pid = Spawn(argv, &fa.fa);
-  if (pid < 0) return -1;
-  in_read.Reset();
-  out_write.Reset();
-  fcntl(in_write.get(), F_SETFL, O_NONBLOCK);
-  if (output != nullptr) fcntl(out_read.get(), F_SETFL, O_NONBLOCK);
+  child.pid = Spawn(argv, &fa.fa);
+  if (child.pid < 0) return false;
+  fcntl(child.in_write.get(), F_SETFL, O_NONBLOCK);
+  if (collect) fcntl(child.out_read.get(), F_SETFL, O_NONBLOCK);
+  return true;
+}
 
-  const int64_t deadline = MonotonicMs() + std::max(timeout_ms, 0);
+// Feeds the input and collects the output until the child has ended and
+// its pipes are done with, or the deadline (-1: none) has passed. Returns
+// whether the child ended, with its wait status.
+bool Pump(CapturedChild& child, const std::string& input, std::string* output,
+          int64_t deadline, int& status) {
   size_t written = 0;
-  if (input.empty()) in_write.Reset();
-  int status = 0;
+  if (input.empty()) child.in_write.Reset();
   bool exited = false;
   for (;;) {
-    if (!exited) {
-      pid_t r = waitpid(pid, &status, WNOHANG);
-      if (r == pid) exited = true;
-    }
-    if (exited && in_write.get() < 0 && out_read.get() < 0) break;
-    int64_t left = deadline - MonotonicMs();
+    if (!exited && waitpid(child.pid, &status, WNOHANG) == child.pid) exited = true;
+    if (exited && child.in_write.get() < 0 && child.out_read.get() < 0) break;
+    const int64_t left = deadline < 0 ? 20 : deadline - MonotonicMs();
     if (left <= 0) break;
     struct pollfd fds[2];
     nfds_t nfds = 0;
-    if (in_write.get() >= 0) fds[nfds++] = {in_write.get(), POLLOUT, 0};
-    if (out_read.get() >= 0) fds[nfds++] = {out_read.get(), POLLIN, 0};
+    if (child.in_write.get() >= 0) fds[nfds++] = {child.in_write.get(), POLLOUT, 0};
+    if (child.out_read.get() >= 0) fds[nfds++] = {child.out_read.get(), POLLIN, 0};
     // Short naps while only the exit is awaited; waitpid cannot be polled.
     int wait = static_cast<int>(std::min<int64_t>(left, nfds == 0 || exited ? 5 : 20));
     int rc = poll(nfds == 0 ? nullptr : fds, nfds, wait);
     if (rc < 0 && errno != EINTR) break;
     for (nfds_t k = 0; rc > 0 && k < nfds; ++k) {
       if (fds[k].revents == 0) continue;
-      if (fds[k].fd == in_write.get()) {
-        ssize_t put = WriteNoSigpipe(in_write.get(), input.data() + written,
+      if (fds[k].fd == child.in_write.get()) {
+        ssize_t put = WriteNoSigpipe(child.in_write.get(), input.data() + written,
                                      input.size() - written);
         if (put > 0) written += static_cast<size_t>(put);
         if ((put < 0 && errno != EAGAIN && errno != EINTR) || written >= input.size()) {
-          in_write.Reset();
+          child.in_write.Reset();
         }
       } else {
         char buf[4096];
-        ssize_t got = ::read(out_read.get(), buf, sizeof buf);
+        ssize_t got = ::read(child.out_read.get(), buf, sizeof buf);
         if (got > 0) {
-          output->append(buf, static_cast<size_t>(got));
+          KeepOutput(*output, buf, static_cast<size_t>(got));
         } else if (got == 0 || (errno != EAGAIN && errno != EINTR)) {
-          out_read.Reset();
+          child.out_read.Reset();
         }
       }
     }
-    if (exited && out_read.get() >= 0 && rc == 0) {
-      out_read.Reset();  // a grandchild keeps the pipe open: stop at exit
+    if (exited && child.out_read.get() >= 0 && rc == 0) {
+      child.out_read.Reset();  // a grandchild keeps the pipe open: stop at exit
     }
   }
-  if (!exited) {
-    pid_t r = waitpid(pid, &status, WNOHANG);
-    if (r != pid) {
-      kill(pid, SIGKILL);
-      WaitFor(pid);
-      ErrorNumber() = ETIMEDOUT;
-      return -1;
-    }
+  return exited || waitpid(child.pid, &status, WNOHANG) == child.pid;
+}
+
+}  // namespace
+
+int RunCaptured(const std::vector<std::string>& argv, const std::string& input,
+                std::string* output, int timeout_ms, Captured which) {
+  if (output != nullptr) output->clear();
+  CapturedChild child;
+  if (!StartCaptured(argv, output != nullptr, which, child)) return -1;
+  const int64_t deadline = timeout_ms < 0 ? -1 : MonotonicMs() + timeout_ms;
+  int status = 0;
+  if (!Pump(child, input, output, deadline, status)) {
+    kill(child.pid, SIGKILL);
+    WaitFor(child.pid);
+    ErrorNumber() = ETIMEDOUT;
+    return -1;
   }
   return ExitStatus(status);
 }
@@ -238,10 +261,7 @@ int RunCommand(const std::vector<std::string>& argv, std::string* output) {
     // The child's messages come back to the program, which shows them on
     // its own screen once the terminal is back.
     Fd rd, wr;
-    int fds[2];
-    if (pipe2(fds, O_CLOEXEC) == 0) {
-      *rd.ptr() = fds[0];
-      *wr.ptr() = fds[1];
+    if (OpenPipe(rd, wr)) {
       FileActions fa;
       posix_spawn_file_actions_adddup2(&fa.fa, wr.get(), 1);
       posix_spawn_file_actions_adddup2(&fa.fa, wr.get(), 2);
@@ -252,14 +272,12 @@ int RunCommand(const std::vector<std::string>& argv, std::string* output) {
         for (;;) {
           ssize_t n = ::read(rd.get(), buf, sizeof buf);
           if (n > 0) {
-            if (output->size() < (1u << 20)) output->append(buf, static_cast<size_t>(n));
+            KeepOutput(*output, buf, static_cast<size_t>(n));
           } else if (n == 0 || errno != EINTR) {
             break;
           }
         }
       }
-    } else {
-      ErrorNumber() = errno;
     }
   } else {
     pid = Spawn(argv, nullptr);

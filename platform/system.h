@@ -31,7 +31,8 @@ std::vector<std::string> SplitCommandLine(const std::string& line);
 // Runs the command without a shell and waits for it. The terminal is handed
 // to the child and taken back, and the screen is repainted afterwards. With
 // output, what the child writes on its standard output and error is
-// collected there instead of reaching the terminal. Returns the exit status,
+// collected there (up to 1 MiB) instead of reaching the terminal. Returns the
+// exit status (kSignalledStatus + the signal number when a signal ended it),
 // or -1 when the program could not be started.
 int RunCommand(const std::string& command_line, std::string* output = nullptr);
 // The same with the arguments given one by one; none of them is split again.
@@ -39,12 +40,23 @@ int RunCommand(const std::vector<std::string>& argv, std::string* output = nullp
 // Directory of the running program, ending in "/".
 std::string ExecutableDirectory();
 
+// Which output stream of a child RunCaptured collects.
+enum class Captured : uint8_t { kStandardOutput, kStandardError };
+// A time-out of RunCaptured that never comes.
+constexpr int kNoTimeLimit = -1;
+// The exit status of a child ended by signal n is kSignalledStatus + n, as
+// a shell reports it.
+constexpr int kSignalledStatus = 128;
 // Runs a program (no shell, no terminal hand-over) with input on its standard
-// input, collecting its standard output; standard error is discarded. The
-// child is killed when it outlives timeout_ms. Returns the exit status, or -1
-// when it could not be started or was killed (the clipboard tools use this).
+// input, collecting the chosen output stream (up to 1 MiB of it) and
+// discarding the other. The child is killed when it outlives timeout_ms
+// (kNoTimeLimit: waited for however long). Returns the exit status
+// (kSignalledStatus + the signal number when a signal ended it), or -1 when
+// it could not be started or was killed for its time (the clipboard tools
+// and the print queue use this).
 int RunCaptured(const std::vector<std::string>& argv, const std::string& input,
-                std::string* output, int timeout_ms);
+                std::string* output, int timeout_ms,
+                Captured which = Captured::kStandardOutput);
 
 // Process-wide state of the operating-system services: the last error number
 // and the replaceable clock and sleep. One struct so that tests can reset it.

@@ -136,6 +136,18 @@ TEST_F(RunTest, CapturedRunFeedsInputAndCollectsOutput) {
   EXPECT_EQ(RunCaptured({"kel_missing_tool"}, "", &out, 2000), -1);
 }
 
+TEST_F(RunTest, CapturedRunCanCollectTheErrorStreamWithoutATimeLimit) {
+  const std::string talk = Script("talk", "echo out; echo err >&2; sleep 0.3; exit 3");
+  std::string said;
+  EXPECT_EQ(RunCaptured({talk}, "", &said, kNoTimeLimit, Captured::kStandardError), 3);
+  EXPECT_EQ(said, "err\n");
+  EXPECT_EQ(RunCaptured({Script("killed", "kill -9 $$")}, "", &said, kNoTimeLimit),
+            kSignalledStatus + 9);
+  std::string flood;  // a child that talks without end cannot fill memory
+  EXPECT_EQ(RunCaptured({"head", "-c", "3000000", "/dev/zero"}, "", &flood, kNoTimeLimit), 0);
+  EXPECT_EQ(flood.size(), size_t{1} << 20);
+}
+
 TEST_F(RunTest, CapturedRunKillsAChildThatHangs) {
   auto t0 = std::chrono::steady_clock::now();
   std::string out;
