@@ -1,7 +1,5 @@
 #include "app/main_flow.h"
 
-#include <unistd.h>
-
 #include <cstdio>
 
 #include "app/app_state.h"
@@ -33,7 +31,7 @@ int RunMainFlow() {
 
   StartUp();
   const std::string& root = config::PathsState().root;
-  if (!root.empty() && chdir(platform::OsPath(root).c_str()) != 0) {
+  if (!root.empty() && !platform::ChangeDirectory(root)) {
     // Relative paths would then point elsewhere: better stop than read or
     // create files in the wrong place.
     platform::ShutdownTerminal();

@@ -52,6 +52,12 @@ bool DirectoryExists(const std::string& path) {
   return StatPath(path, st) && S_ISDIR(st.st_mode);
 }
 
+bool ChangeDirectory(const std::string& path) {
+  if (path.empty()) return Fail(ENOENT);
+  if (::chdir(OsPath(path).c_str()) != 0) return Fail(errno);
+  return true;
+}
+
 bool DeleteFile(const std::string& path) {
   if (path.empty()) return Fail(ENOENT);
   if (::unlink(OsPath(path).c_str()) != 0) return Fail(errno);

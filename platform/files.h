@@ -20,6 +20,8 @@ bool FileExists(const std::string& path);
 bool IsRegularFile(const std::string& path);
 bool DirectoryExists(const std::string& path);
 bool DeleteFile(const std::string& path);
+// Makes the directory the current one; relative paths start there.
+bool ChangeDirectory(const std::string& path);
 int64_t FileLength(const std::string& path);  // -1 when missing
 
 // An open file; closed when it goes out of scope. Offsets are 0-based.

@@ -196,5 +196,18 @@ TEST_F(FilesTest, DeleteFile) {
   EXPECT_FALSE(FileExists(""));
 }
 
+TEST_F(FilesTest, ChangeDirectoryTakesProgramStylePaths) {
+  char* before = getcwd(nullptr, 0);
+  ASSERT_EQ(mkdir(Path("root").c_str(), 0755), 0);
+  ASSERT_TRUE(ChangeDirectory(dir_ + "\\root\\"));
+  File f;
+  EXPECT_TRUE(f.Open("DADES.txt", File::Mode::kOutput));  // lands in the new directory
+  EXPECT_TRUE(FileExists(Path("root/DADES.txt")));
+  EXPECT_FALSE(ChangeDirectory(Path("missing")));
+  EXPECT_EQ(ErrorNumber(), ENOENT);
+  EXPECT_EQ(chdir(before), 0);
+  free(before);
+}
+
 }  // namespace
 }  // namespace platform
