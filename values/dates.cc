@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <limits>
 
+#include "platform/ascii.h"
 #include "platform/system.h"
 #include "values/digits.h"
 
@@ -20,12 +21,6 @@ struct DateParts {
   bool four_digit_year = false;
   bool error = false;
 };
-
-std::string_view StripBlanks(std::string_view s) {
-  while (!s.empty() && s.front() == ' ') s.remove_prefix(1);
-  while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
-  return s;
-}
 
 // Leading blanks skipped, digits up to the first other character; a value
 // beyond the 16-bit range marks the text as malformed.
@@ -74,10 +69,10 @@ DateParts SplitDateText(std::string_view text) {
     parts.month = FieldValue(Slice(text, 2, 2), parts.error);
     const std::string_view year = Slice(text, 4, std::string_view::npos);
     parts.year = FieldValue(year, parts.error);
-    parts.four_digit_year = StripBlanks(year).size() > 3;
+    parts.four_digit_year = platform::TrimBlanks(year).size() > 3;
   } else if (field == 3) {
     parts.year = FieldValue(buffer, parts.error);
-    parts.four_digit_year = StripBlanks(buffer).size() > 3;
+    parts.four_digit_year = platform::TrimBlanks(buffer).size() > 3;
   } else {
     parts.error = true;
   }
@@ -271,7 +266,7 @@ std::string PackCodeKey(std::string_view text) {
   while (true) {
     const std::string_view rest = Slice(text, pos, std::string_view::npos);
     const size_t dot = rest.find('.');
-    if (dot == std::string_view::npos && StripBlanks(rest).empty()) break;
+    if (dot == std::string_view::npos && platform::TrimBlanks(rest).empty()) break;
     const std::string_view group = rest.substr(0, dot);
 
     // Numeric value of the group: blanks, an optional sign, then digits.
