@@ -17,6 +17,8 @@
 #include <string>
 #include <vector>
 
+#include "store/btrcall.h"
+
 namespace store::engine {
 
 // ---- Creation specification --------------------------------------------
@@ -45,19 +47,6 @@ struct FileSpec {
   // sends back.
   std::string raw;
 };
-
-// Segment flags.
-constexpr uint16_t kFlagDuplicates = 0x01;
-constexpr uint16_t kFlagModifiable = 0x02;
-constexpr uint16_t kFlagBinary = 0x04;
-constexpr uint16_t kFlagChained = 0x10;
-constexpr uint16_t kFlagCollated = 0x20;
-
-constexpr uint16_t kMaxRecordLength = 4096;
-constexpr int kMaxKeys = 24;
-constexpr int kMaxKeyLength = 255;
-constexpr uint8_t kTableSignature = 0xAC;
-constexpr size_t kTableBlockSize = 265;
 
 // Checks and decodes a creation specification; bytes after the collating
 // block (or after the last segment entry) are ignored. Returns 0 or the

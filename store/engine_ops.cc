@@ -638,8 +638,8 @@ int16_t Open(const Call& call) {
   if (FindCursor(call.pb, &old) != nullptr) CloseCursor(old);
   const std::string path = PathOf(call);
   if (path.empty()) return kStFileNotFound;
-  const bool read_only = call.key_number == -2;
-  const bool exclusive = call.key_number == -4;
+  const bool read_only = call.key_number == kOpenReadOnly;
+  const bool exclusive = call.key_number == kOpenExclusive;
   std::shared_ptr<OpenFile> f;
   if (int16_t st = OpenFileShared(path, read_only, f)) return st;
   if (exclusive) {
@@ -665,7 +665,7 @@ int16_t Open(const Call& call) {
   c->read_only = read_only;
   c->exclusive = exclusive;
   s.cursors[index] = std::move(c);
-  std::memset(call.pb, 0, 128);
+  std::memset(call.pb, 0, kPositionBlockSize);
   std::memcpy(call.pb, kMagic, 4);
   Put32(call.pb + 4, index + 1);
   Put32(call.pb + 8, s.generations[index]);
@@ -689,7 +689,7 @@ int16_t EndTransaction(bool commit) {
 
 int16_t Dispatch(Call& call) {
   uint16_t op = call.op;
-  if (op >= 200 && op < 400) {
+  if (op >= kLockBias && op < kLockBias + 200) {
     // Single-record locks (wait and no-wait alike: we never wait).
     op = uint16_t(op % 100);
     if (!((op >= kOpGetEqual && op <= kOpGetLast) || op == kOpGetPosition ||
@@ -705,7 +705,7 @@ int16_t Dispatch(Call& call) {
     case kOpCreate: {
       const std::string path = PathOf(call);
       if (path.empty()) return kStFileNotFound;
-      return CreateFile(path, call.data, call.capacity(), call.key_number != -1);
+      return CreateFile(path, call.data, call.capacity(), call.key_number != kCreateNoReplace);
     }
     case kOpReset: CloseAll(); return kStOk;
     case kOpBeginTransaction: {
@@ -728,7 +728,7 @@ int16_t Dispatch(Call& call) {
   switch (op) {
     case kOpClose:
       CloseCursor(index);
-      std::memset(call.pb, 0, 128);
+      std::memset(call.pb, 0, kPositionBlockSize);
       return kStOk;
     case kOpInsert: return Insert(*c, call);
     case kOpUpdate: return Update(*c, call);

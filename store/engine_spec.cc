@@ -13,34 +13,35 @@ uint16_t Get16(const uint8_t* p) { return uint16_t(p[0] | (p[1] << 8)); }
 
 int16_t ParseCreationSpec(const uint8_t* data, size_t size, FileSpec& spec) {
   spec = FileSpec();
-  if (data == nullptr || size < 16) return kStBufferTooShort;
-  spec.record_length = Get16(data);
-  spec.page_size = Get16(data + 2);
-  const int key_count = Get16(data + 4);
+  if (data == nullptr || size < kFirstSegmentAt) return kStBufferTooShort;
+  spec.record_length = Get16(data + kRecordLengthAt);
+  spec.page_size = Get16(data + kPageSizeAt);
+  const int key_count = Get16(data + kKeyCountAt);
   if (spec.record_length < 1 || spec.record_length > kMaxRecordLength)
     return kStBadRecordLength;
   if (key_count < 1 || key_count > kMaxKeys) return kStBadKeyCount;
 
-  size_t offset = 16;
+  size_t offset = kFirstSegmentAt;
   for (int k = 0; k < key_count; ++k) {
     KeyDef key;
     for (;;) {
-      if (offset + 16 > size) return kStBufferTooShort;
+      if (offset + kSegmentEntrySize > size) return kStBufferTooShort;
       const uint8_t* e = data + offset;
-      offset += 16;
-      Segment seg{Get16(e), Get16(e + 2), Get16(e + 4)};
+      offset += kSegmentEntrySize;
+      Segment seg{Get16(e + kSegmentPositionAt), Get16(e + kSegmentLengthAt),
+                  Get16(e + kSegmentFlagsAt)};
       if (seg.length == 0) return kStBadKeyLength;
       if (seg.position < 1 ||
           uint32_t(seg.position) + seg.length - 1 > spec.record_length)
         return kStBadKeyPosition;
       if (key.length + seg.length > kMaxKeyLength) return kStBadKeyLength;
       if (key.segments.empty()) {
-        key.duplicates = (seg.flags & kFlagDuplicates) != 0;
-        key.modifiable = (seg.flags & kFlagModifiable) != 0;
+        key.duplicates = (seg.flags & kSegDuplicates) != 0;
+        key.modifiable = (seg.flags & kSegModifiable) != 0;
       }
       key.length = uint16_t(key.length + seg.length);
       key.segments.push_back(seg);
-      if (!(seg.flags & kFlagChained)) break;
+      if (!(seg.flags & kSegNextSegment)) break;
       if (key.segments.size() > 119) return kStBadKeyLength;
     }
     spec.keys.push_back(std::move(key));
@@ -49,17 +50,17 @@ int16_t ParseCreationSpec(const uint8_t* data, size_t size, FileSpec& spec) {
   // Any segment flagged for the table needs the block, even a binary one:
   // the stored specification must be usable by whoever reads it back.
   bool wants_table = false;
-  for (size_t o = 16; o < offset; o += 16)
-    if (Get16(data + o + 4) & kFlagCollated) wants_table = true;
+  for (size_t o = kFirstSegmentAt; o < offset; o += kSegmentEntrySize)
+    if (Get16(data + o + kSegmentFlagsAt) & kSegCollated) wants_table = true;
   if (wants_table) {
-    if (offset + kTableBlockSize > size) return kStBadCollatingTable;
-    if (data[offset] != kTableSignature) return kStBadCollatingTable;
+    if (offset + kCollatingBlockSize > size) return kStBadCollatingTable;
+    if (data[offset] != kCollatingSignature) return kStBadCollatingTable;
     spec.has_table = true;
-    std::memcpy(spec.table, data + offset + 9, 256);
-    end = offset + kTableBlockSize;
+    std::memcpy(spec.table, data + offset + kCollatingTableAt, sizeof spec.table);
+    end = offset + kCollatingBlockSize;
   }
   spec.raw.assign(reinterpret_cast<const char*>(data), end);
-  std::memset(spec.raw.data() + 6, 0, 4);
+  std::memset(spec.raw.data() + kRecordCountAt, 0, 4);
   return kStOk;
 }
 
@@ -78,10 +79,10 @@ void Collate(const FileSpec& spec, const KeyDef& def, std::string& out) {
   size_t p = 0;
   for (const Segment& s : def.segments) {
     char* b = out.data() + p;
-    if (s.flags & kFlagBinary) {
+    if (s.flags & kSegBinary) {
       for (size_t i = 0, j = s.length - 1u; i < j; ++i, --j)
         std::swap(b[i], b[j]);
-    } else if ((s.flags & kFlagCollated) && spec.has_table) {
+    } else if ((s.flags & kSegCollated) && spec.has_table) {
       for (size_t i = 0; i < s.length; ++i)
         b[i] = char(spec.table[uint8_t(b[i])]);
     }
@@ -106,7 +107,8 @@ void CollatedKey(const FileSpec& spec, int key, const uint8_t* record,
 
 std::string StatReply(const FileSpec& spec, uint32_t records) {
   std::string reply = spec.raw;
-  for (int i = 0; i < 4; ++i) reply[6 + i] = char((records >> (8 * i)) & 0xFF);
+  for (int i = 0; i < 4; ++i)
+    reply[kRecordCountAt + i] = char((records >> (8 * i)) & 0xFF);
   return reply;
 }
 

@@ -51,12 +51,28 @@ void Stat(FileSlot& slot, DataArea& data) {
   uint32_t len = kDataAreaSize;
   KeyArea key;
   key.fill(' ');
-  Call(kOpStat, slot.position.data(), data.data(), &len, key.data(), 255, 0);
+  Call(kOpStat, slot.position.data(), data.data(), &len, key.data(),
+       kMaxKeyLength, 0);
 }
 
-constexpr size_t kFirstSegment = 16;
-constexpr size_t kSegmentSize = 16;
-constexpr size_t kCollatingBlockSize = 265;
+// Walks the segment entries of keys 0 to last, a key's segments chained by
+// kSegNextSegment, calling visit(key, segment length, flags) for each.
+// Returns the offset just past the last entry walked, or 0 when the entries
+// run past the area (such a reply cannot be trusted any further).
+template <typename Visit>
+size_t WalkSegments(const DataArea& data, int last, Visit&& visit) {
+  size_t entry = kFirstSegmentAt;
+  for (int k = 0; k <= last; ++k) {
+    for (;;) {
+      if (entry + kSegmentEntrySize > kDataAreaSize) return 0;
+      uint16_t flags = Le16(data, entry + kSegmentFlagsAt);
+      visit(k, size_t{Le16(data, entry + kSegmentLengthAt)}, flags);
+      entry += kSegmentEntrySize;
+      if ((flags & kSegNextSegment) == 0) break;
+    }
+  }
+  return entry;
+}
 
 // Makes the record area fit the record and copies n bytes into it.
 void CopyToRecordArea(FileSlot& slot, const uint8_t* data, size_t n) {
@@ -91,7 +107,7 @@ int16_t OpenCall(FileSlot& slot, const std::string& path) {
   std::vector<char> key(path.begin(), path.end());
   key.push_back('\0');
   return Call(kOpOpen, slot.position.data(), data, &len, key.data(),
-              static_cast<uint8_t>(path.size()), 0);
+              static_cast<uint8_t>(path.size()), kOpenNormal);
 }
 
 int16_t CreateCall(const std::string& path, const std::string& spec) {
@@ -104,7 +120,8 @@ int16_t CreateCall(const std::string& path, const std::string& spec) {
   std::vector<char> key(path.begin(), path.end());
   key.push_back('\0');
   int16_t status = Call(kOpCreate, table.scratch.data(), data.data(), &len,
-                        key.data(), static_cast<uint8_t>(path.size()), -1);
+                        key.data(), static_cast<uint8_t>(path.size()),
+                        kCreateNoReplace);
   table.scratch.fill(0);
   return status;
 }
@@ -241,27 +258,17 @@ void ReadFileInfo(int16_t id, int16_t key_number, int16_t& key_length,
   if (slot == nullptr) return;
   DataArea data;
   Stat(*slot, data);
-  record_length = Le16(data, 0);
-  int keys = Le16(data, 4);
+  record_length = Le16(data, kRecordLengthAt);
+  int keys = Le16(data, kKeyCountAt);
   if (key_number < 0 || key_number >= keys) return;
-  size_t entry = kFirstSegment;
-  int length = 0;
-  for (int k = 0; k <= key_number; ++k) {
-    length = 0;
-    for (;;) {
-      if (entry + kSegmentSize > kDataAreaSize) {
-        // The reply runs past the area: the key cannot be described.
-        key_length = 0;
-        return;
-      }
-      length += Le16(data, entry + 2);
-      uint16_t flags = Le16(data, entry + 4);
-      entry += kSegmentSize;
-      if ((flags & kSegNextSegment) == 0) break;
-    }
-  }
-  // Keys are at most 255 bytes; anything longer is not a usable key.
-  key_length = length <= 255 ? static_cast<int16_t>(length) : 0;
+  size_t length = 0;
+  auto add = [&](int k, size_t segment, uint16_t) {
+    if (k == key_number) length += segment;
+  };
+  // Keys are at most 255 bytes; anything longer is not a usable key, and
+  // neither is one the reply cannot describe.
+  if (WalkSegments(data, key_number, add) == 0 || length > kMaxKeyLength) return;
+  key_length = static_cast<int16_t>(length);
 }
 
 void SeekByKey(int16_t id, int16_t key_number, const std::string& key_value,
@@ -308,7 +315,7 @@ void SkipRecords(int16_t id, int32_t count, int16_t& status) {
   for (int64_t i = 1; i < moves; ++i) {
     uint32_t len = kDataAreaSize;
     size_t key_len = 0;
-    while (key_len < 255 && key[key_len] != 0) ++key_len;
+    while (key_len < kMaxKeyLength && key[key_len] != 0) ++key_len;
     status = Call(op, slot->position.data(), data.data(), &len, key.data(),
                   static_cast<uint8_t>(key_len),
                   static_cast<int8_t>(slot->key_number));
@@ -366,7 +373,7 @@ int16_t DataCall(FileSlot& slot, uint16_t op) {
   if (op == kOpGetGreater || op == kOpGetGreaterOrEqual) fill = 0;
   if (op == kOpGetLess || op == kOpGetLessOrEqual) fill = 0xFF;
   key.fill(fill);
-  size_t key_len = std::min(slot.key_value.size(), size_t{255});
+  size_t key_len = std::min<size_t>(slot.key_value.size(), kMaxKeyLength);
   std::memcpy(key.data(), slot.key_value.data(), key_len);
   uint32_t len = static_cast<uint32_t>(length);
   int16_t status =
@@ -385,49 +392,35 @@ std::string CollateKey(const std::string& key_value, int16_t id) {
   if (slot == nullptr) return key_value;
   DataArea data;
   Stat(*slot, data);
-  int keys = Le16(data, 4);
+  int keys = Le16(data, kKeyCountAt);
   // The collating block follows the segments of every key.
-  size_t entry = kFirstSegment;
-  for (int k = 0; k < keys && entry + kSegmentSize <= kDataAreaSize; ++k) {
-    for (;;) {
-      uint16_t flags = Le16(data, entry + 4);
-      entry += kSegmentSize;
-      if ((flags & kSegNextSegment) == 0 || entry + kSegmentSize > kDataAreaSize)
-        break;
-    }
-  }
-  size_t block = entry;
-  bool have_table = block + kCollatingBlockSize <= kDataAreaSize;
+  size_t block = WalkSegments(data, keys - 1, [](int, size_t, uint16_t) {});
+  bool have_table = block != 0 && block + kCollatingBlockSize <= kDataAreaSize;
 
   std::string value = key_value;
-  entry = kFirstSegment;
-  for (int k = 0; k <= slot->key_number && k < keys; ++k) {
-    size_t p = 1;
-    for (;;) {
-      if (entry + kSegmentSize > kDataAreaSize) return value;
-      size_t length = Le16(data, entry + 2);
-      uint16_t flags = Le16(data, entry + 4);
-      entry += kSegmentSize;
-      // No key runs past 255 bytes: a reply that says so is not trusted.
-      if (p + length - 1 > 255) return value;
-      if (k == slot->key_number) {
-        if (flags & kSegBinary) {
-          if (value.size() < p + length - 1) value.resize(p + length - 1, '\0');
-          if (length > 0) {
-            std::reverse(value.begin() + static_cast<long>(p - 1),
-                         value.begin() + static_cast<long>(p - 1 + length));
-          }
-        } else if ((flags & kSegCollated) && have_table) {
-          for (size_t i = p - 1; i < p - 1 + length && i < value.size(); ++i) {
-            value[i] = static_cast<char>(
-                data[block + 9 + static_cast<uint8_t>(value[i])]);
-          }
-        }
-        p += length;
-      }
-      if ((flags & kSegNextSegment) == 0) break;
+  const int current = slot->key_number;
+  size_t p = 0;  // where the current key's next segment starts in value
+  bool trusted = true;
+  auto apply = [&](int k, size_t length, uint16_t flags) {
+    if (k != current || !trusted) return;
+    // No key runs past 255 bytes: a reply that says so is not trusted.
+    if (p + length > kMaxKeyLength) {
+      trusted = false;
+      return;
     }
-  }
+    if (flags & kSegBinary) {
+      if (value.size() < p + length) value.resize(p + length, '\0');
+      std::reverse(value.begin() + static_cast<long>(p),
+                   value.begin() + static_cast<long>(p + length));
+    } else if ((flags & kSegCollated) && have_table) {
+      for (size_t i = p; i < p + length && i < value.size(); ++i) {
+        value[i] = static_cast<char>(
+            data[block + kCollatingTableAt + static_cast<uint8_t>(value[i])]);
+      }
+    }
+    p += length;
+  };
+  WalkSegments(data, std::min(current, keys - 1), apply);
   return value;
 }
 

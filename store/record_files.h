@@ -9,9 +9,10 @@
 // zero bytes), so a short buffer is grown, never overrun; fields are read
 // from it by byte offset, e.g. area->substr(8, 30).
 //
-// Statuses: 0 success, the record manager's statuses as they come (22 "data
-// buffer too short" counts as 0 in reads), and the layer's own 3 (identifier
-// not open), 1002 (already open), 1003 (table full), 1004 (no such key).
+// Statuses (store/btrcall.h): 0 success, the record manager's statuses as
+// they come (22 "data buffer too short" counts as 0 in reads), and the
+// layer's own 3 (identifier not open), 1002 (already open), 1003 (table
+// full), 1004 (no such key).
 // Nothing throws. The one fatal path is an open that fails for any reason
 // but a lock: the message goes out through the store hooks and the program
 // ends (store_hooks.h).
@@ -35,25 +36,6 @@
 namespace store {
 
 constexpr int kFileSlots = 40;
-constexpr size_t kPositionBlockSize = 128;
-constexpr size_t kDataAreaSize = 1536;
-constexpr size_t kKeyAreaSize = 256;
-constexpr size_t kMaxPathLength = 255;
-
-// Statuses of the layer itself.
-constexpr int16_t kStIdNotOpen = 3;
-constexpr int16_t kStAlreadyOpen = 1002;
-constexpr int16_t kStTableFull = 1003;
-constexpr int16_t kStNoSuchKey = 1004;
-// Sent to the fatal path when the formed path does not fit the call.
-constexpr int16_t kStInvalidFileName = 11;
-
-// Segment flags of the statistics buffer.
-constexpr uint16_t kSegDuplicates = 0x01;
-constexpr uint16_t kSegModifiable = 0x02;
-constexpr uint16_t kSegBinary = 0x04;
-constexpr uint16_t kSegNextSegment = 0x10;
-constexpr uint16_t kSegCollated = 0x20;
 
 using BtrCallFunction = int16_t (*)(uint16_t operation, uint8_t* position_block,
                                     void* data, uint32_t* data_length,

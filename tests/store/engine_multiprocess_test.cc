@@ -93,7 +93,7 @@ class EngineMultiProcessTest : public ::testing::Test {
   void SetUp() override {
     engine::ResetEngineState();
     path_ = dir_.path() + "SHARED.dat";
-    ASSERT_EQ(CreateRecordFile(path_, CreationSpec(16, KeyDefs{{{1, 6, 0x02}}})), kStOk);
+    ASSERT_EQ(CreateRecordFile(path_, CreationSpec(16, KeyDefs{{{1, 6, kSegModifiable}}})), kStOk);
     EngineFile f;
     ASSERT_EQ(f.Open(path_), kStOk);
     for (int i = 0; i < 3; ++i) ASSERT_EQ(f.Insert(Rec(i)), kStOk);
@@ -106,11 +106,11 @@ class EngineMultiProcessTest : public ::testing::Test {
 
 TEST_F(EngineMultiProcessTest, ExclusiveOpenAnswers85ToOthersUntilItCloses) {
   EngineFile mine;
-  ASSERT_EQ(mine.Open(path_, -4), kStOk);
+  ASSERT_EQ(mine.Open(path_, kOpenExclusive), kStOk);
   Child child([&](Child& me) {
     EngineFile f;
     if (f.Open(path_) != kStFileLocked) return 1;
-    if (f.Open(path_, -4) != kStFileLocked) return 2;
+    if (f.Open(path_, kOpenExclusive) != kStFileLocked) return 2;
     me.Tell('1');
     me.Hear();
     if (f.Open(path_) != kStOk) return 3;
@@ -128,7 +128,7 @@ TEST_F(EngineMultiProcessTest, ExclusiveOpenWhileOthersHaveItOpenAnswers85) {
   ASSERT_EQ(mine.Open(path_), kStOk);
   Child child([&](Child&) {
     EngineFile f;
-    return f.Open(path_, -4) == kStFileLocked ? 0 : 1;
+    return f.Open(path_, kOpenExclusive) == kStFileLocked ? 0 : 1;
   });
   EXPECT_EQ(child.Wait(), 0);
 }
@@ -164,7 +164,7 @@ TEST_F(EngineMultiProcessTest, RecordLockGives84ToLockedReadsOfOthersOnly) {
 TEST_F(EngineMultiProcessTest, LocksOfAKilledProcessAreReleased) {
   Child child([&](Child& me) {
     EngineFile f;
-    if (f.Open(path_, -4) != kStOk) return 1;
+    if (f.Open(path_, kOpenExclusive) != kStOk) return 1;
     me.Tell('1');
     for (;;) pause();
   });

@@ -17,6 +17,7 @@
 namespace store {
 namespace {
 
+using testing_support::AsciiFoldingTable;
 using testing_support::CreateRecordFile;
 using testing_support::CreationSpec;
 using testing_support::EngineFile;
@@ -26,24 +27,17 @@ using namespace std::string_literals;
 
 constexpr uint16_t kRecLen = 24;
 
-// Case folding for a collated key: lower case letters sort as capitals.
-std::string FoldTable() {
-  std::string t(256, '\0');
-  for (int b = 0; b < 256; ++b) t[b] = char(b >= 'a' && b <= 'z' ? b - 32 : b);
-  return t;
-}
-
 // key 0: bytes 1-8 (unit + date), duplicates, modifiable.
 // key 1: 2-byte unsigned at 9, unique, modifiable.
 // key 2: 10 bytes at 11 through the table, duplicates, modifiable.
 // key 3: bytes 21-24, unique, not modifiable.
 std::string TestSpec() {
   return CreationSpec(kRecLen,
-                      KeyDefs{{{1, 8, 0x03}},
-                              {{9, 2, 0x06}},
-                              {{11, 10, 0x23}},
+                      KeyDefs{{{1, 8, kSegDuplicates | kSegModifiable}},
+                              {{9, 2, kSegBinary | kSegModifiable}},
+                              {{11, 10, kSegCollated | kSegDuplicates | kSegModifiable}},
                               {{21, 4, 0x00}}},
-                      FoldTable());
+                      AsciiFoldingTable());
 }
 
 std::string Rec(const std::string& unit_date, uint16_t number,
@@ -106,7 +100,7 @@ TEST_F(EngineTest, StatReturnsTheSpecificationAndTheRecordCount) {
 
 TEST_F(EngineTest, CreateRefusesToReplaceWithMinusOneAndReplacesOtherwise) {
   ASSERT_EQ(file_.Insert(Rec("U001", 1, "a", "0001")), kStOk);
-  EXPECT_EQ(CreateRecordFile(path_, TestSpec(), -1), kStFileExists);
+  EXPECT_EQ(CreateRecordFile(path_, TestSpec(), kCreateNoReplace), kStFileExists);
   // Replacing a file that is open here is refused too.
   EXPECT_EQ(CreateRecordFile(path_, TestSpec(), 0), kStFileLocked);
   ASSERT_EQ(file_.Close(), kStOk);
@@ -117,7 +111,7 @@ TEST_F(EngineTest, CreateRefusesToReplaceWithMinusOneAndReplacesOtherwise) {
 
 TEST_F(EngineTest, CreateIgnoresPaddingAfterTheSpecificationAndTakesBackslashes) {
   std::string spec = CreationSpec(30, KeyDefs{{{1, 2, 0}}});
-  spec.resize(1536, ' ');
+  spec.resize(kDataAreaSize, ' ');
   ASSERT_EQ(CreateRecordFile(dir_.path() + "sub", ""s), kStBufferTooShort);
   std::string windows = dir_.path() + "PAD.dat";
   std::replace(windows.begin(), windows.end(), '/', '\\');
@@ -143,10 +137,10 @@ TEST_F(EngineTest, BadCreationSpecificationsGiveTheirStatus) {
             kStOk);
   std::remove(p.c_str());
   // Collated segment without its block, or with a wrong signature.
-  EXPECT_EQ(CreateRecordFile(p, CreationSpec(10, KeyDefs{{{1, 2, 0x20}}})),
+  EXPECT_EQ(CreateRecordFile(p, CreationSpec(10, KeyDefs{{{1, 2, kSegCollated}}})),
             kStBadCollatingTable);
-  std::string bad_sig = CreationSpec(10, KeyDefs{{{1, 2, 0x20}}}, FoldTable());
-  bad_sig[16 + 16] = 'X';
+  std::string bad_sig = CreationSpec(10, KeyDefs{{{1, 2, kSegCollated}}}, AsciiFoldingTable());
+  bad_sig[kFirstSegmentAt + kSegmentEntrySize] = 'X';
   EXPECT_EQ(CreateRecordFile(p, bad_sig), kStBadCollatingTable);
   // Declared segments beyond the buffer.
   std::string cut = CreationSpec(10, KeyDefs{{{1, 2, 0}}, {{3, 2, 0}}});
@@ -199,14 +193,14 @@ TEST_F(EngineTest, OperationsOnABlockThatIsNotOpenGiveThree) {
   EXPECT_EQ(never.Stat().status, kStNotOpen);
   EXPECT_EQ(never.Close(), kStNotOpen);
   // A stale copy of a closed block stays dead even when its slot is reused.
-  uint8_t stale[128];
-  std::memcpy(stale, file_.pb, 128);
+  uint8_t stale[kPositionBlockSize];
+  std::memcpy(stale, file_.pb, kPositionBlockSize);
   ASSERT_EQ(file_.Close(), kStOk);
   EngineFile again;
   ASSERT_EQ(again.Open(path_), kStOk);
-  std::memcpy(never.pb, stale, 128);
+  std::memcpy(never.pb, stale, kPositionBlockSize);
   EXPECT_EQ(never.Read(kOpGetFirst).status, kStNotOpen);
-  std::memset(never.pb, 0, 128);
+  std::memset(never.pb, 0, kPositionBlockSize);
 }
 
 TEST_F(EngineTest, RecordsPersistAcrossCloseAndReopen) {
@@ -318,9 +312,9 @@ TEST_F(EngineTest, KeyBufferPaddingDecidesWhereARangeStarts) {
   ASSERT_EQ(file_.Insert(Rec("AB\x01", 1, "x", "1")), kStOk);
   ASSERT_EQ(file_.Insert(Rec("AB\xF0", 2, "x", "2")), kStOk);
   // The layer pads a partial key with zeros for GE and with 0xFF for LE.
-  Reply r = file_.Read(kOpGetGreaterOrEqual, "AB", 0, 1536, '\0');
+  Reply r = file_.Read(kOpGetGreaterOrEqual, "AB", 0, kDataAreaSize, '\0');
   EXPECT_EQ(r.data.substr(20, 1), "1");
-  r = file_.Read(kOpGetLessOrEqual, "AB", 0, 1536, '\xFF');
+  r = file_.Read(kOpGetLessOrEqual, "AB", 0, kDataAreaSize, '\xFF');
   EXPECT_EQ(r.data.substr(20, 1), "2");
 }
 
@@ -357,7 +351,7 @@ TEST_F(EngineTest, ShortDataBufferGetsTheRecordCutAndStatus22) {
   // The cursor is on the record all the same.
   EXPECT_EQ(file_.Read(kOpGetNext).status, kStEndOfFile);
   EXPECT_EQ(file_.Read(kOpGetPrevious).status, kStEndOfFile);
-  r = file_.Read(kOpGetFirst, "", 0, 1536);
+  r = file_.Read(kOpGetFirst, "", 0, kDataAreaSize);
   EXPECT_EQ(r.data.size(), kRecLen);
 }
 
@@ -539,10 +533,10 @@ TEST_F(EngineTest, ResetClosesEveryFileAndDropsAnOpenTransaction) {
   EXPECT_EQ(file_.Read(kOpGetFirst).status, kStNotOpen);
   EXPECT_EQ(other.Stat().status, kStNotOpen);
   EXPECT_EQ(testing_support::SimpleCall(kOpEndTransaction), kStNoTransaction);
-  std::memset(file_.pb, 0, 128);
-  std::memset(other.pb, 0, 128);
+  std::memset(file_.pb, 0, kPositionBlockSize);
+  std::memset(other.pb, 0, kPositionBlockSize);
   // Exclusive opens are possible again: nothing of ours holds the file.
-  ASSERT_EQ(file_.Open(path_, -4), kStOk);
+  ASSERT_EQ(file_.Open(path_, kOpenExclusive), kStOk);
   EXPECT_EQ(file_.RecordCount(), 0u);
 }
 

@@ -19,40 +19,14 @@
 #include "app/config/settings.h"
 #include "platform/system.h"
 #include "store/store_hooks.h"
+#include "tests/support/engine_client.h"
 
 namespace store {
 namespace {
 
 using namespace std::string_literals;
-
-struct Segment {
-  uint16_t position, length, flags;
-};
-
-// The Stat reply of a file with the given record length and key segments.
-std::string StatReply(uint16_t record_length, int keys,
-                      const std::vector<Segment>& segments,
-                      const std::string& collating_table = std::string()) {
-  std::string s(16, '\0');
-  s[0] = static_cast<char>(record_length & 0xFF);
-  s[1] = static_cast<char>(record_length >> 8);
-  s[4] = static_cast<char>(keys);
-  for (const Segment& seg : segments) {
-    std::string e(16, '\0');
-    e[0] = static_cast<char>(seg.position & 0xFF);
-    e[1] = static_cast<char>(seg.position >> 8);
-    e[2] = static_cast<char>(seg.length & 0xFF);
-    e[3] = static_cast<char>(seg.length >> 8);
-    e[4] = static_cast<char>(seg.flags & 0xFF);
-    s += e;
-  }
-  if (!collating_table.empty()) {
-    s += '\xAC';
-    s += "TESTCOLL";
-    s += collating_table;
-  }
-  return s;
-}
+using testing_support::CreationSpec;
+using testing_support::KeyDefs;
 
 struct SentCall {
   uint16_t op;
@@ -76,7 +50,8 @@ struct FakeManager {
   std::deque<int16_t> open_statuses;  // then 0
   int16_t create_status = 0;
   int16_t reset_status = 0;
-  std::string stat = StatReply(20, 2, {{1, 4, 0}, {5, 2, 0x10}, {7, 1, 0}});
+  // Stat answers with the creation specification.
+  std::string stat = CreationSpec(20, KeyDefs{{{1, 4, 0}}, {{5, 2, 0}, {7, 1, 0}}});
   std::deque<Reply> replies;  // for every other operation, then status 9
 };
 FakeManager* fake = nullptr;
@@ -88,8 +63,8 @@ int16_t FakeCall(uint16_t op, uint8_t* pos, void* data, uint32_t* len,
              *len, std::string(), key_len, key_number};
   size_t key_bytes = (op == kOpOpen || op == kOpCreate)   ? key_len + 1u
                      : (op == kOpGetPosition || op == kOpReset) ? 4u
-                     : (op == kOpStat)                          ? 255u
-                                                                : 256u;
+                     : (op == kOpStat)                          ? kMaxKeyLength
+                                                                : kKeyAreaSize;
   c.key.assign(static_cast<char*>(key), key_bytes);
   fake->calls.push_back(c);
   switch (op) {
@@ -113,7 +88,7 @@ int16_t FakeCall(uint16_t op, uint8_t* pos, void* data, uint32_t* len,
         std::memcpy(data, r.data.data(), r.data.size());
         *len = static_cast<uint32_t>(r.data.size());
       }
-      std::memcpy(key, r.key.data(), std::min<size_t>(r.key.size(), 256));
+      std::memcpy(key, r.key.data(), std::min(r.key.size(), kKeyAreaSize));
       return r.status;
     }
   }
@@ -261,9 +236,9 @@ TEST_F(RecordFilesTest, CreatesAMissingFileFromItsDictionary) {
   EXPECT_EQ(creates[0].data_length, kDataAreaSize);
   EXPECT_EQ(creates[0].data, spec + std::string(kDataAreaSize - spec.size(), ' '));
   EXPECT_EQ(creates[0].key, std::string("elsewhere\\CobramV.dat") + '\0');
-  EXPECT_EQ(creates[0].key_number, -1);
+  EXPECT_EQ(creates[0].key_number, kCreateNoReplace);
   EXPECT_EQ(CallsOf(kOpOpen).size(), 2u);
-  EXPECT_EQ(FileTableState().scratch, (std::array<uint8_t, 128>{}));
+  EXPECT_EQ(FileTableState().scratch, (std::array<uint8_t, kPositionBlockSize>{}));
 }
 
 TEST_F(RecordFilesTest, FailedCreateIsFatalWithTheLanguageText) {
@@ -343,7 +318,7 @@ TEST_F(RecordFilesTest, ReadFileInfoAddsChainedSegments) {
 
 TEST_F(RecordFilesTest, ReadFileInfoSurvivesAGarbledReply) {
   Open(506);
-  manager.stat = std::string(1536, '\xFF');  // 65535 keys, every segment chained
+  manager.stat = std::string(kDataAreaSize, '\xFF');  // 65535 keys, every segment chained
   int16_t key_length = -1;
   int32_t record_length = 0;
   ReadFileInfo(506, 3, key_length, record_length);
@@ -501,13 +476,10 @@ TEST_F(RecordFilesTest, RecordPositionBothForms) {
 }
 
 TEST_F(RecordFilesTest, CollateKeyReversesBinaryAndMapsCollatedSegments) {
-  std::string table(256, '\0');
-  for (int b = 0; b < 256; ++b) table[b] = static_cast<char>(b);
-  for (int b = 'a'; b <= 'z'; ++b) table[b] = static_cast<char>(b - 32);
   // Key 0: 2-byte binary; key 1: 3 collated bytes then 2 binary bytes.
-  manager.stat = StatReply(
-      20, 2, {{1, 2, kSegBinary}, {3, 3, kSegCollated | kSegNextSegment},
-              {6, 2, kSegBinary}}, table);
+  manager.stat = CreationSpec(
+      20, KeyDefs{{{1, 2, kSegBinary}}, {{3, 3, kSegCollated}, {6, 2, kSegBinary}}},
+      testing_support::AsciiFoldingTable());
   Open(505);
   EXPECT_EQ(CollateKey("\x01\x02", 505), "\x02\x01");
   EXPECT_EQ(CollateKey("\x07", 505), std::string("\0\x07", 2));

@@ -33,7 +33,8 @@ int16_t RecordIo::Open(const std::string& root, Kind kind) {
     position_.fill(0);
     int16_t status = store::BTRCALL(store::kOpOpen, position_.data(), owner,
                                     &len, key.data(),
-                                    static_cast<uint8_t>(path.size()), 0);
+                                    static_cast<uint8_t>(path.size()),
+                                    store::kOpenNormal);
     if (status == store::kStOk) {
       open_ = true;
       return status;
@@ -43,12 +44,13 @@ int16_t RecordIo::Open(const std::string& root, Kind kind) {
     if (!store::ReadCreationDictionary(DictionaryPath(root, kind), spec)) {
       return store::kStFileNotFound;
     }
-    std::array<uint8_t, 128> scratch{};
+    std::array<uint8_t, store::kPositionBlockSize> scratch{};
     std::vector<char> data(store::kDataAreaSize, ' ');
     std::memcpy(data.data(), spec.data(), spec.size());
     len = static_cast<uint32_t>(data.size());
     status = store::BTRCALL(store::kOpCreate, scratch.data(), data.data(), &len,
-                            key.data(), static_cast<uint8_t>(path.size()), -1);
+                            key.data(), static_cast<uint8_t>(path.size()),
+                            store::kCreateNoReplace);
     if (status != store::kStOk) return status;
   }
   return store::kStFileNotFound;
@@ -118,7 +120,7 @@ int16_t RecordIo::DeleteCurrent() {
 namespace {
 
 int16_t TransactionCall(uint16_t op) {
-  std::array<uint8_t, 128> block{};
+  std::array<uint8_t, store::kPositionBlockSize> block{};
   char data[4] = {};
   char key[4] = {};
   uint32_t len = 0;

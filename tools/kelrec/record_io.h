@@ -8,11 +8,13 @@
 #include <cstdint>
 #include <string>
 
+#include "store/btrcall.h"
 #include "tools/kelrec/layouts.h"
 
 namespace tools {
 
-// "<root>/DADES/<base>.dat" and "<root>/ddf/<base>.xdf".
+// The record file below root as the suite names it ("<root>/DADES/<base>.dat")
+// and its creation dictionary ("<root>/ddf/<base>.xdf").
 std::string RecordFilePath(const std::string& root, Kind kind);
 std::string DictionaryPath(const std::string& root, Kind kind);
 
@@ -44,7 +46,7 @@ class RecordIo {
  private:
   int16_t Read(uint16_t op, std::string& record, const std::string& key);
 
-  std::array<uint8_t, 128> position_{};
+  std::array<uint8_t, store::kPositionBlockSize> position_{};
   bool open_ = false;
   int record_length_ = 0;
 };
