@@ -69,6 +69,14 @@ std::string StatReply(const FileSpec& spec, uint32_t records);
 
 // ---- SQLite helpers ------------------------------------------------------
 
+// Runs SQL without results; true on success.
+bool Exec(sqlite3* db, const char* sql);
+// The status for a failed SQLite call, from its result code (extended codes
+// count by their primary code): busy and locked 85, read-only, permission
+// and authorization 46, not a database 30, everything else (I/O, corruption,
+// full disk, ...) 2. Never 0: a code that claims success still failed here.
+int16_t SqliteStatus(int rc);
+
 // A prepared statement, finalized when it goes.
 class Stmt {
  public:

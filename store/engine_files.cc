@@ -53,38 +53,20 @@ void ForgetInherited(Engine& s) {
   s = Engine();
 }
 
-bool Exec(sqlite3* db, const char* sql) {
-  return sqlite3_exec(db, sql, nullptr, nullptr, nullptr) == SQLITE_OK;
-}
-
-int16_t StatusOf(int rc) {
-  switch (rc & 0xFF) {
-    case SQLITE_OK: return kStOk;
-    case SQLITE_NOTADB: case SQLITE_CORRUPT: case SQLITE_FORMAT:
-      return kStNotRecordFile;
-    case SQLITE_BUSY: case SQLITE_LOCKED: return kStFileLocked;
-    case SQLITE_READONLY: case SQLITE_PERM: case SQLITE_AUTH:
-      return kStAccessDenied;
-    default: return kStIoError;
-  }
-}
-
 // Reads and checks the marks and the creation specification of a freshly opened
 // connection.
 int16_t Validate(OpenFile& f) {
   Stmt st;
-  if (!st.Prepare(f.db, "PRAGMA application_id")) {
-    return StatusOf(sqlite3_errcode(f.db)) == kStIoError
-               ? int16_t(kStIoError) : StatusOf(sqlite3_errcode(f.db));
-  }
+  if (!st.Prepare(f.db, "PRAGMA application_id"))
+    return SqliteStatus(sqlite3_errcode(f.db));
   int rc = sqlite3_step(st.get());
-  if (rc != SQLITE_ROW) return StatusOf(rc);
+  if (rc != SQLITE_ROW) return SqliteStatus(rc);
   if (sqlite3_column_int(st.get(), 0) != kApplicationId) return kStNotRecordFile;
   st.Finalize();
   if (!st.Prepare(f.db, "SELECT value FROM meta WHERE name = 'spec'"))
     return kStNotRecordFile;
   rc = sqlite3_step(st.get());
-  if (rc != SQLITE_ROW) return rc == SQLITE_DONE ? int16_t(kStNotRecordFile) : StatusOf(rc);
+  if (rc != SQLITE_ROW) return rc == SQLITE_DONE ? int16_t(kStNotRecordFile) : SqliteStatus(rc);
   const void* blob = sqlite3_column_blob(st.get(), 0);
   int n = sqlite3_column_bytes(st.get(), 0);
   if (ParseCreationSpec(static_cast<const uint8_t*>(blob), size_t(n),
@@ -122,6 +104,24 @@ int16_t PrepareFileStatements(OpenFile& f) {
 }
 
 }  // namespace
+
+bool Exec(sqlite3* db, const char* sql) {
+  return sqlite3_exec(db, sql, nullptr, nullptr, nullptr) == SQLITE_OK;
+}
+
+int16_t SqliteStatus(int rc) {
+  switch (rc & 0xFF) {
+    case SQLITE_BUSY: case SQLITE_LOCKED:
+      // Another connection holds the database: the whole file is busy.
+      return kStFileLocked;
+    case SQLITE_READONLY: case SQLITE_PERM: case SQLITE_AUTH:
+      return kStAccessDenied;
+    case SQLITE_NOTADB: case SQLITE_FORMAT:
+      return kStNotRecordFile;
+    default:
+      return kStIoError;
+  }
+}
 
 bool Stmt::Prepare(sqlite3* db, const std::string& sql) {
   Finalize();
@@ -297,7 +297,7 @@ int16_t OpenFileShared(const std::string& path, bool read_only,
     f->db = nullptr;
     rc = sqlite3_open_v2(path.c_str(), &f->db,
                          SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr);
-    if (rc != SQLITE_OK) return StatusOf(rc);
+    if (rc != SQLITE_OK) return SqliteStatus(rc);
   }
   // A writer holding the file (a long import) is waited for, not failed.
   sqlite3_busy_timeout(f->db, 10000);

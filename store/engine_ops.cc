@@ -162,15 +162,6 @@ int Step(Cursor& c, int key, Direction d, const std::string& k, int64_t id,
   return rc;
 }
 
-int16_t SqlStatus(int rc) {
-  switch (rc & 0xFF) {
-    case SQLITE_BUSY: case SQLITE_LOCKED: return kStFileLocked;
-    case SQLITE_NOTADB: case SQLITE_CORRUPT: return kStNotRecordFile;
-    case SQLITE_READONLY: return kStAccessDenied;
-    default: return kStIoError;
-  }
-}
-
 // Hands a record to the caller and makes it current.
 int16_t Deliver(Cursor& c, const Call& call, int key, std::string_view k,
                 int64_t id, const uint8_t* record, size_t size) {
@@ -270,7 +261,7 @@ int16_t KeyedRead(Cursor& c, const Call& call) {
   call.set_len(0);
   if (rc == SQLITE_DONE)
     return call.op == kOpGetEqual ? int16_t(kStKeyNotFound) : int16_t(kStEndOfFile);
-  return SqlStatus(rc);
+  return SqliteStatus(rc);
 }
 
 int16_t EndRead(Cursor& c, const Call& call) {
@@ -284,7 +275,7 @@ int16_t EndRead(Cursor& c, const Call& call) {
               0, false);
   if (rc == SQLITE_ROW) return DeliverRow(c, call, key, c.live);
   call.set_len(0);
-  return rc == SQLITE_DONE ? int16_t(kStEndOfFile) : SqlStatus(rc);
+  return rc == SQLITE_DONE ? int16_t(kStEndOfFile) : SqliteStatus(rc);
 }
 
 int16_t StepRead(Cursor& c, const Call& call) {
@@ -297,7 +288,7 @@ int16_t StepRead(Cursor& c, const Call& call) {
     int rc;
     if (!FetchRecord(*c.file, c.id, record, rc)) {
       call.set_len(0);
-      return rc != SQLITE_OK ? SqlStatus(rc) : int16_t(kStInvalidPositioning);
+      return rc != SQLITE_OK ? SqliteStatus(rc) : int16_t(kStInvalidPositioning);
     }
     DropLive(c);
     CollatedKey(c.file->spec, key, reinterpret_cast<const uint8_t*>(record.data()), c.k);
@@ -307,7 +298,7 @@ int16_t StepRead(Cursor& c, const Call& call) {
   int rc = Step(c, key, d, c.k, c.id, true);
   if (rc == SQLITE_ROW) return DeliverRow(c, call, key, c.live);
   call.set_len(0);
-  return rc == SQLITE_DONE ? int16_t(kStEndOfFile) : SqlStatus(rc);
+  return rc == SQLITE_DONE ? int16_t(kStEndOfFile) : SqliteStatus(rc);
 }
 
 int16_t GetDirect(Cursor& c, const Call& call) {
@@ -319,7 +310,7 @@ int16_t GetDirect(Cursor& c, const Call& call) {
   int rc = SQLITE_OK;
   if (id == 0 || !FetchRecord(*c.file, id, record, rc)) {
     call.set_len(0);
-    return rc != SQLITE_OK ? SqlStatus(rc) : int16_t(kStInvalidRecordAddress);
+    return rc != SQLITE_OK ? SqliteStatus(rc) : int16_t(kStInvalidRecordAddress);
   }
   if (call.lock) {
     int16_t ls = TakeLock(c, id);
@@ -363,7 +354,7 @@ int16_t Stat(Cursor& c, const Call& call) {
   OpenFile& f = *c.file;
   int64_t count = f.records;
   if (!f.meta_loaded) {
-    if (!LoadMeta(f)) return SqlStatus(sqlite3_errcode(f.db));
+    if (!LoadMeta(f)) return SqliteStatus(sqlite3_errcode(f.db));
     count = f.records;
   }
   const std::string reply = StatReply(f.spec, uint32_t(count));
@@ -388,16 +379,12 @@ bool Run(sqlite3_stmt* st) {
   return rc == SQLITE_DONE;
 }
 
-bool RunSql(sqlite3* db, const char* sql) {
-  return sqlite3_exec(db, sql, nullptr, nullptr, nullptr) == SQLITE_OK;
-}
-
 // Starts the file's write transaction and takes its counters in hand.
 int16_t BeginFileTransaction(OpenFile& f) {
-  if (!RunSql(f.db, "BEGIN IMMEDIATE")) return SqlStatus(sqlite3_errcode(f.db));
+  if (!Exec(f.db, "BEGIN IMMEDIATE")) return SqliteStatus(sqlite3_errcode(f.db));
   if (!LoadMeta(f)) {
-    int16_t st = SqlStatus(sqlite3_errcode(f.db));
-    RunSql(f.db, "ROLLBACK");
+    int16_t st = SqliteStatus(sqlite3_errcode(f.db));
+    Exec(f.db, "ROLLBACK");
     return st;
   }
   f.in_transaction = true;
@@ -416,12 +403,12 @@ int16_t EndFileTransaction(OpenFile& f, bool commit) {
   int16_t status = kStOk;
   if (commit) {
     if (!PutMeta(f, "records", f.records) || !PutMeta(f, "next_id", f.next_id) ||
-        !RunSql(f.db, "COMMIT")) {
-      status = SqlStatus(sqlite3_errcode(f.db));
+        !Exec(f.db, "COMMIT")) {
+      status = SqliteStatus(sqlite3_errcode(f.db));
       commit = false;
     }
   }
-  if (!commit) RunSql(f.db, "ROLLBACK");
+  if (!commit) Exec(f.db, "ROLLBACK");
   f.in_transaction = false;
   f.meta_loaded = false;
   return status;
@@ -442,7 +429,7 @@ class WriteScope {
         if (int16_t st = BeginFileTransaction(*f_)) return st;
         s.transaction_files.push_back(f_);
       }
-      if (!Run(f_->savepoint.get())) return SqlStatus(sqlite3_errcode(f_->db));
+      if (!Run(f_->savepoint.get())) return SqliteStatus(sqlite3_errcode(f_->db));
       savepoint_ = true;
       saved_records_ = f_->records;
       saved_next_id_ = f_->next_id;
@@ -520,7 +507,7 @@ int16_t Insert(Cursor& c, const Call& call) {
   for (size_t i = 0; i < keys.size(); ++i) {
     if (spec.keys[i].duplicates) continue;
     if (KeyTaken(f, int(i), keys[i], 0, rc)) return kStDuplicateKey;
-    if (rc != SQLITE_OK) return SqlStatus(rc);
+    if (rc != SQLITE_OK) return SqliteStatus(rc);
   }
   // Ids are never reused: a stale position finds nothing rather than
   // another record.
@@ -529,9 +516,9 @@ int16_t Insert(Cursor& c, const Call& call) {
   sqlite3_stmt* ins = f.insert_record.get();
   sqlite3_bind_int64(ins, 1, id);
   sqlite3_bind_blob(ins, 2, call.data, spec.record_length, SQLITE_STATIC);
-  if (!Run(ins)) return SqlStatus(sqlite3_errcode(f.db));
+  if (!Run(ins)) return SqliteStatus(sqlite3_errcode(f.db));
   for (size_t i = 0; i < keys.size(); ++i)
-    if (!PutKey(f.insert_key[i], keys[i], id)) return SqlStatus(sqlite3_errcode(f.db));
+    if (!PutKey(f.insert_key[i], keys[i], id)) return SqliteStatus(sqlite3_errcode(f.db));
   f.next_id = id + 1;
   ++f.records;
   if (int16_t st = scope.Commit()) return st;
@@ -557,7 +544,7 @@ int16_t Update(Cursor& c, const Call& call) {
   std::string old;
   int rc;
   if (!FetchRecord(f, c.id, old, rc))
-    return rc != SQLITE_OK ? SqlStatus(rc) : int16_t(kStInvalidRecordAddress);
+    return rc != SQLITE_OK ? SqliteStatus(rc) : int16_t(kStInvalidRecordAddress);
   const auto* before = reinterpret_cast<const uint8_t*>(old.data());
   std::vector<std::string> olds(spec.keys.size()), news(spec.keys.size());
   for (size_t i = 0; i < spec.keys.size(); ++i) {
@@ -567,18 +554,18 @@ int16_t Update(Cursor& c, const Call& call) {
     if (!spec.keys[i].modifiable) return kStKeyNotModifiable;
     if (!spec.keys[i].duplicates) {
       if (KeyTaken(f, int(i), news[i], c.id, rc)) return kStDuplicateKey;
-      if (rc != SQLITE_OK) return SqlStatus(rc);
+      if (rc != SQLITE_OK) return SqliteStatus(rc);
     }
   }
   for (size_t i = 0; i < spec.keys.size(); ++i) {
     if (olds[i] == news[i]) continue;
     if (!PutKey(f.delete_key[i], olds[i], c.id) || !PutKey(f.insert_key[i], news[i], c.id))
-      return SqlStatus(sqlite3_errcode(f.db));
+      return SqliteStatus(sqlite3_errcode(f.db));
   }
   sqlite3_stmt* up = f.update_record.get();
   sqlite3_bind_int64(up, 1, c.id);
   sqlite3_bind_blob(up, 2, call.data, spec.record_length, SQLITE_STATIC);
-  if (!Run(up)) return SqlStatus(sqlite3_errcode(f.db));
+  if (!Run(up)) return SqliteStatus(sqlite3_errcode(f.db));
   if (int16_t st = scope.Commit()) return st;
   c.k = news[c.key];
   if (call.key != nullptr) {
@@ -600,14 +587,14 @@ int16_t Delete(Cursor& c) {
   std::string old;
   int rc;
   if (!FetchRecord(f, c.id, old, rc))
-    return rc != SQLITE_OK ? SqlStatus(rc) : int16_t(kStInvalidRecordAddress);
+    return rc != SQLITE_OK ? SqliteStatus(rc) : int16_t(kStInvalidRecordAddress);
   std::string k;
   for (size_t i = 0; i < f.spec.keys.size(); ++i) {
     CollatedKey(f.spec, int(i), reinterpret_cast<const uint8_t*>(old.data()), k);
-    if (!PutKey(f.delete_key[i], k, c.id)) return SqlStatus(sqlite3_errcode(f.db));
+    if (!PutKey(f.delete_key[i], k, c.id)) return SqliteStatus(sqlite3_errcode(f.db));
   }
   sqlite3_bind_int64(f.delete_record.get(), 1, c.id);
-  if (!Run(f.delete_record.get())) return SqlStatus(sqlite3_errcode(f.db));
+  if (!Run(f.delete_record.get())) return SqliteStatus(sqlite3_errcode(f.db));
   --f.records;
   if (int16_t st = scope.Commit()) return st;
   // The position stays where the record was: Get Next goes on from there.

@@ -437,20 +437,38 @@ TEST_F(EngineTest, DeleteKeepsThePlaceForTheNextStep) {
 
 TEST_F(EngineTest, ReadOnlyOpenRefusesWrites) {
   EngineFile ro;
-  ASSERT_EQ(ro.Open(path_, -2), kStOk);
+  ASSERT_EQ(ro.Open(path_, kOpenReadOnly), kStOk);
   EXPECT_EQ(ro.Insert(Rec("A", 1, "x", "a")), kStAccessDenied);
   ASSERT_EQ(file_.Insert(Rec("A", 1, "x", "a")), kStOk);
   ASSERT_EQ(ro.Read(kOpGetFirst).status, kStOk);
   EXPECT_EQ(ro.Delete(), kStAccessDenied);
 }
 
+// Every SQLite failure the engine meets becomes one status, extended codes
+// by their primary code; nothing that failed comes out as 0.
+TEST(SqliteStatusTest, ResultCodesMapByKind) {
+  const std::pair<int, int16_t> cases[] = {
+      {SQLITE_BUSY, kStFileLocked},          {SQLITE_BUSY_SNAPSHOT, kStFileLocked},
+      {SQLITE_LOCKED, kStFileLocked},        {SQLITE_LOCKED_SHAREDCACHE, kStFileLocked},
+      {SQLITE_READONLY, kStAccessDenied},    {SQLITE_READONLY_DBMOVED, kStAccessDenied},
+      {SQLITE_PERM, kStAccessDenied},        {SQLITE_AUTH, kStAccessDenied},
+      {SQLITE_NOTADB, kStNotRecordFile},     {SQLITE_FORMAT, kStNotRecordFile},
+      {SQLITE_CORRUPT, kStIoError},          {SQLITE_CORRUPT_INDEX, kStIoError},
+      {SQLITE_IOERR, kStIoError},            {SQLITE_IOERR_WRITE, kStIoError},
+      {SQLITE_FULL, kStIoError},             {SQLITE_CANTOPEN, kStIoError},
+      {SQLITE_NOMEM, kStIoError},            {SQLITE_ERROR, kStIoError},
+      {SQLITE_OK, kStIoError},               {SQLITE_DONE, kStIoError},
+  };
+  for (const auto& [rc, status] : cases) EXPECT_EQ(engine::SqliteStatus(rc), status) << rc;
+}
+
 // ---- Locks between position blocks of one process ----
 
 TEST_F(EngineTest, ExclusiveOpenShutsOutOtherOpens) {
   EngineFile other;
-  EXPECT_EQ(other.Open(path_, -4), kStFileLocked);  // file_ has it open
+  EXPECT_EQ(other.Open(path_, kOpenExclusive), kStFileLocked);  // file_ has it open
   ASSERT_EQ(file_.Close(), kStOk);
-  ASSERT_EQ(other.Open(path_, -4), kStOk);
+  ASSERT_EQ(other.Open(path_, kOpenExclusive), kStOk);
   EngineFile third;
   EXPECT_EQ(third.Open(path_), kStFileLocked);
   ASSERT_EQ(other.Close(), kStOk);
