@@ -9,6 +9,7 @@
 #include "app/config/settings.h"
 #include "app/print_file.h"
 #include "store/record_files.h"
+#include "store/record_layouts.h"
 #include "values/date_text.h"
 #include "values/dates.h"
 #include "values/digits.h"
@@ -25,32 +26,11 @@ constexpr int16_t kRowLimit = 59;
 constexpr int16_t kBlockLimit = 58;
 constexpr size_t kFirmNameWidth = 35;
 
-// Record layouts (byte offsets).
-constexpr size_t kEstateNumber = 0, kEstateOwner = 6, kEstateName = 8,
-                 kEstateHeadingChoice = 141;
-constexpr size_t kOwnerName = 2;
-constexpr size_t kUnitHolder = 8, kUnitDesignation = 38, kUnitTelephone = 78;
-constexpr size_t kReceiptIssued = 4, kReceiptCollected = 9,
-                 kReceiptAmount = 13, kReceiptState = 17;
-
-// A field of a record area; a record shorter than the layout reads as
-// blanks rather than running off its end.
-std::string Field(const std::string& area, size_t pos, size_t width) {
-  std::string out(width, ' ');
-  if (pos < area.size()) out.replace(0, std::min(width, area.size() - pos),
-                                     area, pos, width);
-  return out;
-}
-
-// Signed 32-bit little-endian integer; missing bytes read as 0.
-int32_t Int32Field(const std::string& area, size_t pos) {
-  uint32_t v = 0;
-  for (size_t i = 0; i < 4; ++i) {
-    uint8_t b = pos + i < area.size() ? static_cast<uint8_t>(area[pos + i]) : 0;
-    v |= uint32_t{b} << (8 * i);
-  }
-  return static_cast<int32_t>(v);
-}
+using store::FieldText;
+namespace estate = store::estate;
+namespace owner = store::owner;
+namespace unit = store::unit;
+namespace receipt = store::receipt;
 
 std::string PrintDate(const std::string& packed) {
   return values::FormatDate(packed, 0, "dma");
@@ -85,41 +65,41 @@ class ReportWriter {
 
 void ReportWriter::Run() {
   int16_t st = 0;
-  store::SeekByKey(kEstatesFile, 0, p_.first_estate, 1, st);
-  while (st == 0 && Field(rs_.estate, kEstateNumber, 2) <= p_.last_estate) {
-    const std::string estate_number = Field(rs_.estate, kEstateNumber, 2);
+  store::SeekByKey(estate::kFileId, 0, p_.first_estate, 1, st);
+  while (st == 0 && FieldText(rs_.estate, estate::kNumber) <= p_.last_estate) {
+    const std::string estate_number = FieldText(rs_.estate, estate::kNumber);
     estate_heading_ = false;
     estate_pending_ = estate_returned_ = 0;
-    owner_name_.assign(30, ' ');
+    owner_name_.assign(owner::kName.width, ' ');
     int16_t owner_st = 0;
-    store::SeekByKey(kOwnersFile, 0, Field(rs_.estate, kEstateOwner, 2), 0,
+    store::SeekByKey(owner::kFileId, 0, FieldText(rs_.estate, estate::kOwner), 0,
                      owner_st);
     // A missing owner leaves the name blank; the area may hold another
     // owner's record from an earlier read.
-    if (owner_st == 0) owner_name_ = Field(rs_.owner, kOwnerName, 30);
+    if (owner_st == 0) owner_name_ = FieldText(rs_.owner, owner::kName);
 
     int16_t unit_st = 0;
-    store::SeekByKey(kUnitsFile, 0, estate_number, 1, unit_st);
-    while (unit_st == 0 && Field(rs_.unit, 0, 2) == estate_number) {
-      const std::string unit_key = Field(rs_.unit, 0, 4);
+    store::SeekByKey(unit::kFileId, 0, estate_number, 1, unit_st);
+    while (unit_st == 0 && FieldText(rs_.unit, unit::kEstate) == estate_number) {
+      const std::string unit_key = FieldText(rs_.unit, unit::kKey);
       unit_heading_ = false;
       unit_pending_ = unit_returned_ = 0;
       const std::string last_receipt = unit_key + p_.period_end;
       int16_t receipt_st = 0;
-      store::SeekByKey(kReceiptsFile, 0, unit_key + p_.period_start, 1,
+      store::SeekByKey(receipt::kFileId, 0, unit_key + p_.period_start, 1,
                        receipt_st);
-      while (receipt_st == 0 && Field(rs_.receipt, 0, 8) <= last_receipt) {
-        char state = Field(rs_.receipt, kReceiptState, 1)[0];
+      while (receipt_st == 0 && FieldText(rs_.receipt, receipt::kKey) <= last_receipt) {
+        char state = FieldText(rs_.receipt, receipt::kState)[0];
         if (state == 'P' || state == 'D') ReceiptRow();
-        store::SkipRecords(kReceiptsFile, 1, receipt_st);
+        store::SkipRecords(receipt::kFileId, 1, receipt_st);
       }
       if (unit_heading_) UnitTotals();
-      store::SkipRecords(kUnitsFile, 1, unit_st);
+      store::SkipRecords(unit::kFileId, 1, unit_st);
     }
     if (estate_heading_) EstateTotals();
     // The estates cursor was left on this estate; the nested reads used
     // files of their own.
-    store::SkipRecords(kEstatesFile, 1, st);
+    store::SkipRecords(estate::kFileId, 1, st);
   }
   if (page_ > 0) GrandTotal();
 }
@@ -154,10 +134,10 @@ void ReportWriter::EstateHeading() {
   estate_heading_ = true;
   PrintItem(0, "", 2);
   if (PrintLineCount() > kBlockLimit) PageHeading();
-  std::string digits = values::UnpackDigits(Field(rs_.estate, kEstateNumber, 2));
-  std::string name = Field(rs_.estate, kEstateHeadingChoice, 1) == "P"
+  std::string digits = values::UnpackDigits(FieldText(rs_.estate, estate::kNumber));
+  std::string name = FieldText(rs_.estate, estate::kHeading) == "P"
                          ? owner_name_
-                         : Field(rs_.estate, kEstateName, 30);
+                         : FieldText(rs_.estate, estate::kName);
   PrintItem(1, Translate("FINCA ") + digits.substr(digits.size() - 3) + " - " +
                    name,
             1);
@@ -170,16 +150,16 @@ void ReportWriter::ReceiptRow() {
   PrintItem(0, "", 1);
   if (!unit_heading_) {
     unit_heading_ = true;
-    std::string d = values::UnpackDigits(Field(rs_.receipt, 0, 4));
+    std::string d = values::UnpackDigits(FieldText(rs_.receipt, receipt::kUnitKey));
     PrintItem(1, d.substr(1, 3) + d.substr(5, 3) + "V", 0);
-    PrintItem(11, Field(rs_.unit, kUnitDesignation, 10), 0);
-    PrintItem(22, Field(rs_.unit, kUnitHolder, 30), 0);
-    PrintItem(53, Field(rs_.unit, kUnitTelephone, 20), 0);
+    PrintItem(11, FieldText(rs_.unit, unit::kDesignation), 0);
+    PrintItem(22, FieldText(rs_.unit, unit::kHolder), 0);
+    PrintItem(53, FieldText(rs_.unit, unit::kTelephone), 0);
   }
-  PrintItem(74, PrintDate(Field(rs_.receipt, kReceiptIssued, 4)), 0);
-  PrintItem(85, PrintDate(Field(rs_.receipt, kReceiptCollected, 4)), 0);
-  bool returned = Field(rs_.receipt, kReceiptState, 1) == "D";
-  double amount = Int32Field(rs_.receipt, kReceiptAmount);
+  PrintItem(74, PrintDate(FieldText(rs_.receipt, receipt::kIssued)), 0);
+  PrintItem(85, PrintDate(FieldText(rs_.receipt, receipt::kCollected)), 0);
+  bool returned = FieldText(rs_.receipt, receipt::kState) == "D";
+  double amount = store::FieldInt32(rs_.receipt, receipt::kAmount);
   PrintAlign("D");
   PrintItem(returned ? 105 : 96, values::FormatAmount("Z,ZZZ,ZZ9", amount), 0);
   PrintAlign("E");
@@ -232,11 +212,14 @@ void OpenReportFiles() {
   ReportRun& rs = ReportRunState();
   const std::string& root = config::PathsState().root;
   int16_t st = 0;
-  store::OpenRecordFile(kOwnersFile, root + "DADES\\PropietV", &rs.owner, st);
-  store::OpenRecordFile(kEstatesFile, root + "DADES\\FinquesV", &rs.estate, st);
-  store::OpenRecordFile(kUnitsFile, root + "DADES\\DepartaV", &rs.unit, st);
-  store::OpenRecordFile(kReceiptsFile, root + "DADES\\CobramV", &rs.receipt,
-                        st);
+  store::OpenRecordFile(owner::kFileId, root + std::string(owner::kFileName),
+                        &rs.owner, st);
+  store::OpenRecordFile(estate::kFileId, root + std::string(estate::kFileName),
+                        &rs.estate, st);
+  store::OpenRecordFile(unit::kFileId, root + std::string(unit::kFileName),
+                        &rs.unit, st);
+  store::OpenRecordFile(receipt::kFileId, root + std::string(receipt::kFileName),
+                        &rs.receipt, st);
 }
 
 std::string FirmName() {

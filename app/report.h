@@ -3,9 +3,10 @@
 // returned unpaid ("D"), with unit subtotals, estate totals and a grand
 // total, written through the print work file writer and handed to KELPRINT.
 //
-// The four record files (owners 505, estates 506, units 507, receipts 509)
-// are opened by OpenReportFiles into the record areas of ReportRunState(); the
-// report only reads them, in key order. Parameters are packed values: dates
+// The four record files (owners, estates, units, receipts; identifiers,
+// names and layouts in store/record_layouts.h) are opened by OpenReportFiles
+// into the record areas of ReportRunState(); the report only reads them, in
+// key order. Parameters are packed values: dates
 // as 4-byte packed dates, estate numbers as packed codes; ranges are
 // inclusive at both ends and compared byte by byte.
 //
@@ -17,12 +18,6 @@
 #include <string>
 
 namespace app {
-
-// File identifiers of the record files the report reads.
-constexpr int16_t kOwnersFile = 505;
-constexpr int16_t kEstatesFile = 506;
-constexpr int16_t kUnitsFile = 507;
-constexpr int16_t kReceiptsFile = 509;
 
 struct ReportParameters {
   std::string period_start;  // packed date
@@ -39,9 +34,8 @@ struct ReportRun {
 ReportRun& ReportRunState();
 void ResetReportRunState();
 
-// Opens 505 "DADES\PropietV", 506 "DADES\FinquesV", 507 "DADES\DepartaV" and
-// 509 "DADES\CobramV" below the installation root, in that order, into the
-// record areas above. A file that can be neither opened nor created ends the
+// Opens owners, estates, units and receipts below the installation root, in
+// that order, into the record areas above. A file that can be neither opened nor created ends the
 // program inside the record-file layer.
 void OpenReportFiles();
 

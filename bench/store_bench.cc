@@ -16,12 +16,16 @@
 #include <string>
 
 #include "store/btrcall.h"
+#include "store/record_layouts.h"
+#include "tests/support/engine_client.h"
 
 namespace {
 
+namespace receipt = store::receipt;
+using testing_support::EngineFile;
+
 constexpr int kEstates = 2000, kUnits = 20, kMonths = 25;
 constexpr int kRecords = kEstates * kUnits * kMonths;  // 1,000,000
-constexpr uint16_t kRecordLength = 64;
 
 struct BenchFile {
   std::string dir;
@@ -36,84 +40,48 @@ BenchFile& Bench() {
 }
 
 // Four decimal digits, two to a byte (0x80 + 0..99).
-void Packed2(std::string& r, size_t at, int v) {
-  r[at] = char(0x80 + v / 100);
-  r[at + 1] = char(0x80 + v % 100);
-}
+std::string Packed(int v) { return {char(0x80 + v / 100), char(0x80 + v % 100)}; }
 
-// Receipt: estate (2) unit (2) issue date (4) collection date (4)
-// amount (4, cents) state (1), padding; key 0 = bytes 1-8, duplicates.
+// A receipt of the suite's layout; only key 0 (unit and issue date) is kept
+// by the file, so that the figures measure the engine, not index upkeep.
 std::string Receipt(int estate, int unit, int month) {
-  std::string r(kRecordLength, ' ');
-  Packed2(r, 0, estate);
-  Packed2(r, 2, unit);
+  std::string r(receipt::kLength, ' ');
   const int year = 2022 + month / 12, mon = 1 + month % 12;
-  Packed2(r, 4, year);        // YYYY as two digit pairs
-  r[6] = char(0x80 + mon);    // MM
-  r[7] = char(0x80 + 1);      // DD
-  std::memset(&r[8], 0x80, 4);
-  const int32_t cents = 45000 + estate * 7 + unit;
-  std::memcpy(&r[12], &cents, 4);
-  r[16] = month % 5 == 0 ? 'P' : 'C';
+  store::PutField(r, receipt::kUnitKey, Packed(estate) + Packed(unit));
+  store::PutField(r, receipt::kIssued, Packed(year) + char(0x80 + mon) + char(0x80 + 1));
+  store::PutField(r, receipt::kCollected, std::string(4, '\x80'));
+  store::PutInt32(r, receipt::kAmount, 45000 + estate * 7 + unit);
+  store::PutField(r, receipt::kState, month % 5 == 0 ? "P" : "C");
   return r;
 }
 
 std::string Spec() {
-  std::string s(32, '\0');
-  s[0] = char(kRecordLength);
-  s[2] = 0x00; s[3] = 0x04;  // page size 1024
-  s[4] = 1;
-  s[16] = 1;       // position 1
-  s[18] = 8;       // length 8
-  s[20] = 0x03;    // duplicates, modifiable
-  return s;
-}
-
-struct Handle {
-  uint8_t pb[128] = {};
-  ~Handle() {
-    uint32_t len = 0;
-    store::BTRCALL(store::kOpClose, pb, nullptr, &len, nullptr, 0, 0);
-  }
-  int16_t Open(const std::string& path) {
-    char owner[5] = "1234";
-    uint32_t len = 5;
-    std::string key = path;
-    return store::BTRCALL(store::kOpOpen, pb, owner, &len, key.data(),
-                          uint8_t(key.size()), 0);
-  }
-};
-
-int16_t Transaction(uint16_t op) {
-  uint8_t pb[128] = {};
-  uint32_t len = 0;
-  return store::BTRCALL(op, pb, nullptr, &len, nullptr, 0, 0);
+  return testing_support::CreationSpec(
+      receipt::kLength,
+      testing_support::KeyDefs{{{uint16_t(receipt::kKey.pos + 1), uint16_t(receipt::kKey.width),
+                                 store::kSegDuplicates | store::kSegModifiable}}});
 }
 
 // Creates the file and inserts every receipt in one transaction.
 double BuildFile(const std::string& path) {
   std::filesystem::remove(path);
   std::string spec = Spec();
-  uint8_t scratch[128] = {};
-  uint32_t len = uint32_t(spec.size());
-  std::string key = path;
-  if (store::BTRCALL(store::kOpCreate, scratch, spec.data(), &len, key.data(),
-                     uint8_t(key.size()), -1) != 0)
-    return -1;
-  Handle h;
+  if (testing_support::CreateRecordFile(path, spec) != 0) return -1;
+  EngineFile h;
   if (h.Open(path) != 0) return -1;
   const auto t0 = std::chrono::steady_clock::now();
-  Transaction(store::kOpBeginTransaction);
-  uint8_t kbuf[256];
+  testing_support::SimpleCall(store::kOpBeginTransaction);
+  uint8_t kbuf[store::kKeyAreaSize];
   for (int e = 1; e <= kEstates; ++e)
     for (int u = 1; u <= kUnits; ++u)
       for (int m = 0; m < kMonths; ++m) {
         std::string r = Receipt(e, u, m);
-        uint32_t n = kRecordLength;
-        if (store::BTRCALL(store::kOpInsert, h.pb, r.data(), &n, kbuf, 255, 0) != 0)
+        uint32_t n = receipt::kLength;
+        if (store::BTRCALL(store::kOpInsert, h.pb, r.data(), &n, kbuf,
+                           store::kMaxKeyLength, 0) != 0)
           return -1;
       }
-  if (Transaction(store::kOpEndTransaction) != 0) return -1;
+  if (testing_support::SimpleCall(store::kOpEndTransaction) != 0) return -1;
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
 }
 
@@ -122,7 +90,7 @@ const std::string& File() {
   if (!b.built) {
     std::string tmpl = (std::filesystem::temp_directory_path() / "kel-bench-XXXXXX").string();
     b.dir = mkdtemp(tmpl.data()) ? tmpl : "/tmp";
-    b.path = b.dir + "/CobramV.dat";
+    b.path = b.dir + "/" + std::string(receipt::kBaseName) + ".dat";
     b.insert_seconds = BuildFile(b.path);
     b.built = true;
   }
@@ -150,7 +118,7 @@ double PlainScan(const std::string& path, int64_t& rows) {
   sqlite3_prepare_v2(db,
                      "SELECT t.k, t.id, r.data FROM key0 t JOIN rec r ON r.id = t.id"
                      " ORDER BY t.k, t.id", -1, &st, nullptr);
-  uint8_t data[1536];
+  uint8_t data[store::kDataAreaSize];
   const auto t0 = std::chrono::steady_clock::now();
   rows = 0;
   while (sqlite3_step(st) == SQLITE_ROW) {
@@ -165,7 +133,7 @@ double PlainScan(const std::string& path, int64_t& rows) {
 }
 
 void BM_GetNextWholeFile(benchmark::State& state) {
-  Handle h;
+  EngineFile h;
   if (h.Open(File()) != 0) {
     state.SkipWithError("open failed");
     return;
@@ -173,7 +141,7 @@ void BM_GetNextWholeFile(benchmark::State& state) {
   double engine = 0, plain = 0;
   int64_t rows = 0;
   for (auto _ : state) {
-    uint8_t data[1536], key[256] = {};
+    uint8_t data[store::kDataAreaSize], key[store::kKeyAreaSize] = {};
     uint32_t len = sizeof data;
     const auto t0 = std::chrono::steady_clock::now();
     int16_t st = store::BTRCALL(store::kOpGetFirst, h.pb, data, &len, key, 0, 0);
@@ -181,7 +149,8 @@ void BM_GetNextWholeFile(benchmark::State& state) {
     while (st == 0) {
       ++rows;
       len = sizeof data;
-      st = store::BTRCALL(store::kOpGetNext, h.pb, data, &len, key, 8, 0);
+      st = store::BTRCALL(store::kOpGetNext, h.pb, data, &len, key,
+                          uint8_t(receipt::kKey.width), 0);
     }
     const double s = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
     if (rows != kRecords) state.SkipWithError("wrong row count");
@@ -198,20 +167,21 @@ void BM_GetNextWholeFile(benchmark::State& state) {
 BENCHMARK(BM_GetNextWholeFile)->Iterations(3)->UseManualTime()->Unit(benchmark::kMillisecond);
 
 void BM_GetGreaterOrEqualRandom(benchmark::State& state) {
-  Handle h;
+  EngineFile h;
   if (h.Open(File()) != 0) {
     state.SkipWithError("open failed");
     return;
   }
   std::mt19937 rng(42);
-  uint8_t data[1536];
+  uint8_t data[store::kDataAreaSize];
   for (auto _ : state) {
-    std::string k = Receipt(1 + int(rng() % kEstates), 1 + int(rng() % kUnits),
-                            int(rng() % kMonths)).substr(0, 8);
-    k.resize(256, '\0');
+    std::string k = store::FieldText(Receipt(1 + int(rng() % kEstates), 1 + int(rng() % kUnits),
+                                             int(rng() % kMonths)),
+                                     receipt::kKey);
+    k.resize(store::kKeyAreaSize, '\0');
     uint32_t len = sizeof data;
     int16_t st = store::BTRCALL(store::kOpGetGreaterOrEqual, h.pb, data, &len,
-                                k.data(), 8, 0);
+                                k.data(), uint8_t(receipt::kKey.width), 0);
     benchmark::DoNotOptimize(st);
   }
   state.SetItemsProcessed(state.iterations());
@@ -225,9 +195,7 @@ int main(int argc, char** argv) {
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
   if (!Bench().dir.empty() && Bench().dir != "/tmp") {
-    uint32_t len = 0;
-    uint8_t pb[128] = {};
-    store::BTRCALL(store::kOpReset, pb, nullptr, &len, nullptr, 0, 0);
+    testing_support::SimpleCall(store::kOpReset);
     if (Bench().insert_seconds > 0)
       std::printf("first build of the file (1,000,000 inserts): %.2f s\n",
                   Bench().insert_seconds);

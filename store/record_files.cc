@@ -174,6 +174,11 @@ RecordFileName SplitRecordFileName(const std::string& name) {
   return parts;
 }
 
+std::string CreationDictionaryPath(const std::string& root,
+                                   const std::string& base) {
+  return root + "ddf\\" + base + ".xdf";
+}
+
 bool ReadCreationDictionary(const std::string& path, std::string& spec) {
   spec.clear();
   std::string contents;
@@ -220,7 +225,7 @@ void OpenRecordFile(int16_t id, const std::string& name,
     if (status != kStFileNotFound) break;
     std::string spec;
     ReadCreationDictionary(
-        config::PathsState().root + "ddf\\" + parts.base + ".xdf", spec);
+        CreationDictionaryPath(config::PathsState().root, parts.base), spec);
     status = CreateCall(path, spec);
     if (status != kStOk) break;
   }

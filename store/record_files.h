@@ -83,6 +83,10 @@ struct RecordFileName {
 };
 RecordFileName SplitRecordFileName(const std::string& name);
 
+// The creation dictionary of a record file: root (ending in a separator) +
+// "ddf\" + base + ".xdf".
+std::string CreationDictionaryPath(const std::string& root,
+                                   const std::string& base);
 // Reads a creation dictionary: two length bytes, then the creation specification.
 // False when the file cannot be read or holds no specification; the text is
 // cut to what the file holds and to the data area.

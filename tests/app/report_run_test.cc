@@ -20,33 +20,21 @@
 #include "platform/files.h"
 #include "store/btrcall.h"
 #include "store/record_files.h"
+#include "store/record_layouts.h"
 #include "store/store_hooks.h"
+#include "tests/support/installation.h"
 #include "tests/support/ui_fixture.h"
 #include "values/masks.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string Code(int n) {
-  return {static_cast<char>(0x80 + n / 100 % 100), static_cast<char>(0x80 + n % 100)};
-}
-std::string Date(int y, int m, int d) {
-  return {static_cast<char>(0x80 + y / 100), static_cast<char>(0x80 + y % 100),
-          static_cast<char>(0x80 + m), static_cast<char>(0x80 + d)};
-}
-std::string Amount(int32_t cents) {
-  std::string out(4, '\0');
-  for (int i = 0; i < 4; ++i) out[i] = static_cast<char>((static_cast<uint32_t>(cents) >> (8 * i)) & 0xFF);
-  return out;
-}
+using testing_support::InsertRecord;
 
 class ReportRunTest : public testing_support::UiTest {
  protected:
   void SetUp() override {
     UiTest::SetUp();
-    const fs::path ddf = fs::path(KEL_SOURCE_DIR) / "install" / "ddf";
-    if (!fs::exists(ddf / "FinquesV.xdf")) GTEST_SKIP() << "no creation dictionaries yet";
 
     term().SetDryLimit(50);
     store::ResetFileTableState();
@@ -55,11 +43,8 @@ class ReportRunTest : public testing_support::UiTest {
     app::ResetReportRunState();
     app::ResetPrintFileState();
 
-    fs::create_directories(dir().path() + "ddf");
-    fs::create_directories(dir().path() + "DADES");
+    testing_support::InstallDictionaries(dir().path());
     fs::create_directories(dir().path() + "bin");
-    for (const char* base : {"PropietV", "FinquesV", "DepartaV", "CobramV"})
-      fs::copy_file(ddf / (std::string(base) + ".xdf"), dir().path() + "ddf/" + base + ".xdf");
     dir().Write("Tavo.ini", "[Usuari]\r\nNomEmpresa=FINQUES PROVA, SL\r\n");
     // The stand-in print program keeps what it was given.
     const std::string stub = dir().Write(
@@ -71,7 +56,7 @@ class ReportRunTest : public testing_support::UiTest {
     paths.root = dir().path();
     paths.temp_dir = dir().path();
     paths.exe_dir = dir().path() + "bin/";
-    config::SettingsState().work_date = Date(2026, 12, 7);
+    config::SettingsState().work_date = testing_support::PackedDate("20261207");
     app::AppState().program_name = "RBPNDLST";
     values::SetCurrency("a,E");
 
@@ -86,13 +71,13 @@ class ReportRunTest : public testing_support::UiTest {
     app::OpenReportFiles();
     Estate(3, "PL. INDEPENDENCIA 4");
     Unit(3, 1, "MARIA PUIG", "1r 1a", "972000111");
-    Receipt(3, 1, Date(2026, 3, 1), 12345, 'P');
-    Receipt(3, 1, Date(2026, 4, 1), 20000, 'D');
-    Receipt(3, 1, Date(2026, 5, 1), 999, 'C');   // collected: not listed
-    Receipt(3, 1, Date(2025, 5, 1), 777, 'P');   // before the period
-    Estate(9, "C. NOU 9");                        // outside the estate range
+    Receipt(3, 1, "20260301", 12345, 'P');
+    Receipt(3, 1, "20260401", 20000, 'D');
+    Receipt(3, 1, "20260501", 999, 'C');   // collected: not listed
+    Receipt(3, 1, "20250501", 777, 'P');   // before the period
+    Estate(9, "C. NOU 9");                  // outside the estate range
     Unit(9, 1, "JOAN RIU", "Local", "");
-    Receipt(9, 1, Date(2026, 3, 1), 5000, 'P');
+    Receipt(9, 1, "20260301", 5000, 'P');
   }
 
   void TearDown() override {
@@ -103,54 +88,20 @@ class ReportRunTest : public testing_support::UiTest {
     UiTest::TearDown();
   }
 
-  std::string Blank(int16_t id) {
-    int16_t key_length = 0;
-    int32_t record_length = 0;
-    store::ReadFileInfo(id, 0, key_length, record_length);
-    EXPECT_GT(record_length, 141) << id;
-    return std::string(static_cast<size_t>(record_length > 0 ? record_length : 0), ' ');
-  }
-  void Insert(int16_t id, std::string record) {
-    store::SlotSearch found = store::FindFileSlot(id);
-    ASSERT_EQ(found.kind, store::SlotSearch::kOpen) << id;
-    uint32_t length = static_cast<uint32_t>(record.size());
-    uint8_t key[256] = {};
-    ASSERT_EQ(store::BTRCALL(store::kOpInsert, store::FileTableState().slots[found.slot].position.data(),
-                             record.data(), &length, key, 255, 0),
-              0)
-        << id;
-  }
   void Estate(int n, const std::string& name) {
-    std::string r = Blank(app::kEstatesFile);
-    r.replace(0, 2, Code(n));
-    r.replace(6, 2, Code(n));
-    r.replace(8, name.size(), name);
-    Insert(app::kEstatesFile, r);
+    ASSERT_EQ(InsertRecord(store::estate::kFileId, testing_support::EstateRecord(n, n, name)), 0);
   }
   void Unit(int estate, int unit, const std::string& holder, const std::string& designation,
             const std::string& phone) {
-    std::string r(200, ' ');
-    int16_t kl = 0;
-    int32_t rl = 0;
-    store::ReadFileInfo(app::kUnitsFile, 0, kl, rl);
-    r.resize(static_cast<size_t>(rl), ' ');
-    r.replace(0, 4, Code(estate) + Code(unit));
-    r.replace(8, holder.size(), holder);
-    r.replace(38, designation.size(), designation);
-    r.replace(78, phone.size(), phone);
-    Insert(app::kUnitsFile, r);
+    ASSERT_EQ(InsertRecord(store::unit::kFileId,
+                           testing_support::UnitRecord(estate, unit, holder, designation, phone)),
+              0);
   }
   void Receipt(int estate, int unit, const std::string& issued, int32_t cents, char state) {
-    int16_t kl = 0;
-    int32_t rl = 0;
-    store::ReadFileInfo(app::kReceiptsFile, 0, kl, rl);
-    std::string r(static_cast<size_t>(rl), ' ');
-    r.replace(0, 4, Code(estate) + Code(unit));
-    r.replace(4, 4, issued);
-    r.replace(9, 4, Date(2026, 6, 30));
-    r.replace(13, 4, Amount(cents));
-    r[17] = state;
-    Insert(app::kReceiptsFile, r);
+    ASSERT_EQ(InsertRecord(store::receipt::kFileId,
+                           testing_support::ReceiptRecord(estate, unit, issued, "20260630",
+                                                          cents, state)),
+              0);
   }
   std::string Value(int16_t field) { return config::FormTableState().FindField(1, field)->value; }
 };

@@ -18,9 +18,10 @@
 #include "app/print_file.h"
 #include "app/report_run.h"
 #include "platform/files.h"
-#include "store/btrcall.h"
 #include "store/record_files.h"
+#include "store/record_layouts.h"
 #include "store/store_hooks.h"
+#include "tests/support/installation.h"
 #include "tests/support/temp_dir.h"
 #include "ui/form_hooks.h"
 #include "ui/form_input.h"
@@ -31,28 +32,10 @@
 namespace app {
 namespace {
 
+using testing_support::PackedCode;
+using testing_support::PackedDate;
+
 const char kFirm[] = "ADMINISTRACIO DE FINQUES GIRONA, SL";
-const std::string kCr = "\r\n";
-
-// Packed four-digit code.
-std::string Code(int n) {
-  return {static_cast<char>(0x80 + n / 100 % 100), static_cast<char>(0x80 + n % 100)};
-}
-
-// Packed date from "YYYYMMDD"; "" gives the empty date.
-std::string Date(const std::string& ymd) {
-  std::string digits = ymd.empty() ? "00000000" : ymd;
-  std::string out;
-  for (size_t i = 0; i < 8; i += 2)
-    out += static_cast<char>(0x80 + (digits[i] - '0') * 10 + (digits[i + 1] - '0'));
-  return out;
-}
-
-std::string Pad(const std::string& text, size_t width) {
-  std::string out = text;
-  out.resize(width, ' ');
-  return out;
-}
 
 // The page heading as the report writes it, the title item given whole.
 std::string Heading(const std::string& page, const std::string& title_item,
@@ -96,15 +79,7 @@ class ReportTest : public ::testing::Test {
     store::StoreHooksState().exit_program = [](int code) {
       ADD_FAILURE() << "record file open failed, exit " << code;
     };
-    for (const char* base : {"PropietV", "FinquesV", "DepartaV", "CobramV"}) {
-      std::string dictionary;
-      ASSERT_TRUE(platform::ReadWholeFile(
-          std::string(KEL_SOURCE_DIR) + "/install/ddf/" + base + ".xdf",
-          dictionary))
-          << base;
-      temp_.Write(std::string("ddf/") + base + ".xdf", dictionary);
-    }
-    temp_.Write("DADES/README", "");
+    testing_support::InstallDictionaries(temp_.path());
     WriteFirm(kFirm + std::string(" I ASSOCIATS"));
     values::SetCurrency("a,E");
     OpenReportFiles();
@@ -120,62 +95,34 @@ class ReportTest : public ::testing::Test {
     temp_.Write("Tavo.ini", "[Usuari]\r\nNomEmpresa=" + name + "\r\n");
   }
 
-  std::string Blank(int16_t id) {
-    int16_t key_length = 0;
-    int32_t record_length = 0;
-    store::ReadFileInfo(id, 0, key_length, record_length);
-    EXPECT_GT(record_length, 0) << id;
-    return std::string(record_length, ' ');
-  }
-
-  void Insert(int16_t id, std::string record) {
-    store::SlotSearch found = store::FindFileSlot(id);
-    ASSERT_EQ(found.kind, store::SlotSearch::kOpen) << id;
-    uint32_t length = static_cast<uint32_t>(record.size());
-    uint8_t key[256] = {};
-    ASSERT_EQ(store::BTRCALL(store::kOpInsert,
-                             store::FileTableState().slots[found.slot].position.data(),
-                             record.data(), &length, key, 255, 0),
-              0)
-        << id;
-  }
-
   void Owner(int n, const std::string& name) {
-    std::string r = Blank(kOwnersFile);
-    r.replace(0, 2, Code(n));
-    r.replace(2, 30, Pad(name, 30));
-    Insert(kOwnersFile, r);
+    ASSERT_EQ(testing_support::InsertRecord(store::owner::kFileId,
+                                            testing_support::OwnerRecord(n, name)),
+              0);
   }
 
   void Estate(int n, int owner, const std::string& name, char choice = 'F') {
-    std::string r = Blank(kEstatesFile);
-    r.replace(0, 2, Code(n));
-    r.replace(6, 2, Code(owner));
-    r.replace(8, 30, Pad(name, 30));
-    r[141] = choice;
-    Insert(kEstatesFile, r);
+    ASSERT_EQ(testing_support::InsertRecord(
+                  store::estate::kFileId,
+                  testing_support::EstateRecord(n, owner, name, choice)),
+              0);
   }
 
   void Unit(int estate, int unit, const std::string& holder,
             const std::string& designation, const std::string& phone) {
-    std::string r = Blank(kUnitsFile);
-    r.replace(0, 4, Code(estate) + Code(unit));
-    r.replace(8, 30, Pad(holder, 30));
-    r.replace(38, 10, Pad(designation, 10));
-    r.replace(78, 20, Pad(phone, 20));
-    Insert(kUnitsFile, r);
+    ASSERT_EQ(testing_support::InsertRecord(
+                  store::unit::kFileId,
+                  testing_support::UnitRecord(estate, unit, holder, designation, phone)),
+              0);
   }
 
   void Receipt(int estate, int unit, const std::string& issued,
                const std::string& collected, int32_t cents, char state) {
-    std::string r = Blank(kReceiptsFile);
-    r.replace(0, 4, Code(estate) + Code(unit));
-    r.replace(4, 4, Date(issued));
-    r.replace(9, 4, Date(collected));
-    uint32_t v = static_cast<uint32_t>(cents);
-    for (int i = 0; i < 4; ++i) r[13 + i] = static_cast<char>(v >> (8 * i));
-    r[17] = state;
-    Insert(kReceiptsFile, r);
+    ASSERT_EQ(testing_support::InsertRecord(
+                  store::receipt::kFileId,
+                  testing_support::ReceiptRecord(estate, unit, issued, collected,
+                                                 cents, state)),
+              0);
   }
 
   // One production as the report run makes it, returning the work file.
@@ -194,7 +141,7 @@ class ReportTest : public ::testing::Test {
   static ReportParameters Period(const std::string& start,
                                  const std::string& end, int first = 1,
                                  int last = 999) {
-    return {Date(start), Date(end), Code(first), Code(last)};
+    return {PackedDate(start), PackedDate(end), PackedCode(first), PackedCode(last)};
   }
 
   testing_support::TempDir temp_;
@@ -731,20 +678,20 @@ class ParameterCheckTest : public ::testing::Test {
 
 TEST_F(ParameterCheckTest, TextsBecomePackedParameters) {
   ReportParameters p = ParametersFromTexts("01032026", "31/3/26", "1  ", "999");
-  EXPECT_EQ(p.period_start, Date("20260301"));
-  EXPECT_EQ(p.period_end, Date("20260331"));
-  EXPECT_EQ(p.first_estate, Code(1));
-  EXPECT_EQ(p.last_estate, Code(999));
+  EXPECT_EQ(p.period_start, PackedDate("20260301"));
+  EXPECT_EQ(p.period_end, PackedDate("20260331"));
+  EXPECT_EQ(p.first_estate, PackedCode(1));
+  EXPECT_EQ(p.last_estate, PackedCode(999));
   EXPECT_FALSE(ParametersInverted(p));
 }
 
 TEST_F(ParameterCheckTest, InvertedRangesKeepTheOperatorInTheForm) {
   Fill("01042026", "01032026", "1", "999");
   EXPECT_EQ(ParameterCheck(1, 13), -1);
-  EXPECT_EQ(ReportRunState().parameters.period_start, Date("20260401"));
+  EXPECT_EQ(ReportRunState().parameters.period_start, PackedDate("20260401"));
   Fill("01032026", "01042026", "20", "3");
   EXPECT_EQ(ParameterCheck(1, 13), -1);
-  EXPECT_EQ(ReportRunState().parameters.first_estate, Code(20));
+  EXPECT_EQ(ReportRunState().parameters.first_estate, PackedCode(20));
   // Estate numbers compare as numbers, not as typed text.
   EXPECT_FALSE(ParametersInverted(ParametersFromTexts("1/3/26", "1/3/26", "9", "10")));
   EXPECT_TRUE(ParametersInverted(ParametersFromTexts("2/3/26", "1/3/26", "1", "1")));
@@ -754,7 +701,7 @@ TEST_F(ParameterCheckTest, ValidRangesAskForConfirmation) {
   Fill("01032026", "31032026", "1", "999");
   ui::InjectKeys("S\r");
   EXPECT_EQ(ParameterCheck(1, 13), 0);
-  EXPECT_EQ(ReportRunState().parameters.period_end, Date("20260331"));
+  EXPECT_EQ(ReportRunState().parameters.period_end, PackedDate("20260331"));
   // The answer is blanked before every confirmation.
   ui::InjectKeys("\r");
   EXPECT_EQ(ParameterCheck(1, 13), -1);

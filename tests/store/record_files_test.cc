@@ -18,8 +18,11 @@
 #include "app/config/paths.h"
 #include "app/config/settings.h"
 #include "platform/system.h"
+#include "store/record_layouts.h"
 #include "store/store_hooks.h"
 #include "tests/support/engine_client.h"
+#include "tests/support/installation.h"
+#include "tests/support/temp_dir.h"
 
 namespace store {
 namespace {
@@ -676,6 +679,9 @@ TEST_F(RecordFilesTest, CloseAllFreesSlotsOnlyOnSuccess) {
 namespace store {
 namespace {
 
+using testing_support::PackedCode;
+using testing_support::PackedDate;
+
 class RecordFilesOnEngineTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -687,38 +693,26 @@ class RecordFilesOnEngineTest : public ::testing::Test {
     StoreHooksState().show_message = [this](int16_t, const std::string& text) {
       message = text;
     };
-    root = std::filesystem::temp_directory_path() /
-           ("kel_layer_engine_" + std::to_string(::getpid()));
-    std::filesystem::remove_all(root);
-    std::filesystem::create_directories(root / "DADES");
-    std::filesystem::copy(std::filesystem::path(KEL_SOURCE_DIR) / "install" / "ddf",
-                          root / "ddf");
-    config::PathsState().root = root.string() + "\\";
+    testing_support::InstallDictionaries(dir_.path());
+    // Without its final "/": the tests add "\" or "/" themselves.
+    root = dir_.path().substr(0, dir_.path().size() - 1);
+    config::PathsState().root = root + "\\";
   }
   void TearDown() override {
     int16_t status = 0;
     CloseAllRecordFiles(status);
     ResetFileTableState();
     ResetStoreHooksState();
-    std::filesystem::remove_all(root);
   }
-  void Insert(int16_t id, std::string record) {
-    FileSlot& slot = FileTableState().slots[FindFileSlot(id).slot];
-    std::array<uint8_t, 256> key{};
-    uint32_t len = static_cast<uint32_t>(record.size());
-    ASSERT_EQ(BTRCALL(kOpInsert, slot.position.data(), record.data(), &len,
-                      key.data(), 0, 0), 0);
+  void Insert(int16_t id, const std::string& record) {
+    ASSERT_EQ(testing_support::InsertRecord(id, record), 0);
   }
-  static std::string Receipt(const std::string& unit, const std::string& issued,
-                             char state) {
-    std::string r(64, ' ');
-    r.replace(0, 4, unit);
-    r.replace(4, 4, issued);
-    r[17] = state;
-    return r;
+  static std::string Receipt(int unit, const std::string& issued, char state) {
+    return testing_support::ReceiptRecord(1, unit, issued, "", 0, state);
   }
 
-  std::filesystem::path root;
+  testing_support::TempDir dir_;
+  std::string root;
   int exit_code = -1;
   std::string message;
 };
@@ -726,51 +720,53 @@ class RecordFilesOnEngineTest : public ::testing::Test {
 TEST_F(RecordFilesOnEngineTest, CreatesFromTheDictionaryAndWalksByKey) {
   std::string area;
   int16_t status = -1;
-  OpenRecordFile(509, root.string() + "\\DADES\\CobramV", &area, status);
+  OpenRecordFile(receipt::kFileId, root + "\\DADES\\CobramV", &area, status);
   ASSERT_EQ(status, 0) << message;
-  EXPECT_TRUE(std::filesystem::exists(root / "DADES" / "CobramV.dat"));
+  EXPECT_TRUE(std::filesystem::exists(root + "/DADES/CobramV.dat"));
   int16_t key_length = 0;
   int32_t record_length = 0;
-  ReadFileInfo(509, 0, key_length, record_length);
-  EXPECT_EQ(key_length, 8);
-  EXPECT_EQ(record_length, 64);
+  ReadFileInfo(receipt::kFileId, 0, key_length, record_length);
+  EXPECT_EQ(size_t(key_length), receipt::kKey.width);
+  EXPECT_EQ(size_t(record_length), receipt::kLength);
 
-  const std::string unit1 = "\x80\x81\x80\x81", unit2 = "\x80\x81\x80\x82";
-  const std::string jan = "\x94\x9A\x81\x81", feb = "\x94\x9A\x82\x81";
-  Insert(509, Receipt(unit2, jan, 'P'));
-  Insert(509, Receipt(unit1, feb, 'D'));
-  Insert(509, Receipt(unit1, jan, 'P'));
-  Insert(509, Receipt(unit1, feb, 'C'));  // same key as the 'D' one
+  const std::string unit1 = PackedCode(1) + PackedCode(1);
+  const std::string unit2 = PackedCode(1) + PackedCode(2);
+  const std::string jan = PackedDate("20260101"), feb = PackedDate("20260201");
+  Insert(receipt::kFileId, Receipt(2, "20260101", 'P'));
+  Insert(receipt::kFileId, Receipt(1, "20260201", 'D'));
+  Insert(receipt::kFileId, Receipt(1, "20260101", 'P'));
+  Insert(receipt::kFileId, Receipt(1, "20260201", 'C'));  // same key as the 'D' one
 
-  SeekByKey(509, 0, unit1 + feb, 1, status);
+  SeekByKey(receipt::kFileId, 0, unit1 + feb, 1, status);
   ASSERT_EQ(status, 0);
-  EXPECT_EQ(area.size(), 64u);
-  EXPECT_EQ(area[17], 'D') << "duplicates come in the order they were added";
-  int32_t position = RecordPosition(509, 0);
+  EXPECT_EQ(area.size(), receipt::kLength);
+  EXPECT_EQ(FieldText(area, receipt::kState), "D")
+      << "duplicates come in the order they were added";
+  int32_t position = RecordPosition(receipt::kFileId, 0);
   EXPECT_NE(position, 0);
-  SkipRecords(509, 1, status);
+  SkipRecords(receipt::kFileId, 1, status);
   EXPECT_EQ(status, 0);
-  EXPECT_EQ(area[17], 'C');
-  SkipRecords(509, 1, status);
-  EXPECT_EQ(area.substr(0, 4), unit2);
-  SkipRecords(509, -3, status);
+  EXPECT_EQ(FieldText(area, receipt::kState), "C");
+  SkipRecords(receipt::kFileId, 1, status);
+  EXPECT_EQ(FieldText(area, receipt::kUnitKey), unit2);
+  SkipRecords(receipt::kFileId, -3, status);
   EXPECT_EQ(status, 0);
-  EXPECT_EQ(area.substr(0, 8), unit1 + jan);
-  SkipRecords(509, -1, status);
+  EXPECT_EQ(FieldText(area, receipt::kKey), unit1 + jan);
+  SkipRecords(receipt::kFileId, -1, status);
   EXPECT_EQ(status, kStEndOfFile);
 
   // Back to the remembered record, and stepping goes on from there.
-  EXPECT_EQ(RecordPosition(509, position), 0);
-  EXPECT_EQ(area[17], 'D');
-  SkipRecords(509, 1, status);
-  EXPECT_EQ(area[17], 'C');
+  EXPECT_EQ(RecordPosition(receipt::kFileId, position), 0);
+  EXPECT_EQ(FieldText(area, receipt::kState), "D");
+  SkipRecords(receipt::kFileId, 1, status);
+  EXPECT_EQ(FieldText(area, receipt::kState), "C");
 
-  SeekByKey(509, 0, unit1 + "\x94\x9A\x81\x90", -1, status);
+  SeekByKey(receipt::kFileId, 0, unit1 + PackedDate("20260110"), -1, status);
   EXPECT_EQ(status, 0);
-  EXPECT_EQ(area.substr(0, 8), unit1 + jan);
-  SeekByKey(509, 0, unit1 + "\x94\x9A\x81\x90", 0, status);
+  EXPECT_EQ(FieldText(area, receipt::kKey), unit1 + jan);
+  SeekByKey(receipt::kFileId, 0, unit1 + PackedDate("20260110"), 0, status);
   EXPECT_EQ(status, kStKeyNotFound);
-  SeekByKey(509, 3, unit1, 0, status);
+  SeekByKey(receipt::kFileId, 3, unit1, 0, status);
   EXPECT_EQ(status, kStNoSuchKey);
 }
 
@@ -778,38 +774,32 @@ TEST_F(RecordFilesOnEngineTest, CollatedKeyOrderIsTheManagersOrder) {
   std::string area;
   int16_t status = -1;
   // A folder that does not exist: neither open nor create can succeed.
-  std::string nowhere = root.string() + "\\NOWHERE\\PropietV";
-  OpenRecordFile(505, nowhere, &area, status);
+  std::string nowhere = root + "\\NOWHERE\\PropietV";
+  OpenRecordFile(owner::kFileId, nowhere, &area, status);
   EXPECT_NE(status, 0);
   EXPECT_EQ(exit_code, 0);
   EXPECT_EQ(message, "NO ES POT ACCEDIR AL FITXER " + nowhere + " (" +
                          std::to_string(status) + ")");
-  EXPECT_EQ(FindFileSlot(505).kind, SlotSearch::kFree);
+  EXPECT_EQ(FindFileSlot(owner::kFileId).kind, SlotSearch::kFree);
 
-  OpenRecordFile(505, root.string() + "/DADES/PropietV", &area, status);
+  OpenRecordFile(owner::kFileId, root + "/DADES/PropietV", &area, status);
   ASSERT_EQ(status, 0);
   const char* names[] = {"\xB7ngel", "albert", "Zoe", "\x85ngela", "Carles",
                          "\x87" "ela", "ALBA"};
   int number = 1;
-  for (const char* name : names) {
-    std::string r(200, ' ');
-    r[0] = '\x80';
-    r[1] = static_cast<char>(0x80 + number++);
-    std::string n = name;
-    r.replace(2, n.size(), n);
-    Insert(505, r);
-  }
-  SeekByKey(505, 1, "", 1, status);
+  for (const char* name : names)
+    Insert(owner::kFileId, testing_support::OwnerRecord(number++, name));
+  SeekByKey(owner::kFileId, 1, "", 1, status);
   ASSERT_EQ(status, 0);
   std::vector<std::string> order;
   std::string previous;
   while (status == 0) {
-    std::string collated = CurrentKeyCollated(505);
-    EXPECT_EQ(collated.size(), 30u);
+    std::string collated = CurrentKeyCollated(owner::kFileId);
+    EXPECT_EQ(collated.size(), owner::kName.width);
     EXPECT_LE(previous, collated) << "byte order of the collated keys";
     previous = collated;
-    order.push_back(area.substr(2, 6));
-    SkipRecords(505, 1, status);
+    order.push_back(area.substr(owner::kName.pos, 6));
+    SkipRecords(owner::kFileId, 1, status);
   }
   EXPECT_EQ(status, kStEndOfFile);
   ASSERT_EQ(order.size(), 7u);

@@ -14,6 +14,7 @@
 
 #include "platform/files.h"
 #include "store/btrcall.h"
+#include "tests/support/temp_dir.h"
 #include "tools/kelrec/commands.h"
 #include "tools/kelrec/csv.h"
 #include "tools/kelrec/demo.h"
@@ -25,6 +26,7 @@ namespace tools {
 namespace {
 
 namespace fs = std::filesystem;
+using store::FieldText;
 
 std::string ReadFile(const fs::path& p) {
   std::string s;
@@ -40,15 +42,6 @@ void WriteFile(const fs::path& p, const std::string& text) {
 // A fresh folder per test, removed afterwards.
 class KelrecTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    base = fs::temp_directory_path() /
-           ("kelrec_" + std::to_string(getpid()) + "_" + info->name());
-    fs::remove_all(base);
-    fs::create_directories(base);
-    dir = (base / "inst").string();
-  }
-  void TearDown() override { fs::remove_all(base); }
 
   int Run(const std::vector<std::string>& args) {
     out.str("");
@@ -66,15 +59,15 @@ class KelrecTest : public ::testing::Test {
     return out.str();
   }
 
-  fs::path base;
-  std::string dir;
+  testing_support::TempDir temp;
+  fs::path base = temp.path();
+  std::string dir = temp.path() + "inst";
   std::ostringstream out, err;
 };
 
 TEST(DictionaryTest, CommittedFilesEqualTheGenerator) {
   for (Kind kind : AllKinds()) {
-    fs::path p = fs::path(KEL_SOURCE_DIR) / "install" / "ddf" /
-                 (std::string(LayoutOf(kind).base) + ".xdf");
+    std::string p = DictionaryPath(std::string(KEL_SOURCE_DIR) + "/install", kind);
     EXPECT_EQ(ReadFile(p), DictionaryBytes(kind)) << p;
   }
 }
@@ -84,21 +77,25 @@ TEST(DictionaryTest, KeysHoldWhatTheReportReads) {
     return static_cast<uint8_t>(s[at]) | (static_cast<uint8_t>(s[at + 1]) << 8);
   };
   std::string receipts = CreationSpec(Kind::kReceipts);
-  EXPECT_EQ(le16(receipts, 0), 64);
+  EXPECT_EQ(le16(receipts, store::kRecordLengthAt), receipt::kLength);
   // Key 0: positions 1-8 in one segment, duplicates allowed.
-  EXPECT_EQ(le16(receipts, 16), 1);
-  EXPECT_EQ(le16(receipts, 18), 8);
-  EXPECT_EQ(le16(receipts, 20) & 0x11, 0x01);
+  const size_t key0 = store::kFirstSegmentAt;
+  EXPECT_EQ(le16(receipts, key0 + store::kSegmentPositionAt), receipt::kKey.pos + 1);
+  EXPECT_EQ(le16(receipts, key0 + store::kSegmentLengthAt), receipt::kKey.width);
+  EXPECT_EQ(le16(receipts, key0 + store::kSegmentFlagsAt) &
+                (store::kSegDuplicates | store::kSegNextSegment),
+            store::kSegDuplicates);
   std::string owners = CreationSpec(Kind::kOwners);
-  ASSERT_EQ(owners.size(), 16u + 2 * 16 + 265);
-  EXPECT_EQ(static_cast<uint8_t>(owners[48]), 0xAC);
-  std::string table = owners.substr(48 + 9);
+  const size_t block = store::kFirstSegmentAt + 2 * store::kSegmentEntrySize;
+  ASSERT_EQ(owners.size(), block + store::kCollatingBlockSize);
+  EXPECT_EQ(static_cast<uint8_t>(owners[block]), store::kCollatingSignature);
+  std::string table = owners.substr(block + store::kCollatingTableAt);
   EXPECT_EQ(table['a'], 'A');
   EXPECT_EQ(table[0x85], 'A');  // à
   EXPECT_EQ(table[0xB7], 'A');  // À
   EXPECT_EQ(table[0x87], 'C');  // ç
   EXPECT_EQ(table['1'], '1');
-  EXPECT_EQ(CreationSpec(Kind::kEstates).size(), 48u) << "no table without collation";
+  EXPECT_EQ(CreationSpec(Kind::kEstates).size(), block) << "no table without collation";
 }
 
 TEST(CsvTest, QuotedFieldsAndLineEnds) {
@@ -204,10 +201,10 @@ TEST_F(KelrecTest, ImportThenExportIsTheSameTextForEveryKind) {
   ASSERT_EQ(file.Open(dir, Kind::kEstates), 0);
   std::string record;
   ASSERT_EQ(file.Equal("\x80\x87", record), 0);  // estate 7
-  EXPECT_EQ(record.size(), 256u);
-  EXPECT_EQ(record.substr(6, 2), "\x80\xA8");  // owner 40
-  EXPECT_EQ(record.substr(8, 30), "Pg. de Gr\x85" "cia 12" + std::string(14, ' '));
-  EXPECT_EQ(record[141], ' ');
+  EXPECT_EQ(record.size(), estate::kLength);
+  EXPECT_EQ(FieldText(record, estate::kOwner), "\x80\xA8");  // owner 40
+  EXPECT_EQ(FieldText(record, estate::kName), "Pg. de Gr\x85" "cia 12" + std::string(14, ' '));
+  EXPECT_EQ(FieldText(record, estate::kHeading), " ");
 }
 
 TEST_F(KelrecTest, ReplaceEmptiesFirstAndAddingKeepsWhatIsThere) {
@@ -299,8 +296,7 @@ TEST_F(KelrecTest, InitMakesTheFoldersFromTheTemplate) {
   }
   EXPECT_EQ(ReadFile(fs::path(dir) / "Tavo.ini"),
             ReadFile(fs::path(KEL_SOURCE_DIR) / "install" / "Tavo.ini"));
-  EXPECT_EQ(ReadFile(fs::path(dir) / "ddf" / "CobramV.xdf"),
-            DictionaryBytes(Kind::kReceipts));
+  EXPECT_EQ(ReadFile(DictionaryPath(dir, Kind::kReceipts)), DictionaryBytes(Kind::kReceipts));
   // The help files without the sources they are made from.
   EXPECT_EQ(ReadFile(fs::path(dir) / "AJUDA" / "RBPNDLST.HLP"),
             ReadFile(fs::path(KEL_SOURCE_DIR) / "install" / "AJUDA" / "RBPNDLST.HLP"));
@@ -323,12 +319,12 @@ TEST(DemoDataTest, ConsistentAndReproducible) {
   EXPECT_NE(MakeDemoData(options).receipts, data.receipts);
 
   std::set<std::string> owner_keys, unit_keys;
-  for (const std::string& r : data.owners) owner_keys.insert(r.substr(0, 2));
+  for (const std::string& r : data.owners) owner_keys.insert(FieldText(r, owner::kNumber));
   int missing_owner = 0, owner_heading = 0;
   for (const std::string& r : data.estates) {
-    ASSERT_EQ(r.size(), 256u);
-    missing_owner += owner_keys.count(r.substr(6, 2)) == 0;
-    owner_heading += r[141] == 'P';
+    ASSERT_EQ(r.size(), estate::kLength);
+    missing_owner += owner_keys.count(FieldText(r, estate::kOwner)) == 0;
+    owner_heading += FieldText(r, estate::kHeading) == "P";
   }
   EXPECT_GT(owner_heading, 0);
   EXPECT_LT(owner_heading, 20);
@@ -336,24 +332,25 @@ TEST(DemoDataTest, ConsistentAndReproducible) {
   EXPECT_LT(missing_owner, 10);
   EXPECT_GT(data.units.size(), 2 * data.estates.size());
   std::set<std::string> estate_keys;
-  for (const std::string& r : data.estates) estate_keys.insert(r.substr(0, 2));
+  for (const std::string& r : data.estates) estate_keys.insert(FieldText(r, estate::kNumber));
   for (const std::string& r : data.units) {
-    EXPECT_EQ(estate_keys.count(r.substr(0, 2)), 1u);
-    unit_keys.insert(r.substr(0, 4));
+    EXPECT_EQ(estate_keys.count(FieldText(r, unit::kEstate)), 1u);
+    unit_keys.insert(FieldText(r, unit::kKey));
   }
   std::map<char, int> states;
   std::string first = PackDate(2024, 4, 1), last = PackDate(2026, 3, 1);
   std::string earliest = last, latest = first;
   for (const std::string& r : data.receipts) {
-    ASSERT_EQ(r.size(), 64u);
-    EXPECT_EQ(unit_keys.count(r.substr(0, 4)), 1u);
-    std::string issued = r.substr(4, 4);
+    ASSERT_EQ(r.size(), receipt::kLength);
+    EXPECT_EQ(unit_keys.count(FieldText(r, receipt::kUnitKey)), 1u);
+    std::string issued = FieldText(r, receipt::kIssued);
     EXPECT_TRUE(issued >= first && issued <= last) << IsoDate(issued);
     earliest = std::min(earliest, issued);
     latest = std::max(latest, issued);
-    ++states[r[17]];
-    if (r[17] == 'P') {
-      EXPECT_EQ(r.substr(9, 4), std::string(4, '\x80'));
+    const char state = FieldText(r, receipt::kState)[0];
+    ++states[state];
+    if (state == 'P') {
+      EXPECT_EQ(FieldText(r, receipt::kCollected), std::string(4, '\x80'));
     }
   }
   EXPECT_EQ(earliest, first);

@@ -14,6 +14,9 @@ namespace tools {
 
 namespace {
 
+using store::PutField;
+using store::PutInt32;
+
 // A small generator of our own so that the data do not depend on the
 // standard library's distributions.
 class Random {
@@ -70,13 +73,13 @@ const char* const kCompanies[] = {
     "Hereus de %s"};
 const char* const kOrdinals[] = {"1r", "2n", "3r", "4t", "5è", "6è", "7è", "8è"};
 
-// Code page 850 text of at most width bytes (the lists are all representable).
-std::string Fit(const std::string& utf8, int width) {
+// Puts UTF-8 text into a text field (the lists are all representable in
+// code page 850), cut at the field's width without trailing blanks.
+void PutText(std::string& record, store::RecordField field, const std::string& utf8) {
   std::string cp850 = platform::Utf8ToCp850(utf8);
-  if (cp850.size() > static_cast<size_t>(width)) cp850.resize(static_cast<size_t>(width));
+  if (cp850.size() > field.width) cp850.resize(field.width);
   while (!cp850.empty() && cp850.back() == ' ') cp850.pop_back();
-  cp850.resize(static_cast<size_t>(width), ' ');
-  return cp850;
+  store::PutField(record, field, cp850);
 }
 
 std::string PersonName(Random& rnd) {
@@ -129,13 +132,6 @@ std::vector<std::string> UnitDesignations(Random& rnd) {
   return out;
 }
 
-void PutAmount(std::string& r, int32_t cents) {
-  uint32_t u = static_cast<uint32_t>(cents);
-  for (int i = 0; i < 4; ++i) {
-    r[receipts::kAmount + i] = static_cast<char>((u >> (8 * i)) & 0xFF);
-  }
-}
-
 struct Month {
   int year, month;
 };
@@ -165,21 +161,21 @@ DemoData MakeDemoData(const DemoOptions& options) {
     std::string name = OwnerName(rnd);
     if (owner_missing(n)) continue;
     std::string r = BlankRecord(Kind::kOwners);
-    r.replace(owners::kNumber, 2, PackNumber(n, 4));
-    r.replace(owners::kName, owners::kNameWidth, Fit(name, owners::kNameWidth));
+    PutField(r, owner::kNumber, PackNumber(n, 4));
+    PutText(r, owner::kName, name);
     data.owners.push_back(r);
   }
 
   for (int e = 1; e <= options.estates; ++e) {
     std::string r = BlankRecord(Kind::kEstates);
-    r.replace(estates::kNumber, 2, PackNumber(e, 4));
+    PutField(r, estate::kNumber, PackNumber(e, 4));
     int owner = rnd.Between(1, owner_count);
     if (e % 23 == 11) owner = 5;  // one of the owners left out
-    r.replace(estates::kOwner, 2, PackNumber(owner, 4));
+    PutField(r, estate::kOwner, PackNumber(owner, 4));
     std::string street = std::string(rnd.Pick(kStreets)) + ", " +
                          std::to_string(rnd.Between(1, 420));
-    r.replace(estates::kName, estates::kNameWidth, Fit(street, estates::kNameWidth));
-    r[estates::kHeading] = rnd.Percent(8) ? 'P' : ' ';
+    PutText(r, estate::kName, street);
+    PutField(r, estate::kHeading, rnd.Percent(8) ? "P" : " ");
     data.estates.push_back(r);
 
     std::vector<std::string> designations = UnitDesignations(rnd);
@@ -187,13 +183,10 @@ DemoData MakeDemoData(const DemoOptions& options) {
       int unit = static_cast<int>(u) + 1;
       std::string unit_key = PackNumber(e, 4) + PackNumber(unit, 4);
       std::string ur = BlankRecord(Kind::kUnits);
-      ur.replace(units::kEstate, 4, unit_key);
-      ur.replace(units::kHolder, units::kHolderWidth,
-                 Fit(PersonName(rnd), units::kHolderWidth));
-      ur.replace(units::kDesignation, units::kDesignationWidth,
-                 Fit(designations[u], units::kDesignationWidth));
-      ur.replace(units::kTelephone, units::kTelephoneWidth,
-                 Fit(Telephone(rnd), units::kTelephoneWidth));
+      PutField(ur, unit::kKey, unit_key);
+      PutText(ur, unit::kHolder, PersonName(rnd));
+      PutText(ur, unit::kDesignation, designations[u]);
+      PutText(ur, unit::kTelephone, Telephone(rnd));
       data.units.push_back(ur);
 
       bool shop = designations[u].rfind("Local", 0) == 0;
@@ -218,26 +211,24 @@ DemoData MakeDemoData(const DemoOptions& options) {
           state = roll < 1 ? 'P' : roll < 4 ? 'D' : roll < 6 ? 'A' : roll < 8 ? 'F' : 'C';
         }
         std::string rr = BlankRecord(Kind::kReceipts);
-        rr.replace(receipts::kUnitKey, 4, unit_key);
-        rr.replace(receipts::kIssued, 4, PackDate(month.year, month.month, 1));
+        PutField(rr, receipt::kUnitKey, unit_key);
+        PutField(rr, receipt::kIssued, PackDate(month.year, month.month, 1));
         if (state != 'P') {
-          rr.replace(receipts::kCollected, 4,
-                     PackDate(month.year, month.month, rnd.Between(2, 12)));
+          PutField(rr, receipt::kCollected,
+                   PackDate(month.year, month.month, rnd.Between(2, 12)));
         }
-        PutAmount(rr, rent);
-        rr[receipts::kState] = state;
+        PutInt32(rr, receipt::kAmount, rent);
+        PutField(rr, receipt::kState, std::string(1, state));
         data.receipts.push_back(rr);
         // Now and then a second receipt of the same day (works, a rate).
         if (rnd.Percent(2)) {
           std::string extra = rr;
-          PutAmount(extra, rnd.Between(30, 400) * 100 + rnd.Below(100));
-          extra[receipts::kState] = rnd.Percent(50) ? 'P' : 'C';
-          if (extra[receipts::kState] == 'P') {
-            extra.replace(receipts::kCollected, 4, PackDate(0, 0, 0));
-          } else {
-            extra.replace(receipts::kCollected, 4,
-                          PackDate(month.year, month.month, rnd.Between(2, 12)));
-          }
+          PutInt32(extra, receipt::kAmount, rnd.Between(30, 400) * 100 + rnd.Below(100));
+          bool pending = rnd.Percent(50);
+          PutField(extra, receipt::kState, pending ? "P" : "C");
+          PutField(extra, receipt::kCollected,
+                   pending ? PackDate(0, 0, 0)
+                           : PackDate(month.year, month.month, rnd.Between(2, 12)));
           data.receipts.push_back(extra);
         }
       }

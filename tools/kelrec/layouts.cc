@@ -5,28 +5,50 @@
 #include <utility>
 
 #include "platform/files.h"
+#include "store/btrcall.h"
 
 namespace tools {
 
 namespace {
 
-constexpr uint16_t kDup = 0x01, kMod = 0x02, kNext = 0x10, kColl = 0x20;
+using store::kSegCollated;
+using store::kSegDuplicates;
+using store::kSegModifiable;
+using store::kSegNextSegment;
+
 constexpr uint16_t kPageSize = 4096;
+constexpr uint16_t kDupMod = kSegDuplicates | kSegModifiable;
+
+KeySegment Segment(RecordField field, uint16_t flags) {
+  return {static_cast<uint16_t>(field.pos + 1), static_cast<uint16_t>(field.width),
+          flags};
+}
+
+int Length(size_t length) { return static_cast<int>(length); }
 
 const std::vector<Layout>& Layouts() {
   static const std::vector<Layout> layouts = {
-      {Kind::kOwners, "owners", "PropietV", owners::kLength,
-       {{{1, 2, 0}}, {{3, 30, kDup | kMod | kColl}}},
-       true, 2, "owner,name"},
-      {Kind::kEstates, "estates", "FinquesV", estates::kLength,
-       {{{1, 2, 0}}, {{7, 2, kDup | kMod}}},
-       true, 2, "estate,owner,name,heading"},
-      {Kind::kUnits, "units", "DepartaV", units::kLength,
-       {{{1, 4, 0}}, {{9, 30, kDup | kMod | kColl}}},
-       true, 4, "estate,unit,holder,designation,telephone"},
-      {Kind::kReceipts, "receipts", "CobramV", receipts::kLength,
-       {{{1, 8, kDup}}, {{10, 4, kDup | kMod | kNext}, {1, 4, kDup | kMod}}},
-       false, 8, "estate,unit,issued,collected,amount,state"},
+      {Kind::kOwners, "owners", owner::kFileName, owner::kBaseName,
+       Length(owner::kLength),
+       {{Segment(owner::kNumber, 0)},
+        {Segment(owner::kName, kDupMod | kSegCollated)}},
+       true, Length(owner::kNumber.width), "owner,name"},
+      {Kind::kEstates, "estates", estate::kFileName, estate::kBaseName,
+       Length(estate::kLength),
+       {{Segment(estate::kNumber, 0)}, {Segment(estate::kOwner, kDupMod)}},
+       true, Length(estate::kNumber.width), "estate,owner,name,heading"},
+      {Kind::kUnits, "units", unit::kFileName, unit::kBaseName,
+       Length(unit::kLength),
+       {{Segment(unit::kKey, 0)},
+        {Segment(unit::kHolder, kDupMod | kSegCollated)}},
+       true, Length(unit::kKey.width), "estate,unit,holder,designation,telephone"},
+      {Kind::kReceipts, "receipts", receipt::kFileName, receipt::kBaseName,
+       Length(receipt::kLength),
+       {{Segment(receipt::kKey, kSegDuplicates)},
+        {Segment(receipt::kCollected, kDupMod | kSegNextSegment),
+         Segment(receipt::kUnitKey, kDupMod)}},
+       false, Length(receipt::kKey.width),
+       "estate,unit,issued,collected,amount,state"},
   };
   return layouts;
 }
@@ -83,23 +105,23 @@ std::string FoldingTable() {
 
 std::string CreationSpec(Kind kind) {
   const Layout& l = LayoutOf(kind);
-  std::string spec(16, '\0');
-  PutLe16(spec, 0, static_cast<uint16_t>(l.record_length));
-  PutLe16(spec, 2, kPageSize);
-  PutLe16(spec, 4, static_cast<uint16_t>(l.keys.size()));
+  std::string spec(store::kFirstSegmentAt, '\0');
+  PutLe16(spec, store::kRecordLengthAt, static_cast<uint16_t>(l.record_length));
+  PutLe16(spec, store::kPageSizeAt, kPageSize);
+  PutLe16(spec, store::kKeyCountAt, static_cast<uint16_t>(l.keys.size()));
   bool collated = false;
   for (const auto& key : l.keys) {
     for (const KeySegment& seg : key) {
-      std::string entry(16, '\0');
-      PutLe16(entry, 0, seg.position);
-      PutLe16(entry, 2, seg.length);
-      PutLe16(entry, 4, seg.flags);
+      std::string entry(store::kSegmentEntrySize, '\0');
+      PutLe16(entry, store::kSegmentPositionAt, seg.position);
+      PutLe16(entry, store::kSegmentLengthAt, seg.length);
+      PutLe16(entry, store::kSegmentFlagsAt, seg.flags);
       spec += entry;
-      collated = collated || (seg.flags & kColl) != 0;
+      collated = collated || (seg.flags & kSegCollated) != 0;
     }
   }
   if (collated) {
-    spec += '\xAC';
+    spec += static_cast<char>(store::kCollatingSignature);
     spec += "KELUPPER";
     spec += FoldingTable();
   }
@@ -115,7 +137,7 @@ std::string DictionaryBytes(Kind kind) {
 
 bool WriteDictionaries(const std::string& dir, std::string& error) {
   for (Kind kind : AllKinds()) {
-    std::string path = dir + "/" + LayoutOf(kind).base + ".xdf";
+    std::string path = dir + "/" + std::string(LayoutOf(kind).base) + ".xdf";
     platform::File out;
     if (!out.Open(path, platform::File::Mode::kOutput) ||
         !out.Write(DictionaryBytes(kind))) {
@@ -129,24 +151,24 @@ bool WriteDictionaries(const std::string& dir, std::string& error) {
 std::string BlankRecord(Kind kind) {
   const Layout& l = LayoutOf(kind);
   std::string r(static_cast<size_t>(l.record_length), ' ');
-  auto zeros = [&r](int at, int n) { r.replace(at, n, n, '\x80'); };
+  auto zeros = [&r](RecordField f) { store::PutField(r, f, std::string(f.width, '\x80')); };
   switch (kind) {
     case Kind::kOwners:
-      zeros(owners::kNumber, 2);
+      zeros(owner::kNumber);
       break;
     case Kind::kEstates:
-      zeros(estates::kNumber, 2);
-      zeros(estates::kSince, 4);
-      zeros(estates::kOwner, 2);
+      zeros(estate::kNumber);
+      zeros(estate::kSince);
+      zeros(estate::kOwner);
       break;
     case Kind::kUnits:
-      zeros(units::kEstate, 4);
-      zeros(units::kSince, 4);
+      zeros(unit::kKey);
+      zeros(unit::kSince);
       break;
     case Kind::kReceipts:
-      zeros(receipts::kUnitKey, 8);
-      zeros(receipts::kCollected, 4);
-      r.replace(receipts::kAmount, 4, 4, '\0');
+      zeros(receipt::kKey);
+      zeros(receipt::kCollected);
+      store::PutInt32(r, receipt::kAmount, 0);
       break;
   }
   return r;

@@ -1,41 +1,28 @@
-// Record layouts of the four record files kelrec handles and the creation
-// dictionaries made from them. A dictionary is two little-endian length bytes
-// followed by the record manager's creation specification: a 16-byte file
-// specification (record length, page size, number of keys), 16-byte segment
-// entries (1-based position, length, flags) key after key, and the 265-byte
-// collating block when a segment is compared through the table.
+// The four record files kelrec handles (layouts in store/record_layouts.h),
+// their keys and the creation dictionaries made from them. A dictionary is
+// two little-endian length bytes followed by the record manager's creation
+// specification (layout in store/btrcall.h): file specification, segment
+// entries key after key, and the collating block when a segment is compared
+// through the table.
 #pragma once
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
+
+#include "store/record_layouts.h"
 
 namespace tools {
 
-enum class Kind { kOwners, kEstates, kUnits, kReceipts };
+// The record layouts, by the short names kelrec's code uses.
+namespace owner = store::owner;
+namespace estate = store::estate;
+namespace unit = store::unit;
+namespace receipt = store::receipt;
+using store::RecordField;
 
-// Byte positions (0-based) of the fields kelrec reads and writes.
-namespace owners {
-constexpr int kLength = 200;
-constexpr int kNumber = 0, kName = 2, kNameWidth = 30;
-}  // namespace owners
-namespace estates {
-constexpr int kLength = 256;
-constexpr int kNumber = 0, kSince = 2, kOwner = 6, kName = 8, kNameWidth = 30;
-constexpr int kHeading = 141;
-}  // namespace estates
-namespace units {
-constexpr int kLength = 200;
-constexpr int kEstate = 0, kUnit = 2, kSince = 4;
-constexpr int kHolder = 8, kHolderWidth = 30;
-constexpr int kDesignation = 38, kDesignationWidth = 10;
-constexpr int kTelephone = 78, kTelephoneWidth = 20;
-}  // namespace units
-namespace receipts {
-constexpr int kLength = 64;
-constexpr int kUnitKey = 0, kIssued = 4, kSeries = 8, kCollected = 9;
-constexpr int kAmount = 13, kState = 17;
-}  // namespace receipts
+enum class Kind { kOwners, kEstates, kUnits, kReceipts };
 
 struct KeySegment {
   uint16_t position;  // 1-based
@@ -46,7 +33,8 @@ struct KeySegment {
 struct Layout {
   Kind kind;
   const char* kind_name;  // "owners", ...
-  const char* base;       // "PropietV", ...
+  std::string_view file_name;  // "DADES\\PropietV", ... below the root
+  std::string_view base;       // "PropietV", ...
   int record_length;
   // Segments of every key in order; chained ones carry 0x10.
   std::vector<std::vector<KeySegment>> keys;

@@ -5,17 +5,20 @@
 #include <cstring>
 #include <vector>
 
+#include "platform/files.h"
 #include "store/btrcall.h"
 #include "store/record_files.h"
 
 namespace tools {
 
 std::string RecordFilePath(const std::string& root, Kind kind) {
-  return root + "/DADES/" + LayoutOf(kind).base + ".dat";
+  return platform::OsPath(
+      store::SplitRecordFileName(root + "/" + std::string(LayoutOf(kind).file_name)).Path());
 }
 
 std::string DictionaryPath(const std::string& root, Kind kind) {
-  return root + "/ddf/" + LayoutOf(kind).base + ".xdf";
+  return platform::OsPath(
+      store::CreationDictionaryPath(root + "/", std::string(LayoutOf(kind).base)));
 }
 
 RecordIo::~RecordIo() { Close(); }

@@ -28,6 +28,8 @@ std::string PackDate(int year, int month, int day) {
 
 namespace {
 
+using store::PutField;
+
 constexpr int kShownProblems = 20;
 
 bool AllDigits(const std::string& s) {
@@ -73,27 +75,27 @@ bool OneCharacter(const std::string& utf8, const char* what, char& byte,
   return true;
 }
 
-bool Text(const std::string& utf8, int width, const char* what,
-          std::string& record, int at, std::string& error) {
+bool Text(const std::string& utf8, const char* what, std::string& record,
+          RecordField at, std::string& error) {
   std::string field;
   std::string why;
-  if (!TextField(utf8, width, field, why)) {
+  if (!TextField(utf8, static_cast<int>(at.width), field, why)) {
     error = std::string("bad ") + what + " \"" + utf8 + "\": " + why;
     return false;
   }
-  record.replace(static_cast<size_t>(at), field.size(), field);
+  PutField(record, at, field);
   return true;
 }
 
 bool Date(const std::string& text, const char* what, std::string& record,
-          int at, std::string& error) {
+          RecordField at, std::string& error) {
   std::string packed;
   if (!ParseIsoDate(text, packed)) {
     error = std::string("bad ") + what + " date \"" + text +
             "\" (YYYY-MM-DD or empty)";
     return false;
   }
-  record.replace(static_cast<size_t>(at), 4, packed);
+  PutField(record, at, packed);
   return true;
 }
 
@@ -101,15 +103,19 @@ std::string Character(char byte) {
   return byte == ' ' ? std::string() : platform::Cp850ToUtf8(std::string(1, byte));
 }
 
+int Number(const std::string& record, RecordField at) {
+  return UnpackNumber(store::FieldText(record, at));
+}
+
 std::string KeyText(Kind kind, const std::string& record) {
   switch (kind) {
     case Kind::kOwners:
-      return "owner " + std::to_string(UnpackNumber(record.substr(0, 2)));
+      return "owner " + std::to_string(Number(record, owner::kNumber));
     case Kind::kEstates:
-      return "estate " + std::to_string(UnpackNumber(record.substr(0, 2)));
+      return "estate " + std::to_string(Number(record, estate::kNumber));
     case Kind::kUnits:
-      return "unit " + std::to_string(UnpackNumber(record.substr(0, 2))) + "/" +
-             std::to_string(UnpackNumber(record.substr(2, 2)));
+      return "unit " + std::to_string(Number(record, unit::kEstate)) + "/" +
+             std::to_string(Number(record, unit::kUnit));
     case Kind::kReceipts:
       break;
   }
@@ -220,21 +226,21 @@ bool RecordFromFields(Kind kind, const std::vector<std::string>& f,
   switch (kind) {
     case Kind::kOwners:
       if (!ParseCode(f[0], 4, "owner", a, error)) return false;
-      r.replace(owners::kNumber, 2, PackNumber(a, 4));
-      return Text(f[1], owners::kNameWidth, "name", r, owners::kName, error);
+      PutField(r, owner::kNumber, PackNumber(a, 4));
+      return Text(f[1], "name", r, owner::kName, error);
     case Kind::kEstates: {
       if (!ParseCode(f[0], 4, "estate", a, error) ||
           !ParseCode(f[1], 4, "owner", b, error)) {
         return false;
       }
-      r.replace(estates::kNumber, 2, PackNumber(a, 4));
-      r.replace(estates::kOwner, 2, PackNumber(b, 4));
+      PutField(r, estate::kNumber, PackNumber(a, 4));
+      PutField(r, estate::kOwner, PackNumber(b, 4));
       char heading = ' ';
-      if (!Text(f[2], estates::kNameWidth, "name", r, estates::kName, error) ||
+      if (!Text(f[2], "name", r, estate::kName, error) ||
           !OneCharacter(f[3], "heading", heading, error)) {
         return false;
       }
-      r[estates::kHeading] = heading;
+      PutField(r, estate::kHeading, std::string(1, heading));
       return true;
     }
     case Kind::kUnits:
@@ -242,21 +248,19 @@ bool RecordFromFields(Kind kind, const std::vector<std::string>& f,
           !ParseCode(f[1], 4, "unit", b, error)) {
         return false;
       }
-      r.replace(units::kEstate, 2, PackNumber(a, 4));
-      r.replace(units::kUnit, 2, PackNumber(b, 4));
-      return Text(f[2], units::kHolderWidth, "holder", r, units::kHolder, error) &&
-             Text(f[3], units::kDesignationWidth, "designation", r,
-                  units::kDesignation, error) &&
-             Text(f[4], units::kTelephoneWidth, "telephone", r,
-                  units::kTelephone, error);
+      PutField(r, unit::kEstate, PackNumber(a, 4));
+      PutField(r, unit::kUnit, PackNumber(b, 4));
+      return Text(f[2], "holder", r, unit::kHolder, error) &&
+             Text(f[3], "designation", r, unit::kDesignation, error) &&
+             Text(f[4], "telephone", r, unit::kTelephone, error);
     case Kind::kReceipts: {
       if (!ParseCode(f[0], 4, "estate", a, error) ||
           !ParseCode(f[1], 4, "unit", b, error)) {
         return false;
       }
-      r.replace(receipts::kUnitKey, 4, PackNumber(a, 4) + PackNumber(b, 4));
-      if (!Date(f[2], "issue", r, receipts::kIssued, error) ||
-          !Date(f[3], "collection", r, receipts::kCollected, error)) {
+      PutField(r, receipt::kUnitKey, PackNumber(a, 4) + PackNumber(b, 4));
+      if (!Date(f[2], "issue", r, receipt::kIssued, error) ||
+          !Date(f[3], "collection", r, receipt::kCollected, error)) {
         return false;
       }
       int32_t cents = 0;
@@ -264,13 +268,10 @@ bool RecordFromFields(Kind kind, const std::vector<std::string>& f,
         error = "bad amount \"" + f[4] + "\" (euros, \".\" and up to two decimals)";
         return false;
       }
-      uint32_t u = static_cast<uint32_t>(cents);
-      for (int i = 0; i < 4; ++i) {
-        r[receipts::kAmount + i] = static_cast<char>((u >> (8 * i)) & 0xFF);
-      }
+      store::PutInt32(r, receipt::kAmount, cents);
       char state = ' ';
       if (!OneCharacter(f[5], "state", state, error)) return false;
-      r[receipts::kState] = state;
+      PutField(r, receipt::kState, std::string(1, state));
       return true;
     }
   }
@@ -278,33 +279,28 @@ bool RecordFromFields(Kind kind, const std::vector<std::string>& f,
 }
 
 std::vector<std::string> FieldsFromRecord(Kind kind, const std::string& record) {
-  std::string r = record;
-  r.resize(static_cast<size_t>(LayoutOf(kind).record_length), ' ');
-  auto number = [&r](int at) { return std::to_string(UnpackNumber(r.substr(at, 2))); };
-  auto text = [&r](int at, int width) { return TrimmedText(r.substr(at, width)); };
+  auto number = [&record](RecordField at) { return std::to_string(Number(record, at)); };
+  auto text = [&record](RecordField at) {
+    return TrimmedText(store::FieldText(record, at));
+  };
+  auto character = [&record](RecordField at) {
+    return Character(store::FieldText(record, at)[0]);
+  };
   switch (kind) {
     case Kind::kOwners:
-      return {number(owners::kNumber), text(owners::kName, owners::kNameWidth)};
+      return {number(owner::kNumber), text(owner::kName)};
     case Kind::kEstates:
-      return {number(estates::kNumber), number(estates::kOwner),
-              text(estates::kName, estates::kNameWidth),
-              Character(r[estates::kHeading])};
+      return {number(estate::kNumber), number(estate::kOwner), text(estate::kName),
+              character(estate::kHeading)};
     case Kind::kUnits:
-      return {number(units::kEstate), number(units::kUnit),
-              text(units::kHolder, units::kHolderWidth),
-              text(units::kDesignation, units::kDesignationWidth),
-              text(units::kTelephone, units::kTelephoneWidth)};
-    case Kind::kReceipts: {
-      uint32_t u = 0;
-      for (int i = 0; i < 4; ++i) {
-        u |= static_cast<uint32_t>(static_cast<uint8_t>(r[receipts::kAmount + i]))
-             << (8 * i);
-      }
-      return {number(receipts::kUnitKey), number(receipts::kUnitKey + 2),
-              IsoDate(r.substr(receipts::kIssued, 4)),
-              IsoDate(r.substr(receipts::kCollected, 4)),
-              AmountText(static_cast<int32_t>(u)), Character(r[receipts::kState])};
-    }
+      return {number(unit::kEstate), number(unit::kUnit), text(unit::kHolder),
+              text(unit::kDesignation), text(unit::kTelephone)};
+    case Kind::kReceipts:
+      return {number(receipt::kEstate), number(receipt::kUnit),
+              IsoDate(store::FieldText(record, receipt::kIssued)),
+              IsoDate(store::FieldText(record, receipt::kCollected)),
+              AmountText(store::FieldInt32(record, receipt::kAmount)),
+              character(receipt::kState)};
   }
   return {};
 }
