@@ -22,6 +22,7 @@
 #include "store/record_layouts.h"
 #include "store/store_hooks.h"
 #include "tests/support/installation.h"
+#include "tests/support/report_lines.h"
 #include "tests/support/temp_dir.h"
 #include "ui/form_hooks.h"
 #include "ui/form_input.h"
@@ -32,8 +33,11 @@
 namespace app {
 namespace {
 
+using testing_support::EstateTotalLines;
+using testing_support::GrandTotalLines;
 using testing_support::PackedCode;
 using testing_support::PackedDate;
+using testing_support::UnitTotalLines;
 
 const char kFirm[] = "ADMINISTRACIO DE FINQUES GIRONA, SL";
 
@@ -185,10 +189,8 @@ TEST_F(ReportTest, ListsPendingAndReturnedReceiptsOfThePeriod) {
                 " 85 ,2/4/2026  , 0 \r\n"
                 "JUSD\r\n"
                 " 105 ,     2'50, 0 \r\n"
-                "JUSE\r\n"
-                "JUSD\r\n"
-                " 115 ,  1.234'56, 0 \r\n"
-                " 126 ,     52'50, 1 \r\n"
+                "JUSE\r\n" +
+                UnitTotalLines("1.234'56", "52'50") +
                 " 0 ,, 1 \r\n"
                 " 1 ,007012V, 0 \r\n"
                 " 11 ,BAIXOS    , 0 \r\n"
@@ -198,22 +200,9 @@ TEST_F(ReportTest, ListsPendingAndReturnedReceiptsOfThePeriod) {
                 " 85 ,          , 0 \r\n"
                 "JUSD\r\n"
                 " 96 ,   100'00, 0 \r\n"
-                "JUSE\r\n"
-                "JUSD\r\n"
-                " 115 ,    100'00, 0 \r\n"
-                " 126 ,      0'00, 1 \r\n"
-                " 115 ,---------------------, 1 \r\n"
-                "JUSN 113 \\.\\\r\n"
-                " 75 ,TOTAL FINCA , 0 \r\n"
-                "JUSD\r\n"
-                " 115 ,  1.334'56, 0 \r\n"
-                " 126 ,     52'50, 1 \r\n"
-                " 115 ,---------------------, 1 \r\n"
-                " 75 ,TOTAL GENERAL, 0 \r\n"
-                "JUSD\r\n"
-                " 115 ,  1.334'56, 0 \r\n"
-                " 126 ,     52'50, 1 \r\n"
-                " 75 ," + std::string(61, '=') + ", 1 \r\n");
+                "JUSE\r\n" +
+                UnitTotalLines("100'00", "0'00") + EstateTotalLines("1.334'56", "52'50") +
+                GrandTotalLines("1.334'56", "52'50"));
 }
 
 TEST_F(ReportTest, OneDayPeriodSelectsThatDayOnly) {
@@ -250,22 +239,9 @@ TEST_F(ReportTest, OneDayPeriodSelectsThatDayOnly) {
                 " 85 ,          , 0 \r\n"
                 "JUSD\r\n"
                 " 105 ,     3'00, 0 \r\n"
-                "JUSE\r\n"
-                "JUSD\r\n"
-                " 115 ,      2'00, 0 \r\n"
-                " 126 ,      3'00, 1 \r\n"
-                " 115 ,---------------------, 1 \r\n"
-                "JUSN 113 \\.\\\r\n"
-                " 75 ,TOTAL FINCA , 0 \r\n"
-                "JUSD\r\n"
-                " 115 ,      2'00, 0 \r\n"
-                " 126 ,      3'00, 1 \r\n"
-                " 115 ,---------------------, 1 \r\n"
-                " 75 ,TOTAL GENERAL, 0 \r\n"
-                "JUSD\r\n"
-                " 115 ,      2'00, 0 \r\n"
-                " 126 ,      3'00, 1 \r\n"
-                " 75 ," + std::string(61, '=') + ", 1 \r\n");
+                "JUSE\r\n" +
+                UnitTotalLines("2'00", "3'00") + EstateTotalLines("2'00", "3'00") +
+                GrandTotalLines("2'00", "3'00"));
 }
 
 TEST_F(ReportTest, EstatesAndUnitsWithoutPrintableReceiptsPrintNothing) {
@@ -306,22 +282,9 @@ TEST_F(ReportTest, EstatesAndUnitsWithoutPrintableReceiptsPrintNothing) {
                 " 85 ,          , 0 \r\n"
                 "JUSD\r\n"
                 " 96 ,  -123'45, 0 \r\n"
-                "JUSE\r\n"
-                "JUSD\r\n"
-                " 115 ,   -123'45, 0 \r\n"
-                " 126 ,      0'00, 1 \r\n"
-                " 115 ,---------------------, 1 \r\n"
-                "JUSN 113 \\.\\\r\n"
-                " 75 ,TOTAL FINCA , 0 \r\n"
-                "JUSD\r\n"
-                " 115 ,   -123'45, 0 \r\n"
-                " 126 ,      0'00, 1 \r\n"
-                " 115 ,---------------------, 1 \r\n"
-                " 75 ,TOTAL GENERAL, 0 \r\n"
-                "JUSD\r\n"
-                " 115 ,   -123'45, 0 \r\n"
-                " 126 ,      0'00, 1 \r\n"
-                " 75 ," + std::string(61, '=') + ", 1 \r\n");
+                "JUSE\r\n" +
+                UnitTotalLines("-123'45", "0'00") + EstateTotalLines("-123'45", "0'00") +
+                GrandTotalLines("-123'45", "0'00"));
 }
 
 TEST_F(ReportTest, RunSelectingNothingWritesOnlyTheDeviceRecord) {
@@ -350,16 +313,8 @@ TEST_F(ReportTest, OwnerHeadingChoiceUsesTheOwnerOrBlanksWhenMissing) {
       " 85 ,          , 0 \r\n"
       "JUSD\r\n"
       " 96 ,     1'00, 0 \r\n"
-      "JUSE\r\n"
-      "JUSD\r\n"
-      " 115 ,      1'00, 0 \r\n"
-      " 126 ,      0'00, 1 \r\n"
-      " 115 ,---------------------, 1 \r\n"
-      "JUSN 113 \\.\\\r\n"
-      " 75 ,TOTAL FINCA , 0 \r\n"
-      "JUSD\r\n"
-      " 115 ,      1'00, 0 \r\n"
-      " 126 ,      0'00, 1 \r\n";
+      "JUSE\r\n" +
+      UnitTotalLines("1'00", "0'00") + EstateTotalLines("1'00", "0'00");
   // The second estate's owner is missing: the first one's name must not
   // stay behind.
   EXPECT_EQ(Produce(Period("20260301", "20260331")),
@@ -379,13 +334,7 @@ TEST_F(ReportTest, OwnerHeadingChoiceUsesTheOwnerOrBlanksWhenMissing) {
                 " 11 ,1r        , 0 \r\n"
                 " 22 ,B                             , 0 \r\n"
                 " 53 ,                    , 0 \r\n" +
-                unit_rows_tail +
-                " 115 ,---------------------, 1 \r\n"
-                " 75 ,TOTAL GENERAL, 0 \r\n"
-                "JUSD\r\n"
-                " 115 ,      2'00, 0 \r\n"
-                " 126 ,      0'00, 1 \r\n"
-                " 75 ," + std::string(61, '=') + ", 1 \r\n");
+                unit_rows_tail + GrandTotalLines("2'00", "0'00"));
 }
 
 // Page breaks: the heading leaves the line count at 5, the estate heading
@@ -426,21 +375,8 @@ TEST_F(ReportPageTest, RowStartsANewPageOncePastLine59) {
   EXPECT_EQ(Produce(Period("20260301", "20260331")),
             "DEVICE\r\n" + Heading("   1", kMarchTitle) + FirstRows(52) +
                 Heading("   2", kMarchTitle) + " 0 ,, 1 \r\n" + kRow +
-                "JUSD\r\n"
-                " 115 ,     53'00, 0 \r\n"
-                " 126 ,      0'00, 1 \r\n"
-                " 115 ,---------------------, 1 \r\n"
-                "JUSN 113 \\.\\\r\n"
-                " 75 ,TOTAL FINCA , 0 \r\n"
-                "JUSD\r\n"
-                " 115 ,     53'00, 0 \r\n"
-                " 126 ,      0'00, 1 \r\n"
-                " 115 ,---------------------, 1 \r\n"
-                " 75 ,TOTAL GENERAL, 0 \r\n"
-                "JUSD\r\n"
-                " 115 ,     53'00, 0 \r\n"
-                " 126 ,      0'00, 1 \r\n"
-                " 75 ," + std::string(61, '=') + ", 1 \r\n");
+                UnitTotalLines("53'00", "0'00") + EstateTotalLines("53'00", "0'00") +
+                GrandTotalLines("53'00", "0'00"));
 }
 
 TEST_F(ReportPageTest, EstateTotalStartsANewPageOncePastLine58) {
@@ -449,22 +385,9 @@ TEST_F(ReportPageTest, EstateTotalStartsANewPageOncePastLine58) {
   OneUnitWith(49);
   EXPECT_EQ(Produce(Period("20260301", "20260331")),
             "DEVICE\r\n" + Heading("   1", kMarchTitle) + FirstRows(49) +
-                "JUSD\r\n"
-                " 115 ,     49'00, 0 \r\n"
-                " 126 ,      0'00, 1 \r\n"
-                " 115 ,---------------------, 1 \r\n" +
-                Heading("   2", kMarchTitle) +
-                "JUSN 113 \\.\\\r\n"
-                " 75 ,TOTAL FINCA , 0 \r\n"
-                "JUSD\r\n"
-                " 115 ,     49'00, 0 \r\n"
-                " 126 ,      0'00, 1 \r\n"
-                " 115 ,---------------------, 1 \r\n"
-                " 75 ,TOTAL GENERAL, 0 \r\n"
-                "JUSD\r\n"
-                " 115 ,     49'00, 0 \r\n"
-                " 126 ,      0'00, 1 \r\n"
-                " 75 ," + std::string(61, '=') + ", 1 \r\n");
+                UnitTotalLines("49'00", "0'00") +
+                EstateTotalLines("49'00", "0'00", Heading("   2", kMarchTitle)) +
+                GrandTotalLines("49'00", "0'00"));
 }
 
 TEST_F(ReportPageTest, GrandTotalStartsANewPageOncePastLine59) {
@@ -472,22 +395,8 @@ TEST_F(ReportPageTest, GrandTotalStartsANewPageOncePastLine59) {
   OneUnitWith(48);
   EXPECT_EQ(Produce(Period("20260301", "20260331")),
             "DEVICE\r\n" + Heading("   1", kMarchTitle) + FirstRows(48) +
-                "JUSD\r\n"
-                " 115 ,     48'00, 0 \r\n"
-                " 126 ,      0'00, 1 \r\n"
-                " 115 ,---------------------, 1 \r\n"
-                "JUSN 113 \\.\\\r\n"
-                " 75 ,TOTAL FINCA , 0 \r\n"
-                "JUSD\r\n"
-                " 115 ,     48'00, 0 \r\n"
-                " 126 ,      0'00, 1 \r\n"
-                " 115 ,---------------------, 1 \r\n" +
-                Heading("   2", kMarchTitle) +
-                " 75 ,TOTAL GENERAL, 0 \r\n"
-                "JUSD\r\n"
-                " 115 ,     48'00, 0 \r\n"
-                " 126 ,      0'00, 1 \r\n"
-                " 75 ," + std::string(61, '=') + ", 1 \r\n");
+                UnitTotalLines("48'00", "0'00") + EstateTotalLines("48'00", "0'00") +
+                GrandTotalLines("48'00", "0'00", Heading("   2", kMarchTitle)));
 }
 
 TEST_F(ReportPageTest, EstateHeadingStartsANewPageOncePastLine58) {
@@ -497,19 +406,8 @@ TEST_F(ReportPageTest, EstateHeadingStartsANewPageOncePastLine58) {
   auto expected = [](int rows, bool heading_moves) {
     std::string totals = std::to_string(rows) + "'00";
     std::string grand = std::to_string(rows + 1) + "'00";
-    auto pad = [](const std::string& s, size_t w) {
-      return std::string(w - s.size(), ' ') + s;
-    };
     return "DEVICE\r\n" + Heading("   1", kMarchTitle) + FirstRows(rows) +
-           "JUSD\r\n"
-           " 115 ," + pad(totals, 10) + ", 0 \r\n"
-           " 126 ,      0'00, 1 \r\n"
-           " 115 ,---------------------, 1 \r\n"
-           "JUSN 113 \\.\\\r\n"
-           " 75 ,TOTAL FINCA , 0 \r\n"
-           "JUSD\r\n"
-           " 115 ," + pad(totals, 10) + ", 0 \r\n"
-           " 126 ,      0'00, 1 \r\n"
+           UnitTotalLines(totals, "0'00") + EstateTotalLines(totals, "0'00") +
            " 0 ,, 2 \r\n" +
            (heading_moves ? Heading("   2", kMarchTitle) : std::string()) +
            " 1 ,FINCA 010 - RAMBLA                        , 1 \r\n"
@@ -517,23 +415,10 @@ TEST_F(ReportPageTest, EstateHeadingStartsANewPageOncePastLine58) {
            " 1 ,010001V, 0 \r\n"
            " 11 ,2n        , 0 \r\n"
            " 22 ,B                             , 0 \r\n"
-           " 53 ,                    , 0 \r\n" + kRow +
-           "JUSD\r\n"
-           " 115 ,      1'00, 0 \r\n"
-           " 126 ,      0'00, 1 \r\n"
-           " 115 ,---------------------, 1 \r\n" +
-           (heading_moves ? std::string() : Heading("   2", kMarchTitle)) +
-           "JUSN 113 \\.\\\r\n"
-           " 75 ,TOTAL FINCA , 0 \r\n"
-           "JUSD\r\n"
-           " 115 ,      1'00, 0 \r\n"
-           " 126 ,      0'00, 1 \r\n"
-           " 115 ,---------------------, 1 \r\n"
-           " 75 ,TOTAL GENERAL, 0 \r\n"
-           "JUSD\r\n"
-           " 115 ," + pad(grand, 10) + ", 0 \r\n"
-           " 126 ,      0'00, 1 \r\n"
-           " 75 ," + std::string(61, '=') + ", 1 \r\n";
+           " 53 ,                    , 0 \r\n" + kRow + UnitTotalLines("1'00", "0'00") +
+           EstateTotalLines("1'00", "0'00",
+                            heading_moves ? std::string() : Heading("   2", kMarchTitle)) +
+           GrandTotalLines(grand, "0'00");
   };
   OneUnitWith(45);
   Estate(10, 1, "RAMBLA");
@@ -549,21 +434,8 @@ TEST_F(ReportPageTest, FortySevenRowsKeepEverythingOnOnePage) {
   OneUnitWith(47);
   EXPECT_EQ(Produce(Period("20260301", "20260331")),
             "DEVICE\r\n" + Heading("   1", kMarchTitle) + FirstRows(47) +
-                "JUSD\r\n"
-                " 115 ,     47'00, 0 \r\n"
-                " 126 ,      0'00, 1 \r\n"
-                " 115 ,---------------------, 1 \r\n"
-                "JUSN 113 \\.\\\r\n"
-                " 75 ,TOTAL FINCA , 0 \r\n"
-                "JUSD\r\n"
-                " 115 ,     47'00, 0 \r\n"
-                " 126 ,      0'00, 1 \r\n"
-                " 115 ,---------------------, 1 \r\n"
-                " 75 ,TOTAL GENERAL, 0 \r\n"
-                "JUSD\r\n"
-                " 115 ,     47'00, 0 \r\n"
-                " 126 ,      0'00, 1 \r\n"
-                " 75 ," + std::string(61, '=') + ", 1 \r\n");
+                UnitTotalLines("47'00", "0'00") + EstateTotalLines("47'00", "0'00") +
+                GrandTotalLines("47'00", "0'00"));
 }
 
 TEST_F(ReportTest, SpanishSessionPrintsTranslatedHeadings) {
@@ -608,22 +480,9 @@ TEST_F(ReportTest, SpanishSessionPrintsTranslatedHeadings) {
             " 85 ,          , 0 \r\n"
             "JUSD\r\n"
             " 105 ,     1'00, 0 \r\n"
-            "JUSE\r\n"
-            "JUSD\r\n"
-            " 115 ,      0'00, 0 \r\n"
-            " 126 ,      1'00, 1 \r\n"
-            " 115 ,---------------------, 1 \r\n"
-            "JUSN 113 \\.\\\r\n"
-            " 75 ,TOTAL FINCA , 0 \r\n"
-            "JUSD\r\n"
-            " 115 ,      0'00, 0 \r\n"
-            " 126 ,      1'00, 1 \r\n"
-            " 115 ,---------------------, 1 \r\n"
-            " 75 ,TOTAL GENERAL, 0 \r\n"
-            "JUSD\r\n"
-            " 115 ,      0'00, 0 \r\n"
-            " 126 ,      1'00, 1 \r\n"
-            " 75 ," + std::string(61, '=') + ", 1 \r\n");
+            "JUSE\r\n" +
+            UnitTotalLines("0'00", "1'00") + EstateTotalLines("0'00", "1'00") +
+            GrandTotalLines("0'00", "1'00"));
 }
 
 TEST_F(ReportTest, PesetasAsPrintCurrencyConvertTheAmounts) {
