@@ -88,16 +88,6 @@ void RefreshKeyValue(FileSlot& slot, const KeyArea& key) {
   slot.key_value.assign(reinterpret_cast<const char*>(key.data()), n);
 }
 
-// The owner name of every record file, put together at run time.
-std::string OwnerName() {
-  std::string owner;
-  owner += '1';
-  owner += '9';
-  owner += '8';
-  owner += '7';
-  return owner;
-}
-
 int16_t OpenCall(FileSlot& slot, const std::string& path) {
   std::string owner = OwnerName();
   char data[5];
@@ -140,6 +130,16 @@ void FatalOpenFailure(const std::string& name, int16_t status) {
 }
 
 }  // namespace
+
+// Put together at run time rather than kept as one literal.
+std::string OwnerName() {
+  std::string owner;
+  owner += '1';
+  owner += '9';
+  owner += '8';
+  owner += '7';
+  return owner;
+}
 
 SlotSearch FindFileSlot(int16_t id) {
   FileTable& table = FileTableState();

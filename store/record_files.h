@@ -92,6 +92,9 @@ std::string CreationDictionaryPath(const std::string& root,
 // cut to what the file holds and to the data area.
 bool ReadCreationDictionary(const std::string& path, std::string& spec);
 
+// The owner name (four digits) every record file is opened with.
+std::string OwnerName();
+
 void OpenRecordFile(int16_t id, const std::string& name,
                     std::string* record_area, int16_t& status);
 void CloseAllRecordFiles(int16_t& status);

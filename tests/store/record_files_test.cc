@@ -437,7 +437,7 @@ TEST_F(RecordFilesTest, SkipBackThreeMakesTwoPlainMovesAndOneRead) {
   for (const SentCall* s : {&a, &b, &c}) EXPECT_EQ(s->op, kOpGetPrevious);
   EXPECT_EQ(a.data_length, kDataAreaSize);
   EXPECT_EQ(a.key_length, 0);
-  EXPECT_EQ(a.key, std::string(256, '\0'));
+  EXPECT_EQ(a.key, std::string(kKeyAreaSize, '\0'));
   EXPECT_EQ(b.key_length, 2) << "length up to the first zero byte";
   EXPECT_EQ(b.key.substr(0, 3), std::string("K1\0", 3));
   // The last move carries the current key value, refreshed from the second.

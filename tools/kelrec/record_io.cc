@@ -31,10 +31,11 @@ int16_t RecordIo::Open(const std::string& root, Kind kind) {
   std::vector<char> key(path.begin(), path.end());
   key.push_back('\0');
   for (int attempt = 0; attempt < 2; ++attempt) {
-    char owner[5] = {'1', '9', '8', '7', '\0'};
-    uint32_t len = 5;
+    std::string owner = store::OwnerName();
+    owner += '\0';
+    uint32_t len = static_cast<uint32_t>(owner.size());
     position_.fill(0);
-    int16_t status = store::BTRCALL(store::kOpOpen, position_.data(), owner,
+    int16_t status = store::BTRCALL(store::kOpOpen, position_.data(), owner.data(),
                                     &len, key.data(),
                                     static_cast<uint8_t>(path.size()),
                                     store::kOpenNormal);
