@@ -114,6 +114,14 @@ bool File::Open(const std::string& path, Mode mode, bool no_follow,
     case Mode::kAppend:
       flags |= O_WRONLY | O_CREAT | O_APPEND;
       break;
+    case Mode::kCreateNew:
+      // O_EXCL also refuses a symbolic link of that name.
+      flags |= O_WRONLY | O_CREAT | O_EXCL;
+      break;
+    case Mode::kReadOwn:
+      // Non-blocking, so that a FIFO planted at the name cannot hang us.
+      flags |= O_RDONLY | O_NOFOLLOW | O_NONBLOCK;
+      break;
   }
   if (no_follow) flags |= O_NOFOLLOW;
   int fd;
@@ -130,6 +138,10 @@ bool File::Open(const std::string& path, Mode mode, bool no_follow,
   if (S_ISDIR(st.st_mode)) {
     ::close(fd);
     return Fail(EISDIR);
+  }
+  if (mode == Mode::kReadOwn && (!S_ISREG(st.st_mode) || st.st_uid != ::geteuid())) {
+    ::close(fd);
+    return Fail(EPERM);
   }
   if (exclusive) {
     int rc;
@@ -291,6 +303,39 @@ bool ReadWholeFile(const std::string& path, std::string& contents) {
   if (!f.Open(path, File::Mode::kRead)) return false;
   contents = f.ReadAll();
   return true;
+}
+
+bool ReadOwnFile(const std::string& path, std::string& contents, size_t limit) {
+  contents.clear();
+  File f;
+  if (!f.Open(path, File::Mode::kReadOwn)) return false;
+  int64_t length = f.Length();
+  if (length < 0 || static_cast<uint64_t>(length) > limit) return Fail(EFBIG);
+  // One byte more than measured tells a file that grew since.
+  contents.resize(static_cast<size_t>(length) + 1);
+  contents.resize(f.ReadAt(0, contents.data(), contents.size()));
+  if (contents.size() > limit) {
+    contents.clear();
+    return Fail(EFBIG);
+  }
+  return true;
+}
+
+bool ReplaceFile(const std::string& path, const std::string& contents) {
+  constexpr int kTries = 100;
+  File f;
+  std::string fresh;
+  for (int n = 0; n < kTries && !f.IsOpen(); ++n) {
+    fresh = path + "." + std::to_string(::getpid()) + "-" + std::to_string(n);
+    if (!f.Open(fresh, File::Mode::kCreateNew) && ErrorNumber() != EEXIST) return false;
+  }
+  if (!f.IsOpen()) return false;
+  bool written = f.WriteAt(0, contents.data(), contents.size());
+  f.Close();
+  if (written && ::rename(OsPath(fresh).c_str(), OsPath(path).c_str()) == 0) return true;
+  int err = written ? errno : ErrorNumber();
+  ::unlink(OsPath(fresh).c_str());
+  return Fail(err);
 }
 
 }  // namespace platform

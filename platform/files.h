@@ -32,6 +32,9 @@ class File {
     kReadWrite,  // created when missing, not truncated
     kOutput,     // created or emptied, write only
     kAppend,     // created when missing, writes at the end
+    kCreateNew,  // a new file, write only; fails when the name exists
+    kReadOwn,    // an existing regular file of this user, read only, never
+                 // through a symbolic link
   };
   File() = default;
   ~File();
@@ -69,5 +72,13 @@ class File {
 
 // Reads a whole file; false when it cannot be opened.
 bool ReadWholeFile(const std::string& path, std::string& contents);
+
+// Work files that persist in a folder other people may write to. Reading
+// takes only a regular file of this user, not through a symbolic link, and
+// at most limit bytes (false otherwise). Replacing writes a fresh file beside
+// the target and renames it over it, so a reader never sees half a file and
+// nothing is ever written through a link planted at the target's name.
+bool ReadOwnFile(const std::string& path, std::string& contents, size_t limit);
+bool ReplaceFile(const std::string& path, const std::string& contents);
 
 }  // namespace platform

@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 
 #include "platform/system.h"
@@ -146,6 +147,30 @@ TEST_F(FilesTest, NoFollowRefusesASymbolicLink) {
   EXPECT_EQ(ErrorNumber(), ELOOP);
   EXPECT_EQ(FileLength(Path("target")), 6);  // not emptied through the link
   EXPECT_TRUE(f.Open(Path("link"), File::Mode::kRead));  // following is allowed
+}
+
+TEST_F(FilesTest, ReplacedWorkFileNeverGoesThroughALinkOrAFifo) {
+  {
+    File f;
+    ASSERT_TRUE(f.Open(Path("target"), File::Mode::kOutput));
+    ASSERT_TRUE(f.Write("secret"));
+  }
+  ASSERT_EQ(symlink(Path("target").c_str(), Path("state").c_str()), 0);
+  std::string got;
+  EXPECT_FALSE(ReadOwnFile(Path("state"), got, 100)) << "not through the link";
+  ASSERT_TRUE(ReplaceFile(Path("state"), "new"));
+  EXPECT_TRUE(ReadOwnFile(Path("state"), got, 100));
+  EXPECT_EQ(got, "new");
+  ASSERT_TRUE(ReadWholeFile(Path("target"), got));
+  EXPECT_EQ(got, "secret") << "the link was replaced, its target left alone";
+  EXPECT_FALSE(ReadOwnFile(Path("state"), got, 2)) << "longer than allowed";
+
+  ASSERT_EQ(mkfifo(Path("fifo").c_str(), 0600), 0);
+  EXPECT_FALSE(ReadOwnFile(Path("fifo"), got, 100));
+  EXPECT_FALSE(ReplaceFile(Path("none/state"), "x"));
+  int entries = 0;
+  for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(dir_)) ++entries;
+  EXPECT_EQ(entries, 3) << "no half-written file left behind";
 }
 
 TEST_F(FilesTest, ExclusiveOpenIsRefusedWhileHeldAndTheHolderKeepsItsData) {
