@@ -190,6 +190,11 @@ int16_t IsBadDateText(std::string_view text) {
   return 0;
 }
 
+int16_t MonthLength(int32_t year, int32_t month) {
+  if (month < 1 || month > 12) return 0;
+  return static_cast<int16_t>(DaysInMonth(month, GregorianLeap(year)));
+}
+
 int16_t DayOfWeek(std::string_view date) {
   std::string head(date.substr(0, std::min<size_t>(2, date.size())));
   head.resize(2, static_cast<char>(0x80));

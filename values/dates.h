@@ -34,6 +34,10 @@ int16_t IsBadDateText(std::string_view text);
 // 1 = Monday .. 7 = Sunday; Julian before 15 October 1582.
 int16_t DayOfWeek(std::string_view date);
 
+// Days of the month (1..12) in the year, Gregorian leap rule for every year
+// as IsBadDateText counts them; 0 for any other month.
+int16_t MonthLength(int32_t year, int32_t month);
+
 // Count between two dates in unit "D" days, "M" months or "A" completed
 // years (any case); never negative, independent of the argument order;
 // 0 for any other unit.
