@@ -27,6 +27,7 @@ constexpr int16_t kKeyCtrlV = 22;
 constexpr int16_t kKeyCtrlY = 25;
 constexpr int16_t kKeyShiftTab = 0x0F00;
 constexpr int16_t kKeyAltE = 0x1200;
+constexpr int16_t kKeyAltF = 0x2100;
 constexpr int16_t kKeyAltX = 0x2D00;
 constexpr int16_t kKeyAltC = 0x2E00;
 constexpr int16_t kKeyF1 = 0x3B00;
