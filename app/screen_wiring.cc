@@ -6,7 +6,10 @@
 #include "app/report_run.h"
 #include "platform/console.h"
 #include "store/store_hooks.h"
+#include "ui/calculator.h"
+#include "ui/calendar.h"
 #include "ui/form_hooks.h"
+#include "ui/keys.h"
 #include "ui/notices.h"
 #include "ui/screen.h"
 #include "values/field_hooks.h"
@@ -18,6 +21,10 @@ void WireScreenHooks() {
   forms.parameter_check = ParameterCheck;
   forms.field_display = values::ShowFieldValue;
   forms.field_accept = values::AcceptFieldValue;
+
+  ui::KeyHooks& keys = ui::KeyHooksState();
+  keys.calculator = ui::Calculator;
+  keys.calendar = ui::Calendar;
 
   store::StoreHooks& store = store::StoreHooksState();
   store.show_message = [](int16_t row, const std::string& text) { ui::ShowMessage(row, text); };

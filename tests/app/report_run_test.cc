@@ -110,8 +110,8 @@ class ReportRunTest : public testing_support::UiTest {
 constexpr int16_t kEnter = 13, kEsc = 27;
 
 TEST_F(ReportRunTest, TypedParametersGiveOneReportAndFormOneReturns) {
-  EXPECT_EQ(Value(1), "071226  ") << "form 1 starts from the work date";
-  EXPECT_EQ(Value(2), "071226  ");
+  EXPECT_EQ(Value(1), "071226    ") << "form 1 starts from the work date";
+  EXPECT_EQ(Value(2), "071226    ");
   EXPECT_EQ(Value(3), "1  ");
   EXPECT_EQ(Value(4), "999");
   term().PushText("01012026");
@@ -127,7 +127,7 @@ TEST_F(ReportRunTest, TypedParametersGiveOneReportAndFormOneReturns) {
   app::RunReport();
 
   EXPECT_EQ(term().DryEscapes(), 0) << "the run ended on the scripted keys";
-  EXPECT_EQ(Value(1), "01012026");
+  EXPECT_EQ(Value(1), "01012026  ");
   EXPECT_EQ(Value(4), "5  ");
   EXPECT_EQ(dir().Read("runs"), "run\n") << "the print program ran once";
   const std::string work = dir().Read("printed.tmp");
@@ -176,7 +176,7 @@ TEST_F(ReportRunTest, BadDateIsRefusedWithABeep) {
   Keys({kEsc, kEsc});
   app::RunReport();
   EXPECT_EQ(term().Beeps(), 1);
-  EXPECT_EQ(Value(1), "071226  ");
+  EXPECT_EQ(Value(1), "071226    ");
 }
 
 // A form 1 with nothing to edit would close as soon as it is shown, and the
