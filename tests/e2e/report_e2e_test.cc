@@ -122,6 +122,16 @@ class ReportEndToEnd : public ::testing::Test {
     std::ofstream(root + "/tmp/TavoTerm.ini") << "[Sistema]\r\nData=20261207\r\n";
     return root;
   }
+  // Confirms form 2 and waits until the print program has written its PDF.
+  void ConfirmAndWaitForThePrint(const std::string& root) {
+    ASSERT_TRUE(WaitFor("Confirmeu")) << Capture();
+    Send("Enter");
+    const fs::path listings = fs::path(root) / "LLISTATS";
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (!PdfWritten(listings) && std::chrono::steady_clock::now() < until)
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_TRUE(PdfWritten(listings)) << Capture();
+  }
 
   // Starts the program in the tmux session on the installation at root; the
   // shell records its exit code in root/rc and then says KEL_DONE.
@@ -162,14 +172,7 @@ TEST_F(ReportEndToEnd, TypedRunPrintsAndEndsCleanly) {
   Send("31122099 Enter");
   Send("1 Enter");
   Send("5 Enter");
-  ASSERT_TRUE(WaitFor("Confirmeu")) << Capture();
-  Send("Enter");
-
-  const fs::path listings = fs::path(root) / "LLISTATS";
-  const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-  while (!PdfWritten(listings) && std::chrono::steady_clock::now() < until)
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-  EXPECT_TRUE(PdfWritten(listings)) << Capture();
+  ConfirmAndWaitForThePrint(root);
 
   // Form 1 is back with the values as typed; Esc on its first field ends.
   ASSERT_TRUE(WaitFor("31/12/2099")) << Capture();
@@ -191,7 +194,6 @@ TEST_F(ReportEndToEnd, F1ShowsTheHelpAndEscGivesTheFormBack) {
   Send("F1");
   ASSERT_TRUE(WaitFor("RELACI\u00D3 DE PENDENTS DE VERTICAL (RBPNDLST)")) << Capture();
   EXPECT_NE(Capture().find("\u2554"), std::string::npos) << "a double frame";
-  std::cout << "---- help ----\n" << Capture() << "--------------\n";
   Send("PageDown");
   ASSERT_TRUE(WaitFor("PRIMER FORMULARI")) << Capture();
   Send("F1");
@@ -201,6 +203,55 @@ TEST_F(ReportEndToEnd, F1ShowsTheHelpAndEscGivesTheFormBack) {
   Send("Escape");
   EXPECT_TRUE(WaitForScreen(form1)) << CaptureAll() << "\n---- expected ----\n" << form1;
 
+  Send("Escape");
+  ExpectEnded(root, "0");
+}
+
+TEST_F(ReportEndToEnd, AltCPicksThePeriodStartThatTheReportUses) {
+  const std::string root = DemoInstallation();
+  Start(root);
+  ASSERT_TRUE(WaitFor("Data inicial")) << Capture();
+
+  Send("M-c");
+  ASSERT_TRUE(WaitFor("DESEMBRE")) << Capture();
+  EXPECT_NE(Capture().find("\u2500 2026 \u2500"), std::string::npos) << "the year in the frame";
+  Send("PageUp");  // 7 September
+  ASSERT_TRUE(WaitFor("SETEMBRE")) << Capture();
+  Send("Left");
+  Send("f");  // 6 September 2026
+  Send("Enter");
+  ASSERT_TRUE(WaitFor("Data inicial : 6/9/2026")) << Capture();
+  Send("31122099 Enter");
+  Send("1 Enter");
+  Send("5 Enter");
+  ConfirmAndWaitForThePrint(root);
+  EXPECT_NE(ReadFile(fs::path(root) / "tmp" / "kelprint.tmp").find("ENTRE 6/9/2026 "),
+            std::string::npos)
+      << "the report ran from the picked day";
+
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  Send("Escape");
+  ExpectEnded(root, "0");
+}
+
+TEST_F(ReportEndToEnd, AltXTypesASumIntoTheLastEstate) {
+  const std::string root = DemoInstallation();
+  Start(root);
+  ASSERT_TRUE(WaitFor("Data inicial")) << Capture();
+
+  Send("01012000 Enter 31122099 Enter 1 Enter");
+  Send("M-x");
+  Send("0.02+0.01=");
+  ASSERT_TRUE(WaitFor("0'01 = \u2502")) << Capture();
+  Send("f");  // three hundredths: "3"
+  Send("Enter");
+  ConfirmAndWaitForThePrint(root);
+  EXPECT_NE(Capture().find("Finca final  : 3  "), std::string::npos) << Capture();
+  EXPECT_TRUE(fs::exists(fs::path(root) / "tmp" / "KELCALC.TMP"))
+      << "kept in the session's folder when TERM names no folder";
+  EXPECT_FALSE(fs::exists(fs::path(root) / "KELCALC.TMP")) << "not in the shared installation";
+
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
   Send("Escape");
   ExpectEnded(root, "0");
 }
