@@ -122,6 +122,19 @@ class ReportEndToEnd : public ::testing::Test {
     std::ofstream(root + "/tmp/TavoTerm.ini") << "[Sistema]\r\nData=20261207\r\n";
     return root;
   }
+  // A demo installation running and showing form 1; returns its folder.
+  std::string StartDemo() {
+    const std::string root = DemoInstallation();
+    Start(root);
+    EXPECT_TRUE(WaitFor("Data inicial")) << Capture();
+    return root;
+  }
+  // Esc on the first field of form 1 ends the program.
+  void LeaveFormOne(const std::string& root) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    Send("Escape");
+    ExpectEnded(root, "0");
+  }
   // Confirms form 2 and waits until the print program has written its PDF.
   void ConfirmAndWaitForThePrint(const std::string& root) {
     ASSERT_TRUE(WaitFor("Confirmeu")) << Capture();
@@ -158,10 +171,7 @@ class ReportEndToEnd : public ::testing::Test {
 };
 
 TEST_F(ReportEndToEnd, TypedRunPrintsAndEndsCleanly) {
-  const std::string root = DemoInstallation();
-  Start(root);
-
-  ASSERT_TRUE(WaitFor("Data inicial")) << Capture();
+  const std::string root = StartDemo();
   const std::string form1 = Capture();
   std::cout << "---- form 1 ----\n" << form1 << "----------------\n";
   EXPECT_NE(form1.find("Finca final"), std::string::npos);
@@ -176,9 +186,7 @@ TEST_F(ReportEndToEnd, TypedRunPrintsAndEndsCleanly) {
 
   // Form 1 is back with the values as typed; Esc on its first field ends.
   ASSERT_TRUE(WaitFor("31/12/2099")) << Capture();
-  std::this_thread::sleep_for(std::chrono::milliseconds(200));
-  Send("Escape");
-  ExpectEnded(root, "0");
+  LeaveFormOne(root);
   EXPECT_EQ(Capture().find("Data inicial"), std::string::npos) << "the shell's screen is back";
 }
 
@@ -208,9 +216,7 @@ TEST_F(ReportEndToEnd, F1ShowsTheHelpAndEscGivesTheFormBack) {
 }
 
 TEST_F(ReportEndToEnd, AltCPicksThePeriodStartThatTheReportUses) {
-  const std::string root = DemoInstallation();
-  Start(root);
-  ASSERT_TRUE(WaitFor("Data inicial")) << Capture();
+  const std::string root = StartDemo();
 
   Send("M-c");
   ASSERT_TRUE(WaitFor("DESEMBRE")) << Capture();
@@ -228,16 +234,11 @@ TEST_F(ReportEndToEnd, AltCPicksThePeriodStartThatTheReportUses) {
   EXPECT_NE(ReadFile(fs::path(root) / "tmp" / "kelprint.tmp").find("ENTRE 6/9/2026 "),
             std::string::npos)
       << "the report ran from the picked day";
-
-  std::this_thread::sleep_for(std::chrono::milliseconds(200));
-  Send("Escape");
-  ExpectEnded(root, "0");
+  LeaveFormOne(root);
 }
 
 TEST_F(ReportEndToEnd, AltXTypesASumIntoTheLastEstate) {
-  const std::string root = DemoInstallation();
-  Start(root);
-  ASSERT_TRUE(WaitFor("Data inicial")) << Capture();
+  const std::string root = StartDemo();
 
   Send("01012000 Enter 31122099 Enter 1 Enter");
   Send("M-x");
@@ -250,10 +251,7 @@ TEST_F(ReportEndToEnd, AltXTypesASumIntoTheLastEstate) {
   EXPECT_TRUE(fs::exists(fs::path(root) / "tmp" / "KELCALC.TMP"))
       << "kept in the session's folder when TERM names no folder";
   EXPECT_FALSE(fs::exists(fs::path(root) / "KELCALC.TMP")) << "not in the shared installation";
-
-  std::this_thread::sleep_for(std::chrono::milliseconds(200));
-  Send("Escape");
-  ExpectEnded(root, "0");
+  LeaveFormOne(root);
 }
 
 TEST_F(ReportEndToEnd, MalformedFormFileStopsWithItsFileAndLine) {

@@ -9,6 +9,8 @@
 #include <vector>
 
 #include "tests/support/headless_fixture.h"
+#include "ui/field_editor.h"
+#include "ui/form_hooks.h"
 #include "ui/form_hooks.h"
 #include "ui/form_input.h"
 #include "ui/keys.h"
@@ -44,6 +46,17 @@ class UiTest : public HeadlessTest {
       for (int c = 1; c <= platform::ConsoleCols(); ++c) cells.push_back(platform::ReadCell(r, c));
     }
     return cells;
+  }
+
+  // Edits a blank field of length characters as a form does (its table of
+  // exit keys Enter and Esc set, a copy saved), on the keys scripted before.
+  // Returns the text; key is the key that ended the editing.
+  static std::string EditAsForm(size_t length, int16_t& key) {
+    ui::KeyMap("+ea", "d,1b");
+    int16_t row = 5, col = 10, width = 0, position = 1;
+    std::string text(length, ' ');
+    ui::EditField(row, col, width, text, position, key);
+    return text;
   }
 
   std::string StackFile() const { return dir().path() + "WinPush.tmp"; }

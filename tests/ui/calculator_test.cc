@@ -7,7 +7,6 @@
 #include "platform/key_decoder.h"
 #include "tests/support/ui_fixture.h"
 #include "ui/calculator.h"
-#include "ui/field_editor.h"
 
 namespace {
 
@@ -147,14 +146,11 @@ TEST_F(CalculatorTest, StateFileFollowsTheTerminalDirectory) {
 
 TEST_F(CalculatorTest, AltXTypesTheResultIntoTheFieldBeingEdited) {
   ui::KeyHooksState().calculator = ui::Calculator;
-  ui::KeyMap("+ea", "d,1b");
   term().PushExtended(0x2D, platform::kLeftAlt);
   term().PushText("2+3=F");
   term().PushKey(13);
-  int16_t row = 5, col = 10, width = 0, position = 1, key = 0;
-  std::string text(6, ' ');
-  ui::EditField(row, col, width, text, position, key);
-  EXPECT_EQ(text, "500   ");
+  int16_t key = 0;
+  EXPECT_EQ(EditAsForm(6, key), "500   ");
   EXPECT_EQ(key, 13);
   EXPECT_EQ(term().DryEscapes(), 0);
 }
