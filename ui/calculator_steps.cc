@@ -1,6 +1,7 @@
 // The calculator's arithmetic: what each key does to the entry, the total
 // and the tape.
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 
