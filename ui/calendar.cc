@@ -6,7 +6,9 @@
 #include <array>
 #include <cstdint>
 
+#include "app/config/language.h"
 #include "app/config/settings.h"
+#include "platform/ascii.h"
 #include "platform/console.h"
 #include "platform/system.h"
 #include "ui/keys.h"
@@ -59,10 +61,9 @@ void FillTables(YearTables& t, int year) {
 int FirstOfQuarter(int month) { return (month - 1) / 3 * 3 + 1; }
 
 std::string DayHeader() {
-  const std::string code = config::SettingsState().language.substr(0, 3);
-  if (code == "SPA" || code == "GLG") return " L  M  X  J  V  S  D";
-  if (code == "OCI") return "DL DT DC DJ DD DS DG";
-  return "DL DT DC DJ DV DS DG";
+  return config::ByLanguage<std::string>(config::SettingsState().language, "DL DT DC DJ DV DS DG",
+                                         " L  M  X  J  V  S  D", " L  M  X  J  V  S  D",
+                                         "DL DT DC DJ DD DS DG");
 }
 
 // A number right-aligned in width positions (the pictures "##", "####").
@@ -87,7 +88,7 @@ void DrawMonth(const YearTables& t, int year, int first, int month) {
   SetColour("n");
   PutAt(base, 1, std::string(static_cast<size_t>(width), ' '));
   const std::string title =
-      values::TrimRight(values::FoldText(values::FormatDate(PackedDay(year, month, 1), 2, "m")));
+      platform::TrimTrailingBlanks(values::FoldText(values::FormatDate(PackedDay(year, month, 1), 2, "m")));
   PutAt(base, (width - static_cast<int>(title.size())) / 2 + 1, title);
 
   // The grid: 6 weeks of 7 cells from the Monday on or before the first.

@@ -11,7 +11,6 @@
 #include "tests/support/headless_fixture.h"
 #include "ui/field_editor.h"
 #include "ui/form_hooks.h"
-#include "ui/form_hooks.h"
 #include "ui/form_input.h"
 #include "ui/keys.h"
 #include "ui/screen.h"
