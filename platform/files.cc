@@ -185,6 +185,14 @@ int64_t File::Length() const {
   return static_cast<int64_t>(st.st_size);
 }
 
+bool File::IsOwnRegularFile() const {
+  if (fd_ < 0) return Fail(EBADF);
+  struct stat st;
+  if (::fstat(fd_, &st) != 0) return Fail(errno);
+  if (!S_ISREG(st.st_mode) || st.st_uid != ::geteuid()) return Fail(EPERM);
+  return true;
+}
+
 size_t File::ReadAt(int64_t offset, void* data, size_t n) {
   if (fd_ < 0) {
     Fail(EBADF);

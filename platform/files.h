@@ -52,6 +52,9 @@ class File {
   void Close();
 
   int64_t Length() const;
+  // A regular file owned by the operator (work files in the temporary
+  // directory must be nobody else's and nothing but a file).
+  bool IsOwnRegularFile() const;
   // Reads up to n bytes at offset; returns how many were read.
   size_t ReadAt(int64_t offset, void* data, size_t n);
   bool WriteAt(int64_t offset, const void* data, size_t n);
