@@ -7,69 +7,26 @@
 
 #include <sys/stat.h>
 
-#include <filesystem>
 #include <string>
 
-#include "app/report_run.h"
-
-#include "app/app_state.h"
-#include "app/form_file.h"
-#include "app/print_file.h"
-#include "app/report.h"
-#include "app/screen_wiring.h"
 #include "platform/files.h"
-#include "store/btrcall.h"
-#include "store/record_files.h"
-#include "store/record_layouts.h"
-#include "store/store_hooks.h"
-#include "tests/support/installation.h"
-#include "tests/support/report_lines.h"
-#include "tests/support/ui_fixture.h"
-#include "values/masks.h"
+#include "tests/support/installation_fixture.h"
 
 namespace {
 
-namespace fs = std::filesystem;
-using testing_support::InsertRecord;
-
-class ReportRunTest : public testing_support::UiTest {
+class ReportRunTest : public testing_support::InstallationTest {
  protected:
   void SetUp() override {
-    UiTest::SetUp();
-
-    term().SetDryLimit(50);
-    store::ResetFileTableState();
-    store::ResetStoreHooksState();
-    app::ResetAppState();
-    app::ResetReportRunState();
-    app::ResetPrintFileState();
-
-    testing_support::InstallDictionaries(dir().path());
-    fs::create_directories(dir().path() + "bin");
+    InstallationTest::SetUp();
+    if (IsSkipped() || HasFatalFailure()) return;
     dir().Write("Tavo.ini", "[Usuari]\r\nNomEmpresa=FINQUES PROVA, SL\r\n");
     // The stand-in print program keeps what it was given.
     const std::string stub = dir().Write(
         "bin/KELPRINT", "#!/bin/sh\ncp '" + dir().path() + "kelprint.tmp' '" + dir().path() +
                             "printed.tmp'\necho run >> '" + dir().path() + "runs'\n");
     chmod(stub.c_str(), 0755);
+    config::PathsState().exe_dir = dir().path() + "bin/";
 
-    config::Paths& paths = config::PathsState();
-    paths.root = dir().path();
-    paths.temp_dir = dir().path();
-    paths.exe_dir = dir().path() + "bin/";
-    config::SettingsState().work_date = testing_support::PackedDate("20261207");
-    app::AppState().program_name = "RBPNDLST";
-    values::SetCurrency("a,E");
-
-    const std::string form_file = std::string(KEL_SOURCE_DIR) + "/install/FORMS/RBPNDLST.KPN";
-    app::FormFileResult loaded = app::LoadFormFile(form_file);
-    if (loaded.ok) loaded = app::PrepareParameterForm(form_file);
-    ASSERT_TRUE(loaded.ok) << loaded.message;
-    app::WireScreenHooks();
-    store::StoreHooksState().exit_program = [](int code) {
-      ADD_FAILURE() << "record file open failed, exit " << code;
-    };
-    app::OpenReportFiles();
     Estate(3, "PL. INDEPENDENCIA 4");
     Unit(3, 1, "MARIA PUIG", "1r 1a", "972000111");
     Receipt(3, 1, "20260301", 12345, 'P');
@@ -80,31 +37,6 @@ class ReportRunTest : public testing_support::UiTest {
     Unit(9, 1, "JOAN RIU", "Local", "");
     Receipt(9, 1, "20260301", 5000, 'P');
   }
-
-  void TearDown() override {
-    int16_t status = 0;
-    store::CloseAllRecordFiles(status);
-    store::ResetStoreHooksState();
-    app::ResetPrintFileState();
-    UiTest::TearDown();
-  }
-
-  void Estate(int n, const std::string& name) {
-    ASSERT_EQ(InsertRecord(store::estate::kFileId, testing_support::EstateRecord(n, n, name)), 0);
-  }
-  void Unit(int estate, int unit, const std::string& holder, const std::string& designation,
-            const std::string& phone) {
-    ASSERT_EQ(InsertRecord(store::unit::kFileId,
-                           testing_support::UnitRecord(estate, unit, holder, designation, phone)),
-              0);
-  }
-  void Receipt(int estate, int unit, const std::string& issued, int32_t cents, char state) {
-    ASSERT_EQ(InsertRecord(store::receipt::kFileId,
-                           testing_support::ReceiptRecord(estate, unit, issued, "20260630",
-                                                          cents, state)),
-              0);
-  }
-  std::string Value(int16_t field) { return config::FormTableState().FindField(1, field)->value; }
 };
 
 constexpr int16_t kEnter = 13, kEsc = 27;

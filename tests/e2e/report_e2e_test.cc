@@ -173,7 +173,6 @@ class ReportEndToEnd : public ::testing::Test {
 TEST_F(ReportEndToEnd, TypedRunPrintsAndEndsCleanly) {
   const std::string root = StartDemo();
   const std::string form1 = Capture();
-  std::cout << "---- form 1 ----\n" << form1 << "----------------\n";
   EXPECT_NE(form1.find("Finca final"), std::string::npos);
   EXPECT_NE(form1.find("999"), std::string::npos) << "the default last estate";
   EXPECT_NE(form1.find("Data final   : 7/12/2026"), std::string::npos) << "the work date";
@@ -252,6 +251,23 @@ TEST_F(ReportEndToEnd, AltXTypesASumIntoTheLastEstate) {
       << "kept in the session's folder when TERM names no folder";
   EXPECT_FALSE(fs::exists(fs::path(root) / "KELCALC.TMP")) << "not in the shared installation";
   LeaveFormOne(root);
+}
+
+TEST_F(ReportEndToEnd, F4ListsTheEstatesAndEnterPutsTheChosenCodeInTheField) {
+  const std::string root = StartDemo();
+  Send("Down Down F4");
+  ASSERT_TRUE(WaitFor("N\u00FAm  Nom de la finca")) << Capture();
+  const std::string list = Capture();
+  EXPECT_NE(list.find("001  "), std::string::npos) << list;
+  EXPECT_NE(list.find("012  "), std::string::npos) << "all 12 estates" << list;
+
+  Send("Down Enter");
+  ASSERT_TRUE(WaitFor("Finca inicial: 002")) << Capture();
+  EXPECT_FALSE(fs::exists(root + "/tmp/Browse.tmp")) << "the list file goes with the list";
+  Send("Escape");  // from the last estate back to the first field
+  ASSERT_TRUE(WaitFor("Finca final  : 999")) << Capture();
+  Send("Escape");
+  ExpectEnded(root, "0");
 }
 
 TEST_F(ReportEndToEnd, MalformedFormFileStopsWithItsFileAndLine) {
