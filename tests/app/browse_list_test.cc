@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -19,7 +18,7 @@ namespace {
 using testing_support::PackedCode;
 
 constexpr int16_t kEnter = 13, kEsc = 27, kUp = 0x4800, kDown = 0x5000, kPgUp = 0x4900,
-                  kPgDn = 0x5100, kLeft = 0x4B00, kRight = 0x4D00, kF4 = 0x3E00;
+                  kPgDn = 0x5100, kLeft = 0x4B00, kRight = 0x4D00;
 constexpr uint8_t kBarColour = 0x70;  // "u" with the default colours
 
 std::string Name(int n) {
@@ -43,8 +42,7 @@ class BrowseScreenTest : public testing_support::InstallationTest {
     if (IsSkipped() || HasFatalFailure()) return;
     for (int n = 1; n <= 25; ++n) Estate(n, Name(n));
     store::BrowseHooks& hooks = store::BrowseHooksState();
-    wired_esc_waiting_ = hooks.esc_waiting;
-    // Scripted keys are for the list's own loop unless a test says otherwise.
+    // Scripted keys are for the list's own loop, not for the fetch's Esc check.
     hooks.esc_waiting = [] { return false; };
     hooks.wait_key = [this, wait = hooks.wait_key] {
       seen_.push_back(Look());
@@ -80,7 +78,6 @@ class BrowseScreenTest : public testing_support::InstallationTest {
   static std::string Chosen() { return app::ReportRunState().estate.substr(0, 2); }
 
   std::vector<Seen> seen_;
-  std::function<bool()> wired_esc_waiting_;
 };
 
 TEST_F(BrowseScreenTest, PageKeysKeepTheBarOnTheCurrentEstate) {
@@ -156,28 +153,6 @@ TEST_F(BrowseScreenTest, PreparedListShowsItsCaptionsAndHandsBackTheChoice) {
   EXPECT_EQ(store::BrowseState().browse_value, 7002);
   EXPECT_EQ(store::BrowseState().browse_text, "B2  SEGON");
   EXPECT_FALSE(platform::FileExists(store::BrowseFilePath()));
-}
-
-TEST_F(BrowseScreenTest, KeysTypedDuringTheFetchAreLostButEscEndsIt) {
-  Window(5, 22, 16, 58);
-  store::BrowseHooksState().esc_waiting = wired_esc_waiting_;
-  Keys({'x', kEsc, kEnter});
-  EXPECT_EQ(Run(), 0) << "'x' did not leave the list: it was lost";
-  ASSERT_EQ(seen_.size(), 1u);
-  EXPECT_EQ(seen_[0].rows[1], Line(2));
-  EXPECT_EQ(seen_[0].rows[2], std::string(35, ' ')) << "Esc ended the fetch";
-  EXPECT_EQ(Chosen(), PackedCode(1));
-}
-
-TEST_F(BrowseScreenTest, F4OnTheFirstEstateFieldPutsTheChosenCodeThere) {
-  Keys({kDown, kDown, kF4, kDown, kEnter});  // estate 2 chosen; on to field 4
-  Keys({kEsc, kEsc});
-  int16_t key = 0;
-  ui::FormInput(1, 0, 0, key);
-  EXPECT_EQ(key, kEsc);
-  EXPECT_EQ(Value(3), "002");
-  EXPECT_EQ(Value(4), "999");
-  EXPECT_EQ(term().DryEscapes(), 0);
 }
 
 }  // namespace

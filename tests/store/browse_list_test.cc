@@ -160,38 +160,16 @@ TEST_F(BrowseListTest, EscCutsALongRunOfHiddenRecordsShort) {
   EXPECT_EQ(area_.substr(0, 4), "K001") << "Down and PgDn had nowhere to go";
 }
 
-TEST_F(BrowseListTest, UpperLimitEndsTheList) {
-  Records({"A", "B", "C", "D", "E"});
-  Define(4);
-  BrowseHooksState().limits = [](int16_t, std::string& from, std::string& to) {
-    from = "K002";
-    to = "K003";
-    return int16_t{0};
-  };
-  EXPECT_EQ(Run(), -1) << "left with the stand-in's Esc";
-  EXPECT_EQ(drawn_[1].substr(0, 2), "B ");
-  EXPECT_EQ(drawn_[2].substr(0, 2), "C ");
-  EXPECT_EQ(drawn_[3], kBlankRow);
-}
-
-TEST_F(BrowseListTest, NothingToChooseAndCancelledOpeningsGiveTheirResults) {
+TEST_F(BrowseListTest, EmptyFileAndEscInThePreFormChooseNothing) {
   Define(3);
   keys_ = {BrowseKey::kDown, BrowseKey::kEnter};
-  EXPECT_EQ(Run(), -1) << "an empty file: Enter chooses nothing";
+  EXPECT_EQ(Run(), -1);
   EXPECT_EQ(drawn_[1], kBlankRow);
 
   config::FormTableState().lists[0].pre_form = 3;
-  BrowseHooksState().run_form = [](int16_t form) { return int16_t(form == 3 ? 27 : 13); };
-  BrowseHooksState().limits = [](int16_t, std::string&, std::string&) -> int16_t {
-    ADD_FAILURE() << "limits asked after Esc in the pre-form";
-    return 0;
-  };
+  BrowseHooksState().run_form = [](int16_t) { return int16_t{27}; };
   EXPECT_EQ(Run(), -1);
-
-  config::FormTableState().lists[0].pre_form = 0;
-  BrowseHooksState().limits = [](int16_t, std::string&, std::string&) { return int16_t{9}; };
-  EXPECT_EQ(Run(), 9);
-  EXPECT_EQ(pushes_, 1) << "only the first list opened a window";
+  EXPECT_EQ(pushes_, 1) << "Esc in the pre-form: no window";
 }
 
 TEST_F(BrowseListTest, ListFileIsNeverReachedThroughALink) {
