@@ -4,9 +4,9 @@
 
 #include <cstdlib>
 
+#include "platform/ascii.h"
 #include "store/browse_list.h"
 #include "store/record_files.h"
-#include "values/text.h"
 
 namespace store {
 
@@ -31,7 +31,7 @@ void StartFetch(BrowseRun& run) {
 // Appends the line of the record in the record area; false when the line
 // is blank. A list file that cannot be written ends the list's data.
 bool AppendLine(BrowseRun& run, int64_t at) {
-  std::string line = values::TrimRight(HookBrowseLineText(run.list));
+  std::string line = platform::TrimTrailingBlanks(HookBrowseLineText(run.list));
   if (line.empty()) return false;
   BrowseEntryHeader header;
   header.previous = static_cast<uint32_t>(run.last_appended);

@@ -11,6 +11,7 @@
 
 #include "platform/files.h"
 #include "tests/support/installation_fixture.h"
+#include "tests/support/report_lines.h"
 
 namespace {
 

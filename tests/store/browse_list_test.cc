@@ -16,6 +16,7 @@
 #include "platform/console.h"
 #include "platform/files.h"
 #include "store/browse_file.h"
+#include "tests/support/engine_client.h"
 #include "tests/support/installation.h"
 #include "store/store_hooks.h"
 #include "tests/support/temp_dir.h"
