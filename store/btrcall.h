@@ -5,7 +5,8 @@
 // these from here.
 //
 // Each record file is an SQLite database at the path given to Open/Create
-// ("\" separators allowed). The 128-byte position block is the caller's
+// ("\" separators allowed), or a table set on a PostgreSQL server when the
+// file's installation says so (store/engine_route.h). The 128-byte position block is the caller's
 // per-file cursor: the engine keeps in it what it needs to find its open
 // file and current record; 128 zero bytes mean "not open". Every failure
 // comes back as a status; nothing throws.
@@ -72,6 +73,9 @@ enum BtrStatus : int16_t {
   kStKeyNotModifiable = 10, kStKeyBufferTooShort = 21,
   kStBadKeyCount = 26, kStBadKeyPosition = 27, kStBadRecordLength = 28,
   kStBadKeyLength = 29, kStTransactionActive = 37, kStNoTransaction = 39,
+  // The file's server cannot be reached (or the connection was lost), or
+  // the installation's engine setting is unusable.
+  kStEngineInactive = 20,
   kStAccessDenied = 46, kStBadCollatingTable = 48,
 };
 

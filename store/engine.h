@@ -18,54 +18,9 @@
 #include <vector>
 
 #include "store/btrcall.h"
+#include "store/engine_spec.h"
 
 namespace store::engine {
-
-// ---- Creation specification --------------------------------------------
-
-struct Segment {
-  uint16_t position = 0;  // 1-based
-  uint16_t length = 0;
-  uint16_t flags = 0;
-};
-
-struct KeyDef {
-  std::vector<Segment> segments;
-  uint16_t length = 0;  // sum of the segment lengths
-  bool duplicates = false;
-  bool modifiable = false;
-};
-
-struct FileSpec {
-  uint16_t record_length = 0;
-  uint16_t page_size = 0;
-  std::vector<KeyDef> keys;
-  bool has_table = false;
-  uint8_t table[256] = {};
-  // The creation specification as given (file specification, segment
-  // entries, collating block if any), record count bytes zeroed: what Stat
-  // sends back.
-  std::string raw;
-};
-
-// Checks and decodes a creation specification; bytes after the collating
-// block (or after the last segment entry) are ignored. Returns 0 or the
-// status that names what is wrong.
-int16_t ParseCreationSpec(const uint8_t* data, size_t size, FileSpec& spec);
-
-// The key's bytes as they stand in the record (segments joined).
-void RawKey(const FileSpec& spec, int key, const uint8_t* record,
-            std::string& out);
-// A raw key value turned into the form whose memcmp order is the key order:
-// binary segments byte-reversed (unsigned value order), collated segments
-// mapped through the table, others unchanged. raw must hold the key length.
-void CollatedForm(const FileSpec& spec, int key, const uint8_t* raw,
-                  std::string& out);
-// Collated key straight from a record.
-void CollatedKey(const FileSpec& spec, int key, const uint8_t* record,
-                 std::string& out);
-// Stat reply: the stored specification with the record count filled in.
-std::string StatReply(const FileSpec& spec, uint32_t records);
 
 // ---- SQLite helpers ------------------------------------------------------
 
@@ -165,6 +120,9 @@ struct Engine {
 Engine& EngineState();
 // Closes everything this process has open (like Reset) and clears the state.
 void ResetEngineState();
+
+// One call on SQLite record files (BTRCALL routes it here).
+int16_t SqliteCall(Call& call);
 
 // ---- Files on disk --------------------------------------------------------
 

@@ -21,36 +21,8 @@ constexpr uint8_t kMagic[4] = {'K', 'E', 'L', 'B'};
 // checkpointed.
 constexpr int64_t kLiveNs = 100'000'000;
 
-uint32_t Get32(const uint8_t* p) {
-  return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 |
-         uint32_t(p[3]) << 24;
-}
-void Put32(uint8_t* p, uint32_t v) {
-  for (int i = 0; i < 4; ++i) p[i] = uint8_t(v >> (8 * i));
-}
-
-struct Call {
-  uint16_t op = 0;
-  bool lock = false;
-  uint8_t* pb = nullptr;
-  uint8_t* data = nullptr;
-  uint32_t* len = nullptr;
-  uint8_t* key = nullptr;
-  uint8_t key_length = 0;
-  int8_t key_number = 0;
-  uint32_t capacity() const { return data != nullptr && len != nullptr ? *len : 0; }
-  void set_len(uint32_t n) const { if (len != nullptr) *len = n; }
-};
-
-// The path in the key buffer: key_length bytes, or up to a NUL.
-std::string PathOf(const Call& c) {
-  if (c.key == nullptr) return {};
-  size_t n = c.key_length != 0 ? c.key_length : 255;
-  const void* nul = std::memchr(c.key, 0, n);
-  if (nul != nullptr) n = size_t(static_cast<const uint8_t*>(nul) - c.key);
-  return platform::OsPath(
-      platform::TrimTrailingBlanks(std::string_view(reinterpret_cast<const char*>(c.key), n)));
-}
+// The path in the key buffer.
+std::string PathOf(const Call& c) { return CallPath(c.key, c.key_length); }
 
 Cursor* FindCursor(const uint8_t* pb, uint32_t* index_out = nullptr) {
   if (pb == nullptr || std::memcmp(pb, kMagic, 4) != 0) return nullptr;
@@ -165,23 +137,8 @@ int Step(Cursor& c, int key, Direction d, const std::string& k, int64_t id,
 // Hands a record to the caller and makes it current.
 int16_t Deliver(Cursor& c, const Call& call, int key, std::string_view k,
                 int64_t id, const uint8_t* record, size_t size) {
-  const FileSpec& spec = c.file->spec;
-  int16_t status = kStOk;
-  uint32_t n = uint32_t(size);
-  if (call.capacity() < n) {
-    n = call.capacity();
-    status = kStBufferTooShort;
-  }
-  if (n > 0) std::memcpy(call.data, record, n);
-  call.set_len(n);
-  if (call.key != nullptr && size >= spec.record_length) {
-    // The key's segments straight from the record.
-    uint8_t* out = call.key;
-    for (const Segment& s : spec.keys[key].segments) {
-      std::memcpy(out, record + s.position - 1, s.length);
-      out += s.length;
-    }
-  }
+  const int16_t status =
+      HandOver(c.file->spec, key, record, size, call.data, call.len, call.key);
   c.positioned = true;
   c.on_record = true;
   c.key = key;
@@ -675,18 +632,8 @@ int16_t EndTransaction(bool commit) {
 }
 
 int16_t Dispatch(Call& call) {
-  uint16_t op = call.op;
-  if (op >= kLockBias && op < kLockBias + 200) {
-    // Single-record locks (wait and no-wait alike: we never wait).
-    op = uint16_t(op % 100);
-    if (!((op >= kOpGetEqual && op <= kOpGetLast) || op == kOpGetPosition ||
-          op == kOpGetDirect))
-      return kStInvalidOperation;
-    call.lock = true;
-  } else if (op == 1000 + kOpBeginTransaction) {
-    op = kOpBeginTransaction;
-  }
-  call.op = op;
+  if (int16_t st = TakeLockBias(call)) return st;
+  const uint16_t op = call.op;
   switch (op) {
     case kOpOpen: return call.pb == nullptr ? int16_t(kStInvalidOperation) : Open(call);
     case kOpCreate: {
@@ -742,24 +689,7 @@ void CloseAll() {
     if (s.cursors[i]) CloseCursor(i);
 }
 
+int16_t SqliteCall(Call& call) { return Dispatch(call); }
+
 }  // namespace engine
-
-int16_t BTRCALL(uint16_t operation, uint8_t* position_block, void* data,
-                uint32_t* data_length, void* key, uint8_t key_length,
-                int8_t key_number) {
-  try {
-    engine::Call call;
-    call.op = operation;
-    call.pb = position_block;
-    call.data = static_cast<uint8_t*>(data);
-    call.len = data_length;
-    call.key = static_cast<uint8_t*>(key);
-    call.key_length = key_length;
-    call.key_number = key_number;
-    return engine::Dispatch(call);
-  } catch (...) {
-    return kStIoError;
-  }
-}
-
 }  // namespace store

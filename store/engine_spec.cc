@@ -1,8 +1,11 @@
-// Creation specifications, key extraction and the collated key form.
+// Creation specifications, key extraction, the collated key form, and the
+// pieces of a call both engines handle alike.
 #include <cstring>
 
+#include "platform/ascii.h"
+#include "platform/files.h"
 #include "store/btrcall.h"
-#include "store/engine.h"
+#include "store/engine_spec.h"
 
 namespace store::engine {
 namespace {
@@ -110,6 +113,53 @@ std::string StatReply(const FileSpec& spec, uint32_t records) {
   for (int i = 0; i < 4; ++i)
     reply[kRecordCountAt + i] = char((records >> (8 * i)) & 0xFF);
   return reply;
+}
+
+int16_t TakeLockBias(Call& call) {
+  uint16_t op = call.op;
+  if (op >= kLockBias && op < kLockBias + 200) {
+    // Single-record locks (wait and no-wait alike: we never wait).
+    op = uint16_t(op % 100);
+    if (!((op >= kOpGetEqual && op <= kOpGetLast) || op == kOpGetPosition ||
+          op == kOpGetDirect))
+      return kStInvalidOperation;
+    call.lock = true;
+  } else if (op == 1000 + kOpBeginTransaction) {
+    op = kOpBeginTransaction;
+  }
+  call.op = op;
+  return kStOk;
+}
+
+std::string CallPath(const uint8_t* key, uint8_t key_length) {
+  if (key == nullptr) return {};
+  size_t n = key_length != 0 ? key_length : 255;
+  const void* nul = std::memchr(key, 0, n);
+  if (nul != nullptr) n = size_t(static_cast<const uint8_t*>(nul) - key);
+  return platform::OsPath(platform::TrimTrailingBlanks(
+      std::string_view(reinterpret_cast<const char*>(key), n)));
+}
+
+int16_t HandOver(const FileSpec& spec, int key, const uint8_t* record,
+                 size_t size, uint8_t* data, uint32_t* data_length,
+                 uint8_t* key_out) {
+  const uint32_t capacity = data != nullptr && data_length != nullptr ? *data_length : 0;
+  int16_t status = kStOk;
+  uint32_t n = uint32_t(size);
+  if (capacity < n) {
+    n = capacity;
+    status = kStBufferTooShort;
+  }
+  if (n > 0) std::memcpy(data, record, n);
+  if (data_length != nullptr) *data_length = n;
+  if (key_out != nullptr && size >= spec.record_length) {
+    // The key's segments straight from the record.
+    for (const Segment& s : spec.keys[key].segments) {
+      std::memcpy(key_out, record + s.position - 1, s.length);
+      key_out += s.length;
+    }
+  }
+  return status;
 }
 
 }  // namespace store::engine

@@ -12,6 +12,7 @@
 #include "store/btrcall.h"
 #include "store/engine.h"
 #include "tests/support/engine_client.h"
+#include "tests/support/engine_installation.h"
 #include "tests/support/temp_dir.h"
 
 namespace store {
@@ -23,6 +24,8 @@ using testing_support::CreationSpec;
 using testing_support::EngineFile;
 using testing_support::KeyDefs;
 using testing_support::Reply;
+using testing_support::ResetEngines;
+using testing_support::TestEngine;
 using namespace std::string_literals;
 
 constexpr uint16_t kRecLen = 24;
@@ -54,15 +57,19 @@ std::string Rec(const std::string& unit_date, uint16_t number,
   return r + t;
 }
 
-class EngineTest : public ::testing::Test {
+// Every case runs on SQLite files and on the test server.
+class EngineTest : public ::testing::TestWithParam<TestEngine> {
  protected:
   void SetUp() override {
-    engine::ResetEngineState();
-    path_ = dir_.path() + "REC.dat";
+    ResetEngines();
+    std::string why;
+    if (!installation_.SetUp(GetParam(), dir_.path(), why)) GTEST_SKIP() << why;
+    path_ = Path("REC");
     ASSERT_EQ(CreateRecordFile(path_, TestSpec()), kStOk);
     ASSERT_EQ(file_.Open(path_), kStOk);
   }
-  void TearDown() override { engine::ResetEngineState(); }
+  void TearDown() override { ResetEngines(); }
+  std::string Path(const std::string& base) const { return installation_.Path(base); }
 
   // Walks a key from first to last, returning one field of each record.
   std::vector<std::string> Walk(int8_t key, size_t at, size_t n, bool backward = false) {
@@ -77,13 +84,18 @@ class EngineTest : public ::testing::Test {
   }
 
   testing_support::TempDir dir_;
+  testing_support::EngineInstallation installation_;
   std::string path_;
   EngineFile file_;
 };
 
+INSTANTIATE_TEST_SUITE_P(Engines, EngineTest,
+                         ::testing::Values(TestEngine::kSqlite, TestEngine::kPostgres),
+                         testing_support::EngineName);
+
 // ---- Creation ----
 
-TEST_F(EngineTest, StatReturnsTheSpecificationAndTheRecordCount) {
+TEST_P(EngineTest, StatReturnsTheSpecificationAndTheRecordCount) {
   Reply st = file_.Stat();
   ASSERT_EQ(st.status, kStOk);
   std::string expected = TestSpec();
@@ -98,7 +110,7 @@ TEST_F(EngineTest, StatReturnsTheSpecificationAndTheRecordCount) {
   EXPECT_EQ(r.data, expected.substr(0, 6) + "\x02\0\0\0"s);
 }
 
-TEST_F(EngineTest, CreateRefusesToReplaceWithMinusOneAndReplacesOtherwise) {
+TEST_P(EngineTest, CreateRefusesToReplaceWithMinusOneAndReplacesOtherwise) {
   ASSERT_EQ(file_.Insert(Rec("U001", 1, "a", "0001")), kStOk);
   EXPECT_EQ(CreateRecordFile(path_, TestSpec(), kCreateNoReplace), kStFileExists);
   // Replacing a file that is open here is refused too.
@@ -109,11 +121,11 @@ TEST_F(EngineTest, CreateRefusesToReplaceWithMinusOneAndReplacesOtherwise) {
   EXPECT_EQ(file_.RecordCount(), 0u);
 }
 
-TEST_F(EngineTest, CreateIgnoresPaddingAfterTheSpecificationAndTakesBackslashes) {
+TEST_P(EngineTest, CreateIgnoresPaddingAfterTheSpecificationAndTakesBackslashes) {
   std::string spec = CreationSpec(30, KeyDefs{{{1, 2, 0}}});
   spec.resize(kDataAreaSize, ' ');
-  ASSERT_EQ(CreateRecordFile(dir_.path() + "sub", ""s), kStBufferTooShort);
-  std::string windows = dir_.path() + "PAD.dat";
+  ASSERT_EQ(CreateRecordFile(Path("sub"), ""s), kStBufferTooShort);
+  std::string windows = Path("PAD");
   std::replace(windows.begin(), windows.end(), '/', '\\');
   ASSERT_EQ(CreateRecordFile(windows, spec), kStOk);
   EngineFile f;
@@ -122,8 +134,8 @@ TEST_F(EngineTest, CreateIgnoresPaddingAfterTheSpecificationAndTakesBackslashes)
   EXPECT_EQ(CreateRecordFile(dir_.path() + "missing/dir/X.dat", spec), kStFileNotFound);
 }
 
-TEST_F(EngineTest, BadCreationSpecificationsGiveTheirStatus) {
-  const std::string p = dir_.path() + "BAD.dat";
+TEST_P(EngineTest, BadCreationSpecificationsGiveTheirStatus) {
+  const std::string p = Path("BAD");
   EXPECT_EQ(CreateRecordFile(p, CreationSpec(0, KeyDefs{{{1, 2, 0}}})), kStBadRecordLength);
   EXPECT_EQ(CreateRecordFile(p, CreationSpec(5000, KeyDefs{{{1, 2, 0}}})), kStBadRecordLength);
   EXPECT_EQ(CreateRecordFile(p, CreationSpec(10, KeyDefs{})), kStBadKeyCount);
@@ -133,9 +145,9 @@ TEST_F(EngineTest, BadCreationSpecificationsGiveTheirStatus) {
   EXPECT_EQ(CreateRecordFile(p, CreationSpec(10, KeyDefs{{{1, 0, 0}}})), kStBadKeyLength);
   EXPECT_EQ(CreateRecordFile(p, CreationSpec(600, KeyDefs{{{1, 200, 0}, {201, 56, 0}}})),
             kStBadKeyLength);
-  EXPECT_EQ(CreateRecordFile(p, CreationSpec(600, KeyDefs{{{1, 200, 0}, {201, 55, 0}}})),
+  EXPECT_EQ(CreateRecordFile(Path("LONGKEY"),
+                             CreationSpec(600, KeyDefs{{{1, 200, 0}, {201, 55, 0}}})),
             kStOk);
-  std::remove(p.c_str());
   // Collated segment without its block, or with a wrong signature.
   EXPECT_EQ(CreateRecordFile(p, CreationSpec(10, KeyDefs{{{1, 2, kSegCollated}}})),
             kStBadCollatingTable);
@@ -146,31 +158,48 @@ TEST_F(EngineTest, BadCreationSpecificationsGiveTheirStatus) {
   std::string cut = CreationSpec(10, KeyDefs{{{1, 2, 0}}, {{3, 2, 0}}});
   cut.resize(40);
   EXPECT_EQ(CreateRecordFile(p, cut), kStBufferTooShort);
-  EXPECT_FALSE(std::ifstream(p).good());
+  EngineFile f;
+  EXPECT_EQ(f.Open(p), kStFileNotFound);
 }
 
-TEST_F(EngineTest, RandomCreationSpecificationsNeverCrash) {
+TEST_P(EngineTest, RandomCreationSpecificationsNeverCrash) {
   std::mt19937 rng(7);
-  const std::string p = dir_.path() + "RND.dat";
+  const std::string p = Path("RND");
   for (int i = 0; i < 300; ++i) {
     std::string spec(size_t(rng() % 400), '\0');
     for (char& c : spec) c = char(rng() % 4 == 0 ? rng() : rng() % 8);
-    if (CreateRecordFile(p, spec) == kStOk) {
+    // Replacing: the file of a previous round goes.
+    if (CreateRecordFile(p, spec, 0) == kStOk) {
       EngineFile f;
       ASSERT_EQ(f.Open(p), kStOk);
       EXPECT_EQ(f.Read(kOpGetFirst).status, kStEndOfFile);
       f.Close();
-      std::remove(p.c_str());
     }
   }
 }
 
 // ---- Opening ----
 
-TEST_F(EngineTest, OpenTellsMissingForeignAndDamagedFilesApart) {
+TEST_P(EngineTest, OpenTellsMissingForeignAndDamagedFilesApart) {
   EngineFile f;
-  EXPECT_EQ(f.Open(dir_.path() + "NONE.dat"), kStFileNotFound);
+  EXPECT_EQ(f.Open(Path("NONE")), kStFileNotFound);
   EXPECT_EQ(f.Open(dir_.path() + "no/such/dir.dat"), kStFileNotFound);
+  if (GetParam() == TestEngine::kPostgres) {
+    // A catalogued file whose table is gone, and one whose stored
+    // specification cannot be read back.
+    const std::string schema = installation_.schema();
+    ASSERT_TRUE(testing_support::ServerCommand(
+        "INSERT INTO " + schema + ".kel_files (name, spec) VALUES ('DADES/GONE.dat', ''),"
+        " ('DADES/REC2.dat', '\\x0000')"));
+    EXPECT_EQ(f.Open(Path("GONE")), kStNotRecordFile);
+    ASSERT_TRUE(testing_support::ServerCommand("UPDATE " + schema +
+                                               ".kel_files SET spec = '\\x01' WHERE name = 'DADES/REC.dat'"));
+    ResetEngines();
+    EXPECT_EQ(f.Open(path_), kStNotRecordFile);
+    EXPECT_FALSE(f.IsOpen());
+    std::memset(file_.pb, 0, kPositionBlockSize);
+    return;
+  }
   std::string junk(5000, '\0');
   std::mt19937 rng(1);
   for (char& c : junk) c = char(rng());
@@ -186,7 +215,7 @@ TEST_F(EngineTest, OpenTellsMissingForeignAndDamagedFilesApart) {
   EXPECT_FALSE(f.IsOpen());
 }
 
-TEST_F(EngineTest, OperationsOnABlockThatIsNotOpenGiveThree) {
+TEST_P(EngineTest, OperationsOnABlockThatIsNotOpenGiveThree) {
   EngineFile never;
   EXPECT_EQ(never.Read(kOpGetFirst).status, kStNotOpen);
   EXPECT_EQ(never.Insert(Rec("U1", 1, "a", "1")), kStNotOpen);
@@ -203,11 +232,11 @@ TEST_F(EngineTest, OperationsOnABlockThatIsNotOpenGiveThree) {
   std::memset(never.pb, 0, kPositionBlockSize);
 }
 
-TEST_F(EngineTest, RecordsPersistAcrossCloseAndReopen) {
+TEST_P(EngineTest, RecordsPersistAcrossCloseAndReopen) {
   for (int i = 0; i < 50; ++i)
     ASSERT_EQ(file_.Insert(Rec("U" + std::to_string(100 + i), uint16_t(i), "n", std::to_string(1000 + i))), kStOk);
   file_.Close();
-  engine::ResetEngineState();
+  ResetEngines();
   EngineFile f;
   ASSERT_EQ(f.Open(path_), kStOk);
   EXPECT_EQ(f.RecordCount(), 50u);
@@ -218,7 +247,7 @@ TEST_F(EngineTest, RecordsPersistAcrossCloseAndReopen) {
 
 // ---- Key orders ----
 
-TEST_F(EngineTest, BinarySegmentsOrderByUnsignedValue) {
+TEST_P(EngineTest, BinarySegmentsOrderByUnsignedValue) {
   for (uint16_t n : {513, 2, 255, 256, 65535, 1, 0x8000})
     ASSERT_EQ(file_.Insert(Rec("U" + std::to_string(n), n, "x", std::to_string(n))), kStOk);
   std::vector<std::string> got = Walk(1, 8, 2);
@@ -231,7 +260,7 @@ TEST_F(EngineTest, BinarySegmentsOrderByUnsignedValue) {
   EXPECT_EQ(r.key.substr(0, 2), "\x01\x02"s);
 }
 
-TEST_F(EngineTest, CollatedSegmentsFoldThroughTheTableAndPlainBytesAreUnsigned) {
+TEST_P(EngineTest, CollatedSegmentsFoldThroughTheTableAndPlainBytesAreUnsigned) {
   ASSERT_EQ(file_.Insert(Rec("U1", 1, "beta", "1")), kStOk);
   ASSERT_EQ(file_.Insert(Rec("U2", 2, "ALPHA", "2")), kStOk);
   ASSERT_EQ(file_.Insert(Rec("U3", 3, "alpha", "3")), kStOk);
@@ -249,8 +278,8 @@ TEST_F(EngineTest, CollatedSegmentsFoldThroughTheTableAndPlainBytesAreUnsigned) 
   EXPECT_EQ(r.data.substr(20, 1), "5");
 }
 
-TEST_F(EngineTest, MultiSegmentKeysCombineBinaryAndPlainSegments) {
-  const std::string p = dir_.path() + "MULTI.dat";
+TEST_P(EngineTest, MultiSegmentKeysCombineBinaryAndPlainSegments) {
+  const std::string p = Path("MULTI");
   // 4-byte binary then 2 plain bytes; duplicates.
   ASSERT_EQ(CreateRecordFile(p, CreationSpec(8, KeyDefs{{{3, 4, 0x05}, {1, 2, 0x01}}})), kStOk);
   EngineFile f;
@@ -273,7 +302,7 @@ TEST_F(EngineTest, MultiSegmentKeysCombineBinaryAndPlainSegments) {
   EXPECT_EQ(r.key.substr(0, 6), "\x05\0\0\0ZZ"s);
 }
 
-TEST_F(EngineTest, DuplicatesKeepInsertionOrderBothWays) {
+TEST_P(EngineTest, DuplicatesKeepInsertionOrderBothWays) {
   for (const char* t : {"1", "2", "3"}) ASSERT_EQ(file_.Insert(Rec("SAME", uint16_t(t[0]), "x", t)), kStOk);
   ASSERT_EQ(file_.Insert(Rec("AAAA", 9, "x", "0")), kStOk);
   ASSERT_EQ(file_.Insert(Rec("ZZZZ", 10, "x", "9")), kStOk);
@@ -287,7 +316,7 @@ TEST_F(EngineTest, DuplicatesKeepInsertionOrderBothWays) {
 
 // ---- Reads ----
 
-TEST_F(EngineTest, KeyedReadsFindTheirRecordOrTheirStatus) {
+TEST_P(EngineTest, KeyedReadsFindTheirRecordOrTheirStatus) {
   ASSERT_EQ(file_.Insert(Rec("B", 1, "x", "b")), kStOk);
   ASSERT_EQ(file_.Insert(Rec("D", 2, "x", "d")), kStOk);
   auto tail = [&](uint16_t op, const std::string& k) {
@@ -308,7 +337,7 @@ TEST_F(EngineTest, KeyedReadsFindTheirRecordOrTheirStatus) {
   EXPECT_EQ(file_.Read(kOpGetFirst, "", -3).status, kStInvalidKeyNumber);
 }
 
-TEST_F(EngineTest, KeyBufferPaddingDecidesWhereARangeStarts) {
+TEST_P(EngineTest, KeyBufferPaddingDecidesWhereARangeStarts) {
   ASSERT_EQ(file_.Insert(Rec("AB\x01", 1, "x", "1")), kStOk);
   ASSERT_EQ(file_.Insert(Rec("AB\xF0", 2, "x", "2")), kStOk);
   // The layer pads a partial key with zeros for GE and with 0xFF for LE.
@@ -318,7 +347,7 @@ TEST_F(EngineTest, KeyBufferPaddingDecidesWhereARangeStarts) {
   EXPECT_EQ(r.data.substr(20, 1), "2");
 }
 
-TEST_F(EngineTest, StepsNeedAPositionAndStopAtTheEnds) {
+TEST_P(EngineTest, StepsNeedAPositionAndStopAtTheEnds) {
   EXPECT_EQ(file_.Read(kOpGetNext).status, kStInvalidPositioning);
   EXPECT_EQ(file_.Read(kOpGetFirst).status, kStEndOfFile);
   ASSERT_EQ(file_.Insert(Rec("A", 1, "x", "a")), kStOk);
@@ -331,7 +360,7 @@ TEST_F(EngineTest, StepsNeedAPositionAndStopAtTheEnds) {
   EXPECT_EQ(file_.Read(kOpGetNext).data.substr(20, 1), "b");
 }
 
-TEST_F(EngineTest, StepsSeeRecordsInsertedMeanwhile) {
+TEST_P(EngineTest, StepsSeeRecordsInsertedMeanwhile) {
   ASSERT_EQ(file_.Insert(Rec("A", 1, "x", "a")), kStOk);
   ASSERT_EQ(file_.Insert(Rec("C", 3, "x", "c")), kStOk);
   ASSERT_EQ(file_.Read(kOpGetFirst).status, kStOk);
@@ -342,7 +371,7 @@ TEST_F(EngineTest, StepsSeeRecordsInsertedMeanwhile) {
   EXPECT_EQ(file_.Read(kOpGetNext).data.substr(20, 1), "c");
 }
 
-TEST_F(EngineTest, ShortDataBufferGetsTheRecordCutAndStatus22) {
+TEST_P(EngineTest, ShortDataBufferGetsTheRecordCutAndStatus22) {
   ASSERT_EQ(file_.Insert(Rec("A", 1, "x", "a")), kStOk);
   Reply r = file_.Read(kOpGetFirst, "", 0, 5);
   EXPECT_EQ(r.status, kStBufferTooShort);
@@ -355,7 +384,7 @@ TEST_F(EngineTest, ShortDataBufferGetsTheRecordCutAndStatus22) {
   EXPECT_EQ(r.data.size(), kRecLen);
 }
 
-TEST_F(EngineTest, GetDirectAfterGetPositionContinuesInTheGivenKey) {
+TEST_P(EngineTest, GetDirectAfterGetPositionContinuesInTheGivenKey) {
   ASSERT_EQ(file_.Insert(Rec("A", 30, "x", "a")), kStOk);
   ASSERT_EQ(file_.Insert(Rec("B", 10, "x", "b")), kStOk);
   ASSERT_EQ(file_.Insert(Rec("C", 20, "x", "c")), kStOk);
@@ -379,7 +408,7 @@ TEST_F(EngineTest, GetDirectAfterGetPositionContinuesInTheGivenKey) {
   EXPECT_EQ(file_.Direct(pos, 9).status, kStInvalidKeyNumber);
 }
 
-TEST_F(EngineTest, StepInAnotherKeyContinuesFromTheCurrentRecord) {
+TEST_P(EngineTest, StepInAnotherKeyContinuesFromTheCurrentRecord) {
   ASSERT_EQ(file_.Insert(Rec("A", 30, "x", "a")), kStOk);
   ASSERT_EQ(file_.Insert(Rec("B", 10, "x", "b")), kStOk);
   ASSERT_EQ(file_.Insert(Rec("C", 20, "x", "c")), kStOk);
@@ -389,7 +418,7 @@ TEST_F(EngineTest, StepInAnotherKeyContinuesFromTheCurrentRecord) {
 
 // ---- Writes ----
 
-TEST_F(EngineTest, InsertRefusesDuplicatesOfUniqueKeysAndShortRecords) {
+TEST_P(EngineTest, InsertRefusesDuplicatesOfUniqueKeysAndShortRecords) {
   ASSERT_EQ(file_.Insert(Rec("A", 1, "x", "a")), kStOk);
   EXPECT_EQ(file_.Insert(Rec("B", 1, "x", "b")), kStDuplicateKey);
   EXPECT_EQ(file_.Insert(Rec("B", 2, "x", "a")), kStDuplicateKey);
@@ -400,14 +429,14 @@ TEST_F(EngineTest, InsertRefusesDuplicatesOfUniqueKeysAndShortRecords) {
   for (int8_t k = 0; k < 4; ++k) EXPECT_EQ(Walk(k, 20, 1).size(), 1u) << int(k);
 }
 
-TEST_F(EngineTest, InsertMakesTheNewRecordCurrent) {
+TEST_P(EngineTest, InsertMakesTheNewRecordCurrent) {
   ASSERT_EQ(file_.Insert(Rec("A", 1, "x", "a")), kStOk);
   ASSERT_EQ(file_.Insert(Rec("C", 3, "x", "c")), kStOk);
   ASSERT_EQ(file_.Insert(Rec("B", 2, "x", "b")), kStOk);
   EXPECT_EQ(file_.Read(kOpGetNext).data.substr(20, 1), "c");
 }
 
-TEST_F(EngineTest, UpdateMovesTheRecordInItsKeysAndChecksThem) {
+TEST_P(EngineTest, UpdateMovesTheRecordInItsKeysAndChecksThem) {
   ASSERT_EQ(file_.Insert(Rec("A", 1, "x", "a")), kStOk);
   ASSERT_EQ(file_.Insert(Rec("B", 2, "x", "b")), kStOk);
   ASSERT_EQ(file_.Read(kOpGetEqual, "A       ").status, kStOk);
@@ -421,7 +450,7 @@ TEST_F(EngineTest, UpdateMovesTheRecordInItsKeysAndChecksThem) {
   EXPECT_EQ(file_.RecordCount(), 2u);
 }
 
-TEST_F(EngineTest, DeleteKeepsThePlaceForTheNextStep) {
+TEST_P(EngineTest, DeleteKeepsThePlaceForTheNextStep) {
   for (const char* t : {"A", "B", "C"}) ASSERT_EQ(file_.Insert(Rec(t, uint16_t(t[0]), "x", t)), kStOk);
   ASSERT_EQ(file_.Read(kOpGetEqual, "B       ").status, kStOk);
   ASSERT_EQ(file_.Delete(), kStOk);
@@ -435,7 +464,7 @@ TEST_F(EngineTest, DeleteKeepsThePlaceForTheNextStep) {
   EXPECT_EQ(Walk(1, 0, 1), (std::vector<std::string>{"A", "C"}));
 }
 
-TEST_F(EngineTest, ReadOnlyOpenRefusesWrites) {
+TEST_P(EngineTest, ReadOnlyOpenRefusesWrites) {
   EngineFile ro;
   ASSERT_EQ(ro.Open(path_, kOpenReadOnly), kStOk);
   EXPECT_EQ(ro.Insert(Rec("A", 1, "x", "a")), kStAccessDenied);
@@ -464,7 +493,7 @@ TEST(SqliteStatusTest, ResultCodesMapByKind) {
 
 // ---- Locks between position blocks of one process ----
 
-TEST_F(EngineTest, ExclusiveOpenShutsOutOtherOpens) {
+TEST_P(EngineTest, ExclusiveOpenShutsOutOtherOpens) {
   EngineFile other;
   EXPECT_EQ(other.Open(path_, kOpenExclusive), kStFileLocked);  // file_ has it open
   ASSERT_EQ(file_.Close(), kStOk);
@@ -475,7 +504,7 @@ TEST_F(EngineTest, ExclusiveOpenShutsOutOtherOpens) {
   EXPECT_EQ(third.Open(path_), kStOk);
 }
 
-TEST_F(EngineTest, RecordLockBlocksOnlyOtherBlocksLockedReadsAndWrites) {
+TEST_P(EngineTest, RecordLockBlocksOnlyOtherBlocksLockedReadsAndWrites) {
   ASSERT_EQ(file_.Insert(Rec("A", 1, "x", "a")), kStOk);
   ASSERT_EQ(file_.Insert(Rec("B", 2, "x", "b")), kStOk);
   EngineFile other;
@@ -502,7 +531,7 @@ TEST_F(EngineTest, RecordLockBlocksOnlyOtherBlocksLockedReadsAndWrites) {
   EXPECT_EQ(file_.Read(kOpGetFirst + kLockBias).status, kStOk);
 }
 
-TEST_F(EngineTest, LockedReadThatMeetsALockLeavesTheCursorForTheRetry) {
+TEST_P(EngineTest, LockedReadThatMeetsALockLeavesTheCursorForTheRetry) {
   for (const char* t : {"A", "B", "C"}) ASSERT_EQ(file_.Insert(Rec(t, uint16_t(t[0]), "x", t)), kStOk);
   EngineFile other;
   ASSERT_EQ(other.Open(path_), kStOk);
@@ -517,7 +546,7 @@ TEST_F(EngineTest, LockedReadThatMeetsALockLeavesTheCursorForTheRetry) {
 
 // ---- Transactions and Reset ----
 
-TEST_F(EngineTest, TransactionsCommitOrDiscardEverything) {
+TEST_P(EngineTest, TransactionsCommitOrDiscardEverything) {
   using testing_support::SimpleCall;
   EXPECT_EQ(SimpleCall(kOpEndTransaction), kStNoTransaction);
   ASSERT_EQ(SimpleCall(kOpBeginTransaction), kStOk);
@@ -535,13 +564,13 @@ TEST_F(EngineTest, TransactionsCommitOrDiscardEverything) {
     ASSERT_EQ(file_.Insert(Rec("T" + std::to_string(i), uint16_t(i), "x", std::to_string(i))), kStOk);
   ASSERT_EQ(SimpleCall(kOpEndTransaction), kStOk);
   file_.Close();
-  engine::ResetEngineState();
+  ResetEngines();
   EngineFile f;
   ASSERT_EQ(f.Open(path_), kStOk);
   EXPECT_EQ(f.RecordCount(), 100u);
 }
 
-TEST_F(EngineTest, ResetClosesEveryFileAndDropsAnOpenTransaction) {
+TEST_P(EngineTest, ResetClosesEveryFileAndDropsAnOpenTransaction) {
   EngineFile other;
   ASSERT_EQ(other.Open(path_), kStOk);
   ASSERT_EQ(other.Read(kOpGetFirst).status, kStEndOfFile);
@@ -558,7 +587,7 @@ TEST_F(EngineTest, ResetClosesEveryFileAndDropsAnOpenTransaction) {
   EXPECT_EQ(file_.RecordCount(), 0u);
 }
 
-TEST_F(EngineTest, NullAndOddBuffersGiveStatusesNotCrashes) {
+TEST_P(EngineTest, NullAndOddBuffersGiveStatusesNotCrashes) {
   ASSERT_EQ(file_.Insert(Rec("A", 1, "x", "a")), kStOk);
   EXPECT_EQ(BTRCALL(kOpGetFirst, file_.pb, nullptr, nullptr, nullptr, 0, 0), kStBufferTooShort);
   EXPECT_EQ(BTRCALL(kOpGetEqual, file_.pb, nullptr, nullptr, nullptr, 0, 0), kStKeyBufferTooShort);

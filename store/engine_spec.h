@@ -1,0 +1,100 @@
+// What both engines behind BTRCALL share: the creation specification taken
+// apart, the key's bytes and their collated form (whose memcmp order is the
+// key order), the Stat reply, the path of Open and Create, and handing a
+// record found to the caller's buffers.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "store/btrcall.h"
+
+namespace store::engine {
+
+// ---- Creation specification --------------------------------------------
+
+struct Segment {
+  uint16_t position = 0;  // 1-based
+  uint16_t length = 0;
+  uint16_t flags = 0;
+};
+
+struct KeyDef {
+  std::vector<Segment> segments;
+  uint16_t length = 0;  // sum of the segment lengths
+  bool duplicates = false;
+  bool modifiable = false;
+};
+
+struct FileSpec {
+  uint16_t record_length = 0;
+  uint16_t page_size = 0;
+  std::vector<KeyDef> keys;
+  bool has_table = false;
+  uint8_t table[256] = {};
+  // The creation specification as given (file specification, segment
+  // entries, collating block if any), record count bytes zeroed: what Stat
+  // sends back.
+  std::string raw;
+};
+
+// Checks and decodes a creation specification; bytes after the collating
+// block (or after the last segment entry) are ignored. Returns 0 or the
+// status that names what is wrong.
+int16_t ParseCreationSpec(const uint8_t* data, size_t size, FileSpec& spec);
+
+// The key's bytes as they stand in the record (segments joined).
+void RawKey(const FileSpec& spec, int key, const uint8_t* record,
+            std::string& out);
+// A raw key value turned into the form whose memcmp order is the key order:
+// binary segments byte-reversed (unsigned value order), collated segments
+// mapped through the table, others unchanged. raw must hold the key length.
+void CollatedForm(const FileSpec& spec, int key, const uint8_t* raw,
+                  std::string& out);
+// Collated key straight from a record.
+void CollatedKey(const FileSpec& spec, int key, const uint8_t* record,
+                 std::string& out);
+// Stat reply: the stored specification with the record count filled in.
+std::string StatReply(const FileSpec& spec, uint32_t records);
+
+// ---- One call --------------------------------------------------------------
+
+// The arguments of one BTRCALL.
+struct Call {
+  uint16_t op = 0;
+  bool lock = false;  // the lock bias was taken off op
+  uint8_t* pb = nullptr;
+  uint8_t* data = nullptr;
+  uint32_t* len = nullptr;
+  uint8_t* key = nullptr;
+  uint8_t key_length = 0;
+  int8_t key_number = 0;
+  uint32_t capacity() const { return data != nullptr && len != nullptr ? *len : 0; }
+  void set_len(uint32_t n) const { if (len != nullptr) *len = n; }
+};
+
+// Takes the lock bias (200 or 300) off a read and sets lock; 1019 becomes
+// 19. Returns 1 for a biased operation that is not a read, else 0.
+int16_t TakeLockBias(Call& call);
+
+inline uint32_t Get32(const uint8_t* p) {
+  return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 |
+         uint32_t(p[3]) << 24;
+}
+inline void Put32(uint8_t* p, uint32_t v) {
+  for (int i = 0; i < 4; ++i) p[i] = uint8_t(v >> (8 * i));
+}
+
+// The path of Open and Create from the key buffer: key_length bytes (255
+// when 0), cut at a NUL, trailing blanks dropped, as an OS path.
+std::string CallPath(const uint8_t* key, uint8_t key_length);
+
+// Copies a record found into the caller's data buffer (cut to capacity:
+// status 22) and its key's raw bytes into the key buffer when there is one.
+// Sets *data_length to the bytes copied; returns 0 or 22.
+int16_t HandOver(const FileSpec& spec, int key, const uint8_t* record,
+                 size_t size, uint8_t* data, uint32_t* data_length,
+                 uint8_t* key_out);
+
+}  // namespace store::engine

@@ -1,0 +1,369 @@
+// Reads on the server: keyset batches, keyed reads, steps, reads by
+// position, and single-record locks.
+//
+// Every read is a search after or before a point (key, id) of a key's
+// order. A batch knows every record between its two ends as they were when
+// it was fetched, so a search whose answer lies inside it needs no round
+// trip; the batch grows while reads walk on past its end and shrinks while
+// they jump about.
+#include <algorithm>
+#include <limits>
+
+#include "store/btrcall.h"
+#include "store/pg_engine.h"
+
+namespace store::pg {
+namespace {
+
+constexpr int kFirstBatch = 16;
+constexpr int kMaxBatch = 1024;
+// As long as the SQLite engine keeps a stepping statement's snapshot.
+constexpr int64_t kBatchFreshNs = 100'000'000;
+constexpr int64_t kMaxId = std::numeric_limits<int64_t>::max();
+
+int Compare(const std::string& ak, int64_t aid, const std::string& bk, int64_t bid) {
+  // std::string compares bytes as unsigned, like memcmp and bytea.
+  const int c = ak.compare(bk);
+  if (c != 0) return c < 0 ? -1 : 1;
+  return aid < bid ? -1 : (aid > bid ? 1 : 0);
+}
+int Compare(const KeyPoint& a, const KeyPoint& b) { return Compare(a.k, a.id, b.k, b.id); }
+int Compare(const Row& r, const KeyPoint& p) { return Compare(r.k, r.id, p.k, p.id); }
+
+bool ValidKey(const PgCursor& c, int key) {
+  return key >= 0 && size_t(key) < c.file->spec.keys.size();
+}
+
+bool BatchUsable(const PgCursor& c, int key) {
+  const Batch& b = c.batch;
+  return b.key == key && b.generation == c.file->write_generation &&
+         NowNs() - b.fetched_ns < kBatchFreshNs;
+}
+
+enum class Found { kRow, kEnd, kMiss };
+struct Lookup {
+  Found found = Found::kMiss;
+  size_t index = 0;
+};
+
+// The first record after t (forward) or the last before it, as far as the
+// batch can tell.
+Lookup Find(const Batch& b, bool forward, const KeyPoint& t) {
+  const auto& rows = b.rows;
+  if (forward) {
+    if (!b.lo_open && Compare(t, b.lo) < 0) return {};
+    auto it = std::upper_bound(rows.begin(), rows.end(), t,
+                               [](const KeyPoint& p, const Row& r) { return Compare(r, p) > 0; });
+    if (it != rows.end()) return {Found::kRow, size_t(it - rows.begin())};
+    return {b.hi_open ? Found::kEnd : Found::kMiss, 0};
+  }
+  if (!b.hi_open && Compare(t, b.hi) > 0) return {};
+  auto it = std::lower_bound(rows.begin(), rows.end(), t,
+                             [](const Row& r, const KeyPoint& p) { return Compare(r, p) < 0; });
+  if (it != rows.begin()) return {Found::kRow, size_t(it - rows.begin()) - 1};
+  return {b.lo_open ? Found::kEnd : Found::kMiss, 0};
+}
+
+// The keyset query of a key: unique keys are ordered by the key alone,
+// others by key and id.
+std::string RangeSql(const PgFile& f, int key, bool forward, bool inclusive, int limit) {
+  const std::string col = "k" + std::to_string(key);
+  std::string where, order;
+  if (!f.spec.keys[key].duplicates) {
+    where = col + (forward ? (inclusive ? " >= " : " > ") : (inclusive ? " <= " : " < ")) + "$1::bytea";
+    order = col + (forward ? "" : " DESC");
+  } else {
+    where = "(" + col + ", id) " + (forward ? ">" : "<") + " ($1::bytea, $2::int8)";
+    order = forward ? col + ", id" : col + " DESC, id DESC";
+  }
+  return "SELECT id, data FROM " + f.table + " WHERE " + where + " ORDER BY " + order +
+         " LIMIT " + std::to_string(limit);
+}
+
+// Unique keys search from t inclusively only at the ends of t's key.
+bool Inclusive(bool forward, const KeyPoint& t) { return forward ? t.id == 0 : t.id == kMaxId; }
+
+Params RangeParams(const PgFile& f, int key, const KeyPoint& t) {
+  Params p;
+  p.Bytes(t.k);
+  if (f.spec.keys[key].duplicates) p.Int8(t.id);
+  return p;
+}
+
+void FillRow(const FileSpec& spec, int key, int64_t id, std::string_view data, Row& row) {
+  row.id = id;
+  row.data.assign(data);
+  // The key is taken from the record: a short one (never written so) gets zeros.
+  if (row.data.size() < spec.record_length) row.data.resize(spec.record_length, '\0');
+  engine::CollatedKey(spec, key, reinterpret_cast<const uint8_t*>(row.data.data()), row.k);
+  row.data.resize(data.size());
+}
+
+// A walk that goes on past a batch that served reads gets a bigger one; a
+// batch that served nothing gives way to a smaller one.
+void SizeNextBatch(PgCursor& c, int key, bool forward, const KeyPoint& t) {
+  const Batch& b = c.batch;
+  if (c.batch_rows == 0) {
+    c.batch_rows = kFirstBatch;
+    return;
+  }
+  if (b.key != key || b.rows.empty()) return;
+  const bool beyond = forward ? b.forward && Compare(b.rows.back(), t) <= 0
+                              : !b.forward && Compare(b.rows.front(), t) >= 0;
+  if (b.served > 0 && beyond) {
+    c.batch_rows = std::min(c.batch_rows * 2, kMaxBatch);
+  } else if (b.served == 0) {
+    c.batch_rows = std::max(c.batch_rows / 2, kFirstBatch);
+  }
+}
+
+// Fetches the batch after or before t.
+int16_t Fetch(PgCursor& c, int key, bool forward, const KeyPoint& t) {
+  PgFile& f = *c.file;
+  const bool unique = !f.spec.keys[key].duplicates;
+  const bool inclusive = Inclusive(forward, t);
+  SizeNextBatch(c, key, forward, t);
+  Result r = Query(*f.conn, RangeSql(f, key, forward, inclusive, c.batch_rows),
+                   RangeParams(f, key, t));
+  if (!r.ok()) return StatusOf(*f.conn, r);
+  Batch b;
+  b.key = key;
+  b.forward = forward;
+  b.generation = f.write_generation;
+  b.fetched_ns = NowNs();
+  const int n = r.rows();
+  b.rows.resize(size_t(n));
+  for (int i = 0; i < n; ++i)
+    FillRow(f.spec, key, r.Int8(i, 0), r.Bytes(i, 1), b.rows[size_t(forward ? i : n - 1 - i)]);
+  const bool complete = n < c.batch_rows;
+  if (forward) {
+    b.lo = unique && !inclusive ? KeyPoint{t.k, kMaxId} : t;
+    b.hi_open = complete;
+    if (!complete) b.hi = KeyPoint{b.rows.back().k, b.rows.back().id + 1};
+  } else {
+    b.hi = unique && !inclusive ? KeyPoint{t.k, 0} : t;
+    b.lo_open = complete;
+    if (!complete) b.lo = KeyPoint{b.rows.front().k, b.rows.front().id - 1};
+  }
+  c.batch = std::move(b);
+  return kStOk;
+}
+
+int16_t Deliver(PgCursor& c, const Call& call, int key, const Row& row) {
+  const int16_t status = engine::HandOver(c.file->spec, key,
+                                          reinterpret_cast<const uint8_t*>(row.data.data()),
+                                          row.data.size(), call.data, call.len, call.key);
+  c.positioned = true;
+  c.on_record = true;
+  c.key = key;
+  c.at = KeyPoint{row.k, row.id};
+  return status;
+}
+
+// True when another cursor of this process holds the record's lock.
+bool LockedByOtherCursor(const PgCursor& c, int64_t id) {
+  auto it = c.file->record_locks.find(id);
+  return it != c.file->record_locks.end() && it->second != CursorIndex(c);
+}
+
+// After the server granted the lock: refused all the same when another
+// cursor of ours holds it (the server counts our session once more).
+int16_t KeepLock(PgCursor& c, int64_t id) {
+  PgFile& f = *c.file;
+  if (LockedByOtherCursor(c, id)) {
+    DropAdvisoryLock(*f.conn, LockKey(f, id), false);
+    return kStRecordLocked;
+  }
+  f.record_locks[id] = CursorIndex(c);
+  c.locked_id = id;
+  return kStOk;
+}
+
+// Whether the row of a locked read is the one and is now ours.
+int16_t LockedRow(PgCursor& c, int key, const KeyPoint& t, bool equal, const Result& r) {
+  PgFile& f = *c.file;
+  if (!r.ok()) return StatusOf(*f.conn, r);
+  if (r.rows() == 0) return equal ? kStKeyNotFound : kStEndOfFile;
+  if (!r.Bool(0, 2)) return kStRecordLocked;
+  const int64_t id = r.Int8(0, 0);
+  if (equal) {
+    Row row;
+    FillRow(f.spec, key, id, r.Bytes(0, 1), row);
+    if (row.k != t.k) {
+      DropAdvisoryLock(*f.conn, LockKey(f, id), false);
+      return kStKeyNotFound;
+    }
+  }
+  return KeepLock(c, id);
+}
+
+// A locked read goes to the server every time: the record is read and
+// locked by one statement, so it is the current one.
+int16_t LockedSeek(PgCursor& c, const Call& call, int key, bool forward, const KeyPoint& t,
+                   bool equal) {
+  PgFile& f = *c.file;
+  const bool unique = !f.spec.keys[key].duplicates;
+  const std::string lock_param = unique ? "$2" : "$3";
+  Params p = RangeParams(f, key, t);
+  p.Int8(LockKey(f, 0));
+  Result r = Query(*f.conn,
+                   "SELECT q.id, q.data, pg_try_advisory_lock(" + lock_param +
+                       "::int8 | q.id) FROM (" +
+                       RangeSql(f, key, forward, Inclusive(forward, t), 1) + ") q",
+                   p);
+  const int16_t status = LockedRow(c, key, t, equal, r);
+  if (status != kStOk) {
+    call.set_len(0);
+    return status;
+  }
+  Row row;
+  FillRow(f.spec, key, r.Int8(0, 0), r.Bytes(0, 1), row);
+  return Deliver(c, call, key, row);
+}
+
+// Finds the record after (forward) or before t in key's order and hands it
+// over; equal: it must have t's key (Get Equal).
+int16_t Seek(PgCursor& c, const Call& call, int key, bool forward, const KeyPoint& t,
+             bool equal) {
+  if (call.lock) return LockedSeek(c, call, key, forward, t, equal);
+  Lookup found;
+  if (BatchUsable(c, key)) found = Find(c.batch, forward, t);
+  if (found.found == Found::kMiss) {
+    if (int16_t st = Fetch(c, key, forward, t)) {
+      call.set_len(0);
+      return st;
+    }
+    const auto& rows = c.batch.rows;
+    if (rows.empty()) found = {Found::kEnd, 0};
+    else found = {Found::kRow, forward ? 0 : rows.size() - 1};
+  } else {
+    ++c.batch.served;
+  }
+  if (found.found == Found::kEnd) {
+    call.set_len(0);
+    return equal ? kStKeyNotFound : kStEndOfFile;
+  }
+  const Row& row = c.batch.rows[found.index];
+  if (equal && row.k != t.k) {
+    call.set_len(0);
+    return kStKeyNotFound;
+  }
+  return Deliver(c, call, key, row);
+}
+
+}  // namespace
+
+bool FetchRecord(PgFile& f, int64_t id, std::string& data, int16_t& status) {
+  Result r = Query(*f.conn, "SELECT data FROM " + f.table + " WHERE id = $1::int8",
+                   Params().Int8(id));
+  status = r.ok() ? int16_t(kStOk) : StatusOf(*f.conn, r);
+  if (r.rows() == 0) return false;
+  data.assign(r.Bytes(0, 0));
+  return true;
+}
+
+void ReleaseLock(PgCursor& c) {
+  if (c.locked_id == 0) return;
+  PgFile& f = *c.file;
+  f.record_locks.erase(c.locked_id);
+  DropAdvisoryLock(*f.conn, LockKey(f, c.locked_id), false);
+  c.locked_id = 0;
+}
+
+int16_t KeyedRead(PgCursor& c, const Call& call) {
+  const int key = call.key_number;
+  if (!ValidKey(c, key)) return kStInvalidKeyNumber;
+  if (call.key == nullptr) return kStKeyBufferTooShort;
+  KeyPoint t;
+  engine::CollatedForm(c.file->spec, key, call.key, t.k);
+  switch (call.op) {
+    case kOpGetEqual: return Seek(c, call, key, true, t, true);
+    case kOpGetGreaterOrEqual: return Seek(c, call, key, true, t, false);
+    case kOpGetGreater: t.id = kMaxId; return Seek(c, call, key, true, t, false);
+    case kOpGetLessOrEqual: t.id = kMaxId; return Seek(c, call, key, false, t, false);
+    default: return Seek(c, call, key, false, t, false);  // Get Less
+  }
+}
+
+int16_t EndRead(PgCursor& c, const Call& call) {
+  const int key = call.key_number;
+  if (!ValidKey(c, key)) return kStInvalidKeyNumber;
+  if (call.op == kOpGetFirst) return Seek(c, call, key, true, KeyPoint{}, false);
+  // After every key: keys are at most 255 bytes.
+  return Seek(c, call, key, false, KeyPoint{std::string(kMaxKeyLength + 1, '\xFF'), 0}, false);
+}
+
+int16_t StepRead(PgCursor& c, const Call& call) {
+  const int key = call.key_number;
+  if (!ValidKey(c, key)) return kStInvalidKeyNumber;
+  if (!c.positioned) return kStInvalidPositioning;
+  if (key != c.key) {
+    // Continue in another key's order from the current record.
+    std::string record;
+    int16_t status = kStOk;
+    if (!FetchRecord(*c.file, c.at.id, record, status)) {
+      call.set_len(0);
+      return status != kStOk ? status : int16_t(kStInvalidPositioning);
+    }
+    record.resize(std::max<size_t>(record.size(), c.file->spec.record_length), '\0');
+    engine::CollatedKey(c.file->spec, key, reinterpret_cast<const uint8_t*>(record.data()),
+                        c.at.k);
+    c.key = key;
+  }
+  return Seek(c, call, key, call.op == kOpGetNext, c.at, false);
+}
+
+int16_t GetDirect(PgCursor& c, const Call& call) {
+  if (call.capacity() < 4) return kStBufferTooShort;
+  const int key = call.key_number;
+  if (!ValidKey(c, key)) return kStInvalidKeyNumber;
+  PgFile& f = *c.file;
+  const int64_t id = engine::Get32(call.data);
+  Row row;
+  if (id != 0) {
+    Result r = Query(*f.conn,
+                     call.lock ? "SELECT data, pg_try_advisory_lock($2::int8 | id) FROM " + f.table +
+                                     " WHERE id = $1::int8"
+                               : "SELECT data FROM " + f.table + " WHERE id = $1::int8",
+                     call.lock ? Params().Int8(id).Int8(LockKey(f, 0)) : Params().Int8(id));
+    if (!r.ok()) {
+      call.set_len(0);
+      return StatusOf(*f.conn, r);
+    }
+    if (r.rows() > 0) {
+      if (call.lock && !r.Bool(0, 1)) {
+        call.set_len(0);
+        return kStRecordLocked;
+      }
+      FillRow(f.spec, key, id, r.Bytes(0, 0), row);
+    }
+  }
+  if (row.id == 0) {
+    call.set_len(0);
+    return kStInvalidRecordAddress;
+  }
+  if (call.lock) {
+    if (int16_t st = KeepLock(c, id)) {
+      call.set_len(0);
+      return st;
+    }
+  }
+  return Deliver(c, call, key, row);
+}
+
+int16_t GetPosition(PgCursor& c, const Call& call) {
+  if (!c.positioned || !c.on_record) return kStInvalidPositioning;
+  if (call.capacity() < 4) return kStBufferTooShort;
+  if (call.lock) {
+    if (LockedByOtherCursor(c, c.at.id)) return kStRecordLocked;
+    int16_t status = kStOk;
+    if (!TakeAdvisoryLock(*c.file->conn, LockKey(*c.file, c.at.id), false, status))
+      return status != kStOk ? status : int16_t(kStRecordLocked);
+    if (int16_t st = KeepLock(c, c.at.id)) return st;
+  }
+  engine::Put32(call.data, uint32_t(c.at.id));
+  call.set_len(4);
+  return kStOk;
+}
+
+}  // namespace store::pg
