@@ -133,7 +133,7 @@ int16_t OpenFile(const engine::RecordRoute& route, std::shared_ptr<PgFile>& out)
   f->name = route.name;
   f->catalogue = Catalogue(route.schema);
   Result r = Query(*c,
-                   "SELECT id, spec, records, to_regclass($2::text || '.f' || id)::oid::int8 FROM " +
+                   "SELECT id, spec, to_regclass($2::text || '.f' || id)::oid::int8 FROM " +
                        f->catalogue + " WHERE name = $1::text",
                    Params().Text(route.name).Text(QuotedSchema(route.schema)));
   if (!r.ok()) return StatusOf(*c, r);
@@ -144,9 +144,8 @@ int16_t OpenFile(const engine::RecordRoute& route, std::shared_ptr<PgFile>& out)
   if (engine::ParseCreationSpec(reinterpret_cast<const uint8_t*>(spec.data()), spec.size(),
                                 f->spec) != kStOk)
     return kStNotRecordFile;
-  f->records = r.Int8(0, 2);
-  f->records_read_ns = NowNs();
-  f->lock_class = r.Int8(0, 3);
+  // The count is read when first asked for: by then the open holds its lock.
+  f->lock_class = r.Int8(0, 2);
   if (f->lock_class == 0) return kStNotRecordFile;  // catalogued, but its table is gone
   for (auto& w : s.files) {
     if (w.expired()) {
