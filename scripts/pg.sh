@@ -26,38 +26,44 @@ as_server() {
   if [ "$(id -u)" -eq 0 ]; then runuser -u postgres -- "$@"; else "$@"; fi
 }
 
-socket_dir() {
-  # A socket path is limited to about 100 bytes: a deep folder gets a short
-  # one of its own in /tmp.
-  if [ -f "$dir/socketdir" ]; then cat "$dir/socketdir"; return; fi
-  local s="$dir/run"
-  if [ "${#s}" -gt 80 ]; then s="$(mktemp -d /tmp/kelpg.XXXXXX)"; fi
-  mkdir -p "$s"
-  printf '%s\n' "$s" > "$dir/socketdir"
-  printf '%s\n' "$s"
+# A folder the server writes to (its data, its socket), made once and
+# remembered in $dir/<name>dir. As root the server's user must reach it;
+# where it cannot (a checkout below /root), or where a socket path would be
+# too long (about 100 bytes at most), the folder goes to /tmp.
+server_folder() {
+  local name="$1" d="$dir/$1"
+  if [ -f "$dir/${name}dir" ]; then cat "$dir/${name}dir"; return; fi
+  mkdir -p "$d"
+  if [ "$name" = "run" ] && [ "${#d}" -gt 80 ]; then d="$(mktemp -d /tmp/kelpg-run.XXXXXX)"; fi
+  if [ "$(id -u)" -eq 0 ]; then
+    chown postgres: "$d"
+    if ! runuser -u postgres -- test -w "$d"; then
+      d="$(mktemp -d "/tmp/kelpg-$name.XXXXXX")"
+      chown postgres: "$d"
+    fi
+  fi
+  printf '%s\n' "$d" > "$dir/${name}dir"
+  printf '%s\n' "$d"
 }
 
-uri() { printf 'postgresql:///kel?host=%s\n' "$(socket_dir)"; }
+uri() { printf 'postgresql:///kel?host=%s\n' "$(server_folder run)"; }
 
 case "$cmd" in
   start)
     mkdir -p "$dir"
     dir="$(cd "$dir" && pwd)"
-    sock="$(socket_dir)"
-    if [ "$(id -u)" -eq 0 ]; then chown postgres: "$sock"; fi
-    if [ ! -f "$dir/data/PG_VERSION" ]; then
-      rm -rf "$dir/data"
-      mkdir -p "$dir/data"
-      if [ "$(id -u)" -eq 0 ]; then chown postgres: "$dir/data"; fi
-      as_server "$bindir/initdb" -D "$dir/data" -U "$me" -A trust -E UTF8 \
+    sock="$(server_folder run)"
+    data="$(server_folder data)"
+    if [ ! -f "$data/PG_VERSION" ]; then
+      as_server "$bindir/initdb" -D "$data" -U "$me" -A trust -E UTF8 \
         --locale=C.UTF-8 >"$dir/initdb.log" 2>&1 || {
         cat "$dir/initdb.log" >&2; exit 1; }
     fi
-    if ! as_server "$bindir/pg_ctl" -D "$dir/data" status >/dev/null 2>&1; then
+    if ! as_server "$bindir/pg_ctl" -D "$data" status >/dev/null 2>&1; then
       # Scratch data: durability is not wanted, speed is.
-      as_server "$bindir/pg_ctl" -D "$dir/data" -l "$dir/data/server.log" -w -t 60 \
+      as_server "$bindir/pg_ctl" -D "$data" -l "$data/server.log" -w -t 60 \
         -o "-c listen_addresses='' -k $sock -c fsync=off -c synchronous_commit=off -c full_page_writes=off" \
-        start >/dev/null || { tail -n 20 "$dir/data/server.log" >&2; exit 1; }
+        start >/dev/null || { tail -n 20 "$data/server.log" >&2; exit 1; }
     fi
     if ! "$bindir/psql" -h "$sock" -U "$me" -d kel -Atc 'SELECT 1' >/dev/null 2>&1; then
       "$bindir/createdb" -h "$sock" -U "$me" kel
@@ -65,9 +71,16 @@ case "$cmd" in
     uri
     ;;
   stop)
-    if [ -f "$dir/data/PG_VERSION" ]; then
-      as_server "$bindir/pg_ctl" -D "$dir/data" -m fast -w stop >/dev/null 2>&1 || true
+    if [ -f "$dir/datadir" ] && [ -f "$(cat "$dir/datadir")/PG_VERSION" ]; then
+      as_server "$bindir/pg_ctl" -D "$(cat "$dir/datadir")" -m fast -w stop >/dev/null 2>&1 || true
     fi
+    # Folders made in /tmp go with the server.
+    for name in data run; do
+      if [ -f "$dir/${name}dir" ]; then
+        d="$(cat "$dir/${name}dir")"
+        case "$d" in /tmp/kelpg-*) rm -rf "$d"; rm -f "$dir/${name}dir" ;; esac
+      fi
+    done
     ;;
   uri)
     uri

@@ -5,7 +5,9 @@
 
 #include "tools/kelrec/demo.h"
 #include "tools/kelrec/installation.h"
+#include "store/engine_route.h"
 #include "tools/kelrec/layouts.h"
+#include "tools/kelrec/server.h"
 #include "tools/kelrec/transfer.h"
 
 namespace tools {
@@ -16,10 +18,11 @@ const char kOverview[] =
     "kelrec - data tool for installations of the pending-receipts report\n"
     "\n"
     "usage:\n"
-    "  kelrec init DIR\n"
+    "  kelrec init DIR [--db URI [--schema NAME]]\n"
     "  kelrec import DIR KIND FILE.csv [--replace]\n"
     "  kelrec export DIR KIND\n"
-    "  kelrec demo DIR [--estates N] [--seed S] [--years Y]\n"
+    "  kelrec demo DIR [--estates N] [--seed S] [--years Y] [--db URI [--schema NAME]]\n"
+    "  kelrec migrate DIR URI [--schema NAME]\n"
     "  kelrec help [COMMAND]\n"
     "\n"
     "KIND is one of owners, estates, units, receipts.\n"
@@ -29,11 +32,18 @@ const char kOverview[] =
 const std::map<std::string, std::string>& CommandHelp() {
   static const std::map<std::string, std::string> help = {
       {"init",
-       "kelrec init DIR\n"
+       "kelrec init DIR [--db URI [--schema NAME]]\n"
        "  Makes DIR (new or empty) an installation: the folders FORMS, LOCALE,\n"
        "  ddf, DADES and AJUDA and the settings file Tavo.ini, copied from the\n"
        "  installation template beside the program (install/). The record\n"
-       "  files in DADES are created empty from ddf/ when first opened.\n"},
+       "  files in DADES are created empty from ddf/ when first opened.\n"
+       "  With --db the record files live on a PostgreSQL server instead:\n"
+       "  URI is a libpq connection URI (postgresql://host/database?...)\n"
+       "  without a password (libpq's password file, service file or\n"
+       "  environment give it), NAME the schema of this office (default kel).\n"
+       "  Tavo.ini gets [Dades] Motor and Esquema, and the record files are\n"
+       "  made on the server; those already there are kept, so a second\n"
+       "  machine of the same office gets the same data.\n"},
       {"import",
        "kelrec import DIR KIND FILE.csv [--replace]\n"
        "  Adds the rows of a UTF-8 CSV file (header row first) to the record\n"
@@ -64,7 +74,15 @@ const std::map<std::string, std::string>& CommandHelp() {
        "  missing), flats and shops with holders and telephones, and Y years\n"
        "  (default 3, up to the current month) of monthly receipts in the\n"
        "  states P pending, D returned, C collected, A cancelled and F in\n"
-       "  instalments. The same seed (default 1) gives the same data.\n"},
+       "  instalments. The same seed (default 1) gives the same data.\n"
+       "  --db and --schema put the record files on a server, as for init.\n"},
+      {"migrate",
+       "kelrec migrate DIR URI [--schema NAME]\n"
+       "  Copies every record file in DIR/DADES to the PostgreSQL server URI\n"
+       "  (schema NAME, default kel), each in one transaction, checks that\n"
+       "  every record arrived, and only then switches DIR's Tavo.ini to the\n"
+       "  server. The files are held alone while they are copied: nobody may\n"
+       "  be using the installation. They stay in DADES as they were.\n"},
       {"help",
        "kelrec help [COMMAND]\n"
        "  Shows the overview, or the details of one command.\n"},
@@ -84,6 +102,28 @@ bool ParseCount(const std::string& text, int lo, int hi, int& value) {
   }
   value = std::stoi(text);
   return value >= lo && value <= hi;
+}
+
+struct ServerOptions {
+  std::string uri;
+  std::string schema = store::engine::kDefaultSchema;
+};
+
+// --db URI and --schema NAME from args[first] on; nothing else may follow.
+bool ParseServerOptions(const std::vector<std::string>& args, size_t first,
+                        ServerOptions& server, std::ostream& err) {
+  for (size_t i = first; i < args.size(); i += 2) {
+    if (i + 1 >= args.size()) return false;
+    if (args[i] == "--db") {
+      server.uri = args[i + 1];
+    } else if (args[i] == "--schema") {
+      server.schema = args[i + 1];
+    } else {
+      err << "kelrec: unknown option " << args[i] << "\n";
+      return false;
+    }
+  }
+  return true;
 }
 
 bool ParseKind(const std::string& text, Kind& kind, std::ostream& err) {
@@ -112,13 +152,34 @@ int RunKelrec(const std::vector<std::string>& args, std::ostream& out,
     return kExitOk;
   }
   if (cmd == "init") {
-    if (n != 2) return Usage(err, "init takes one folder");
+    ServerOptions server;
+    if (n < 2 || !ParseServerOptions(args, 2, server, err)) {
+      return Usage(err, "init takes DIR [--db URI [--schema NAME]]");
+    }
     std::string error;
-    if (!MakeInstallation(args[1], error)) {
+    if ((!server.uri.empty() && !CheckServer(server.uri, server.schema, error)) ||
+        !MakeInstallation(args[1], error)) {
       err << "kelrec: " << error << "\n";
       return kExitBadData;
     }
-    return kExitOk;
+    if (server.uri.empty()) return kExitOk;
+    const int rc = UseServer(args[1], server.uri, server.schema, err);
+    // The folder was new or empty: a half-made installation does not stay.
+    if (rc != kExitOk) RemoveInstallation(args[1]);
+    return rc;
+  }
+  if (cmd == "migrate") {
+    ServerOptions server;
+    if (n < 3 || !ParseServerOptions(args, 3, server, err)) {
+      return Usage(err, "migrate takes DIR URI [--schema NAME]");
+    }
+    server.uri = args[2];
+    std::string error;
+    if (!CheckServer(server.uri, server.schema, error)) {
+      err << "kelrec: " << error << "\n";
+      return kExitBadData;
+    }
+    return MigrateToServer(args[1], server.uri, server.schema, out, err);
   }
   if (cmd == "import") {
     bool replace = n == 5 && args[4] == "--replace";
@@ -138,11 +199,16 @@ int RunKelrec(const std::vector<std::string>& args, std::ostream& out,
   if (cmd == "demo") {
     if (n < 2 || args[1].rfind("--", 0) == 0) return Usage(err, "demo takes DIR");
     DemoOptions options;
+    ServerOptions server;
     for (size_t i = 2; i < n; i += 2) {
       if (i + 1 >= n) return Usage(err, args[i] + " needs a value");
       int value = 0;
       const std::string& opt = args[i];
-      if (opt == "--estates" && ParseCount(args[i + 1], 1, 999, value)) {
+      if (opt == "--db") {
+        server.uri = args[i + 1];
+      } else if (opt == "--schema") {
+        server.schema = args[i + 1];
+      } else if (opt == "--estates" && ParseCount(args[i + 1], 1, 999, value)) {
         options.estates = value;
       } else if (opt == "--years" && ParseCount(args[i + 1], 1, 20, value)) {
         options.years = value;
@@ -152,6 +218,13 @@ int RunKelrec(const std::vector<std::string>& args, std::ostream& out,
         return Usage(err, "bad option " + opt + " " + args[i + 1]);
       }
     }
+    std::string error;
+    if (!server.uri.empty() && !CheckServer(server.uri, server.schema, error)) {
+      err << "kelrec: " << error << "\n";
+      return kExitBadData;
+    }
+    options.server_uri = server.uri;
+    options.schema = server.schema;
     return MakeDemo(args[1], options, out, err);
   }
   if (cmd == "ddf") {

@@ -8,6 +8,7 @@
 #include "platform/system.h"
 #include "tools/kelrec/installation.h"
 #include "tools/kelrec/layouts.h"
+#include "tools/kelrec/server.h"
 #include "tools/kelrec/transfer.h"
 
 namespace tools {
@@ -247,6 +248,9 @@ int MakeDemo(const std::string& dir, const DemoOptions& options,
   if (!SetFirmName(dir, "Administracions Demo, S.L.", error)) {
     err << "kelrec: " << error << "\n";
     return kExitBadData;
+  }
+  if (!options.server_uri.empty()) {
+    if (int rc = UseServer(dir, options.server_uri, options.schema, err); rc != kExitOk) return rc;
   }
   DemoData data = MakeDemoData(options);
   const std::pair<Kind, const std::vector<std::string>*> files[] = {

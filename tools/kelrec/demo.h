@@ -18,6 +18,8 @@ struct DemoOptions {
   int years = 3;       // 1..20
   int end_year = 0;    // last month of receipts; 0: the current month
   int end_month = 0;
+  std::string server_uri;  // not empty: the record files go on this server
+  std::string schema;
 };
 
 struct DemoData {

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "platform/ascii.h"
 #include "platform/files.h"
 #include "platform/system.h"
 
@@ -85,35 +86,75 @@ bool MakeInstallation(const std::string& dir, std::string& error) {
   return true;
 }
 
-bool SetFirmName(const std::string& dir, const std::string& cp850_name,
-                 std::string& error) {
+void RemoveInstallation(const std::string& dir) {
+  std::error_code ec;
+  fs::remove_all(dir, ec);
+}
+
+namespace {
+
+// The section name of a "[...]" line, upper-cased; empty for other lines.
+std::string SectionOf(const std::string& line) {
+  const std::string text = platform::TrimWhiteSpace(line);
+  if (text.empty() || text[0] != '[') return std::string();
+  const size_t close = text.find(']');
+  return platform::UpperAscii(platform::TrimBlanks(text.substr(1, close == std::string::npos ? std::string::npos : close - 1)));
+}
+
+bool IsKeyLine(const std::string& line, const std::string& upper_key) {
+  const size_t eq = line.find('=');
+  return eq != std::string::npos &&
+         platform::UpperAscii(platform::TrimBlanks(line.substr(0, eq))) == upper_key;
+}
+
+}  // namespace
+
+bool SetSetting(const std::string& dir, const std::string& section,
+                const std::string& key, const std::string& cp850_value,
+                std::string& error) {
   std::string path = (fs::path(dir) / "Tavo.ini").string();
   std::string text;
   if (!platform::ReadWholeFile(path, text)) {
     error = "cannot read " + path;
     return false;
   }
-  const std::string key = "NomEmpresa=";
-  std::string out;
+  const std::string want_section = platform::UpperAscii(section);
+  const std::string want_key = platform::UpperAscii(key);
+  const std::string entry = key + "=" + cp850_value + "\r\n";
+  std::string out, current;
   bool done = false;
   size_t start = 0;
   while (start < text.size()) {
     size_t end = text.find('\n', start);
     std::string line = text.substr(start, end == std::string::npos ? end : end - start + 1);
     start = end == std::string::npos ? text.size() : end + 1;
-    if (!done && line.compare(0, key.size(), key) == 0) {
-      line = key + cp850_name + "\r\n";
+    const std::string name = SectionOf(line);
+    if (!name.empty()) {
+      // Leaving the section without having met the key: it goes at its end.
+      if (!done && current == want_section) {
+        out += entry;
+        done = true;
+      }
+      current = name;
+    } else if (!done && current == want_section && IsKeyLine(line, want_key)) {
+      line = entry;
       done = true;
     }
+    if (!line.empty() && line.back() != '\n') line += "\r\n";
     out += line;
   }
-  if (!done) out += "[Usuari]\r\n" + key + cp850_name + "\r\n";
+  if (!done) out += (current == want_section ? "" : "[" + section + "]\r\n") + entry;
   platform::File file;
   if (!file.Open(path, platform::File::Mode::kOutput) || !file.Write(out)) {
     error = "cannot write " + path;
     return false;
   }
   return true;
+}
+
+bool SetFirmName(const std::string& dir, const std::string& cp850_name,
+                 std::string& error) {
+  return SetSetting(dir, "Usuari", "NomEmpresa", cp850_name, error);
 }
 
 }  // namespace tools

@@ -15,8 +15,16 @@ std::string TemplateDirectory();
 // False with a reason.
 bool MakeInstallation(const std::string& dir, std::string& error);
 
-// Replaces the company name in the installation's "Tavo.ini" (code page 850
-// text, CR LF line ends kept).
+// Removes an installation that MakeInstallation has just made.
+void RemoveInstallation(const std::string& dir);
+
+// Sets key in section of the installation's "Tavo.ini" (code page 850 text,
+// CR LF line ends), adding the key or the whole section when missing.
+bool SetSetting(const std::string& dir, const std::string& section,
+                const std::string& key, const std::string& cp850_value,
+                std::string& error);
+
+// Replaces the company name ([Usuari] NomEmpresa).
 bool SetFirmName(const std::string& dir, const std::string& cp850_name,
                  std::string& error);
 

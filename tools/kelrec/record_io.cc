@@ -27,37 +27,48 @@ int16_t RecordIo::Open(const std::string& root, Kind kind) {
   Close();
   std::string path = RecordFilePath(root, kind);
   if (path.size() > store::kMaxPathLength) return store::kStInvalidFileName;
-  record_length_ = LayoutOf(kind).record_length;
+  int16_t status = OpenPath(path, store::kOpenNormal);
+  if (status != store::kStFileNotFound) return status;
+  std::string spec;
+  if (!store::ReadCreationDictionary(DictionaryPath(root, kind), spec)) {
+    return store::kStFileNotFound;
+  }
+  status = Create(path, spec);
+  if (status != store::kStOk) return status;
+  return OpenPath(path, store::kOpenNormal);
+}
+
+int16_t RecordIo::OpenPath(const std::string& path, int8_t mode) {
+  Close();
+  if (path.size() > store::kMaxPathLength) return store::kStInvalidFileName;
   std::vector<char> key(path.begin(), path.end());
   key.push_back('\0');
-  for (int attempt = 0; attempt < 2; ++attempt) {
-    std::string owner = store::OwnerName();
-    owner += '\0';
-    uint32_t len = static_cast<uint32_t>(owner.size());
-    position_.fill(0);
-    int16_t status = store::BTRCALL(store::kOpOpen, position_.data(), owner.data(),
-                                    &len, key.data(),
-                                    static_cast<uint8_t>(path.size()),
-                                    store::kOpenNormal);
-    if (status == store::kStOk) {
-      open_ = true;
-      return status;
-    }
-    if (status != store::kStFileNotFound || attempt > 0) return status;
-    std::string spec;
-    if (!store::ReadCreationDictionary(DictionaryPath(root, kind), spec)) {
-      return store::kStFileNotFound;
-    }
-    std::array<uint8_t, store::kPositionBlockSize> scratch{};
-    std::vector<char> data(store::kDataAreaSize, ' ');
-    std::memcpy(data.data(), spec.data(), spec.size());
-    len = static_cast<uint32_t>(data.size());
-    status = store::BTRCALL(store::kOpCreate, scratch.data(), data.data(), &len,
-                            key.data(), static_cast<uint8_t>(path.size()),
-                            store::kCreateNoReplace);
-    if (status != store::kStOk) return status;
-  }
-  return store::kStFileNotFound;
+  std::string owner = store::OwnerName();
+  owner += '\0';
+  uint32_t len = static_cast<uint32_t>(owner.size());
+  position_.fill(0);
+  int16_t status = store::BTRCALL(store::kOpOpen, position_.data(), owner.data(), &len,
+                                  key.data(), static_cast<uint8_t>(path.size()), mode);
+  if (status != store::kStOk) return status;
+  open_ = true;
+  std::string reply;
+  status = Stat(reply);
+  record_length_ = reply.size() >= 2 ? static_cast<uint8_t>(reply[0]) |
+                                           (static_cast<uint8_t>(reply[1]) << 8)
+                                     : 0;
+  return status;
+}
+
+int16_t RecordIo::Create(const std::string& path, const std::string& spec) {
+  if (path.size() > store::kMaxPathLength) return store::kStInvalidFileName;
+  std::vector<char> key(path.begin(), path.end());
+  key.push_back('\0');
+  std::array<uint8_t, store::kPositionBlockSize> scratch{};
+  std::vector<char> data(store::kDataAreaSize, ' ');
+  std::memcpy(data.data(), spec.data(), std::min(spec.size(), data.size()));
+  uint32_t len = static_cast<uint32_t>(data.size());
+  return store::BTRCALL(store::kOpCreate, scratch.data(), data.data(), &len, key.data(),
+                        static_cast<uint8_t>(path.size()), store::kCreateNoReplace);
 }
 
 int16_t RecordIo::Close() {
@@ -119,6 +130,32 @@ int16_t RecordIo::DeleteCurrent() {
   uint32_t len = 0;
   return store::BTRCALL(store::kOpDelete, position_.data(), data.data(), &len,
                         key.data(), 0, 0);
+}
+
+int16_t RecordIo::Stat(std::string& reply) {
+  reply.clear();
+  if (!open_) return store::kStNotOpen;
+  std::vector<char> data(store::kDataAreaSize, '\0');
+  std::string key(store::kMaxKeyLength, ' ');
+  uint32_t len = static_cast<uint32_t>(data.size());
+  int16_t status = store::BTRCALL(store::kOpStat, position_.data(), data.data(), &len,
+                                  key.data(), store::kMaxKeyLength, 0);
+  if (status == store::kStOk) reply.assign(data.data(), std::min<size_t>(len, data.size()));
+  return status;
+}
+
+int16_t RecordIo::Position(uint32_t& position) {
+  position = 0;
+  if (!open_) return store::kStNotOpen;
+  std::array<uint8_t, store::kDataAreaSize> data{};
+  std::array<uint8_t, 4> key{};
+  uint32_t len = static_cast<uint32_t>(data.size());
+  int16_t status = store::BTRCALL(store::kOpGetPosition, position_.data(), data.data(), &len,
+                                  key.data(), 0, 0);
+  if (status == store::kStOk) {
+    position = data[0] | (data[1] << 8) | (data[2] << 16) | (uint32_t(data[3]) << 24);
+  }
+  return status;
 }
 
 namespace {

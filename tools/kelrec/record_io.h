@@ -27,6 +27,11 @@ class RecordIo {
 
   // Opens the kind's file under root, creating it first when missing.
   int16_t Open(const std::string& root, Kind kind);
+  // Opens the record file at path as it is, in an open mode of
+  // store/btrcall.h; the record length comes from its Stat.
+  int16_t OpenPath(const std::string& path, int8_t mode);
+  // Creates an empty record file (refused when one is there: 59).
+  static int16_t Create(const std::string& path, const std::string& spec);
   bool IsOpen() const { return open_; }
   int16_t Close();
 
@@ -37,6 +42,10 @@ class RecordIo {
   int16_t Insert(const std::string& record);
   // Deletes the record last read.
   int16_t DeleteCurrent();
+  // The Stat reply: the creation specification with the record count.
+  int16_t Stat(std::string& reply);
+  // The physical position of the record last read.
+  int16_t Position(uint32_t& position);
 
   // One transaction over every file this process writes.
   static int16_t Begin();
