@@ -360,6 +360,64 @@ TEST_P(EngineTest, StepsNeedAPositionAndStopAtTheEnds) {
   EXPECT_EQ(file_.Read(kOpGetNext).data.substr(20, 1), "b");
 }
 
+// Many records, read by random keyed reads and runs of steps both ways:
+// every answer is the one a sorted list gives (on the server most of them
+// come from batches fetched earlier).
+TEST_P(EngineTest, SeeksAndStepsAgreeWithASortedModel) {
+  std::mt19937 rng(11);
+  std::vector<std::pair<std::string, std::string>> model;  // key 0, tail
+  ASSERT_EQ(testing_support::SimpleCall(kOpBeginTransaction), kStOk);
+  for (int i = 0; i < 3000; ++i) {
+    std::string k = "K" + std::to_string(100 + rng() % 500);
+    k.resize(8, ' ');
+    char tail[5];
+    std::snprintf(tail, sizeof tail, "%04d", i);
+    ASSERT_EQ(file_.Insert(Rec(k, uint16_t(i), "n", tail)), kStOk);
+    model.emplace_back(k, tail);  // duplicates stay in insertion order
+  }
+  ASSERT_EQ(testing_support::SimpleCall(kOpEndTransaction), kStOk);
+  std::stable_sort(model.begin(), model.end(),
+                   [](const auto& a, const auto& b) { return a.first < b.first; });
+  std::vector<std::string> tails;
+  for (const auto& m : model) tails.push_back(m.second);
+  ASSERT_EQ(Walk(0, 20, 4), tails);
+  std::reverse(tails.begin(), tails.end());
+  ASSERT_EQ(Walk(0, 20, 4, true), tails);
+  auto first_not_less = [&](const std::string& p, bool strict) {
+    size_t i = 0;
+    while (i < model.size() && (strict ? model[i].first <= p : model[i].first < p)) ++i;
+    return long(i);
+  };
+  const uint16_t ops[] = {kOpGetEqual, kOpGetGreaterOrEqual, kOpGetGreater, kOpGetLessOrEqual,
+                          kOpGetLess};
+  for (int round = 0; round < 400; ++round) {
+    std::string p = "K" + std::to_string(95 + rng() % 510);
+    p.resize(8, ' ');
+    const uint16_t op = ops[rng() % 5];
+    long at = op == kOpGetGreater || op == kOpGetLessOrEqual ? first_not_less(p, true)
+                                                              : first_not_less(p, false);
+    if (op == kOpGetLessOrEqual || op == kOpGetLess) --at;
+    if (op == kOpGetEqual && (at >= long(model.size()) || model[size_t(at)].first != p)) at = -2;
+    Reply r = file_.Read(op, p);
+    if (at < 0 || at >= long(model.size())) {
+      EXPECT_NE(r.status, kStOk) << round;
+      continue;
+    }
+    ASSERT_EQ(r.status, kStOk) << round;
+    ASSERT_EQ(r.data.substr(20, 4), model[size_t(at)].second) << round;
+    const bool forward = rng() % 2 == 0;
+    for (int step = int(rng() % 40); step > 0; --step) {
+      at += forward ? 1 : -1;
+      r = file_.Read(forward ? kOpGetNext : kOpGetPrevious);
+      if (at < 0 || at >= long(model.size())) {
+        EXPECT_EQ(r.status, kStEndOfFile) << round;
+        break;
+      }
+      ASSERT_EQ(r.data.substr(20, 4), model[size_t(at)].second) << round << " " << step;
+    }
+  }
+}
+
 TEST_P(EngineTest, StepsSeeRecordsInsertedMeanwhile) {
   ASSERT_EQ(file_.Insert(Rec("A", 1, "x", "a")), kStOk);
   ASSERT_EQ(file_.Insert(Rec("C", 3, "x", "c")), kStOk);
