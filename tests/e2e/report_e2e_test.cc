@@ -17,6 +17,7 @@
 #include <string>
 #include <thread>
 
+#include "tests/support/engine_installation.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -111,11 +112,12 @@ class ReportEndToEnd : public ::testing::Test {
 
   // A demo installation of 12 estates whose terminal works on 7 December
   // 2026 (the parameters start from that date); returns its folder.
-  std::string DemoInstallation() {
+  // extra: more arguments for kelrec demo.
+  std::string DemoInstallation(const std::string& name = "inst", const std::string& extra = "") {
     const std::string bin = KEL_BIN_DIR;
-    const std::string root = dir_.path() + "inst";
+    const std::string root = dir_.path() + name;
     EXPECT_EQ(std::system((Quote(bin + "/kelrec") + " demo " + Quote(root) +
-                           " --estates 12 >/dev/null 2>&1")
+                           " --estates 12 " + extra + " >/dev/null 2>&1")
                               .c_str()),
               0);
     fs::create_directories(root + "/tmp");
@@ -298,6 +300,30 @@ TEST_F(ReportEndToEnd, RecordFileThatCannotBeMadeEndsAfterTheMessage) {
   EXPECT_NE(screen.find("\u250C"), std::string::npos) << "a framed message: " << screen;
   Send("x");
   ExpectEnded(root, "0");
+}
+
+// The same demo data in SQLite files and on the test server (KEL_TEST_PG)
+// print the same work file, byte for byte.
+TEST_F(ReportEndToEnd, BothEnginesWriteTheSameWorkFile) {
+  const std::string uri = testing_support::TestServerUri();
+  if (uri.empty()) GTEST_SKIP() << "KEL_TEST_PG is not set: no test server";
+  const std::string schema = "e2e" + std::to_string(getpid());
+  std::string files[2];
+  const std::string roots[2] = {
+      DemoInstallation("local"),
+      DemoInstallation("server", "--db " + Quote(uri) + " --schema " + schema)};
+  for (int i = 0; i < 2; ++i) {
+    Start(roots[i]);
+    ASSERT_TRUE(WaitFor("Data inicial")) << Capture();
+    Send("01012025 Enter 31122026 Enter 1 Enter 12 Enter");
+    ConfirmAndWaitForThePrint(roots[i]);
+    LeaveFormOne(roots[i]);
+    Tmux("kill-session -t kel");
+    files[i] = ReadFile(fs::path(roots[i]) / "tmp" / "kelprint.tmp");
+  }
+  testing_support::ServerCommand("DROP SCHEMA IF EXISTS " + schema + " CASCADE");
+  EXPECT_NE(files[0].find("TOTAL GENERAL"), std::string::npos) << "a report with rows";
+  EXPECT_TRUE(files[0] == files[1]) << "the work files differ";
 }
 
 }  // namespace

@@ -14,6 +14,7 @@
 
 #include "platform/files.h"
 #include "store/btrcall.h"
+#include "tests/support/engine_installation.h"
 #include "tests/support/temp_dir.h"
 #include "tools/kelrec/commands.h"
 #include "tools/kelrec/csv.h"
@@ -403,6 +404,42 @@ TEST_F(KelrecTest, ProgramMakesADemoInstallation) {
   std::string path = Csv("again.csv", receipts);
   ASSERT_EQ(Run({"import", dir, "receipts", path, "--replace"}), 0) << err.str();
   EXPECT_EQ(Export("receipts"), receipts);
+}
+
+// On the test server (KEL_TEST_PG): migrate copies a SQLite installation and
+// switches it, a second machine's init finds the same data, and a migrate
+// onto records already there is refused without switching anything.
+TEST_F(KelrecTest, MigrateAndInitOnTheServer) {
+  const std::string uri = testing_support::TestServerUri();
+  if (uri.empty()) GTEST_SKIP() << "KEL_TEST_PG is not set: no test server";
+  const std::string schema = "kr" + std::to_string(getpid());
+  ASSERT_EQ(Run({"demo", dir, "--estates", "5"}), 0) << err.str();
+  std::map<std::string, std::string> before;
+  for (const char* kind : {"owners", "estates", "units", "receipts"}) before[kind] = Export(kind);
+
+  ASSERT_EQ(Run({"migrate", dir, uri, "--schema", schema}), 0) << err.str();
+  const std::string settings = ReadFile(fs::path(dir) / "Tavo.ini");
+  EXPECT_NE(settings.find("[Dades]\r\nMotor=" + uri + "\r\nEsquema=" + schema + "\r\n"),
+            std::string::npos) << settings;
+  EXPECT_FALSE(fs::exists(fs::path(dir) / "MIGRA.tmp"));
+  for (const auto& [kind, text] : before) EXPECT_EQ(Export(kind), text) << kind;
+
+  const std::string second = (base / "second").string();
+  ASSERT_EQ(Run({"init", second, "--db", uri, "--schema", schema}), 0) << err.str();
+  EXPECT_EQ(Run({"export", second, "receipts"}), 0);
+  EXPECT_EQ(out.str(), before["receipts"]);
+
+  const std::string third = (base / "third").string();
+  ASSERT_EQ(Run({"demo", third, "--estates", "2"}), 0);
+  EXPECT_EQ(Run({"migrate", third, uri, "--schema", schema}), 1);
+  EXPECT_NE(err.str().find("already holds"), std::string::npos) << err.str();
+  EXPECT_EQ(ReadFile(fs::path(third) / "Tavo.ini").find("Motor"), std::string::npos);
+
+  EXPECT_EQ(Run({"init", (base / "pw").string(), "--db", "postgresql://u:pw@host/kel"}), 1);
+  EXPECT_FALSE(fs::exists(base / "pw"));
+  EXPECT_EQ(Run({"init", (base / "gone").string(), "--db", "postgresql:///kel?host=/nonexistent"}), 1);
+  EXPECT_FALSE(fs::exists(base / "gone")) << "a half-made installation does not stay";
+  testing_support::ServerCommand("DROP SCHEMA IF EXISTS " + schema + " CASCADE");
 }
 
 }  // namespace
