@@ -17,6 +17,8 @@ namespace {
 
 constexpr int kFirstBatch = 16;
 constexpr int kMaxBatch = 1024;
+// Files of fewer records are fetched whole on a keyed read that misses.
+constexpr int64_t kSmallFile = 512;
 // As long as the SQLite engine keeps a stepping statement's snapshot.
 constexpr int64_t kBatchFreshNs = 100'000'000;
 constexpr int64_t kMaxId = std::numeric_limits<int64_t>::max();
@@ -99,8 +101,9 @@ void FillRow(const FileSpec& spec, int key, int64_t id, std::string_view data, R
   row.data.resize(data.size());
 }
 
-// A walk that goes on past a batch that served reads gets a bigger one; a
-// batch that served nothing gives way to a smaller one.
+// A walk (steps or keyed reads) that goes on past the end of a batch gets a
+// bigger one; jumping back before a batch that served nothing gives way to
+// a smaller one.
 void SizeNextBatch(PgCursor& c, int key, bool forward, const KeyPoint& t) {
   const Batch& b = c.batch;
   if (c.batch_rows == 0) {
@@ -110,20 +113,29 @@ void SizeNextBatch(PgCursor& c, int key, bool forward, const KeyPoint& t) {
   if (b.key != key || b.rows.empty()) return;
   const bool beyond = forward ? b.forward && Compare(b.rows.back(), t) <= 0
                               : !b.forward && Compare(b.rows.front(), t) >= 0;
-  if (b.served > 0 && beyond) {
+  if (beyond) {
     c.batch_rows = std::min(c.batch_rows * 2, kMaxBatch);
   } else if (b.served == 0) {
     c.batch_rows = std::max(c.batch_rows / 2, kFirstBatch);
   }
 }
 
-// Fetches the batch after or before t.
-int16_t Fetch(PgCursor& c, int key, bool forward, const KeyPoint& t) {
+// As far as the last count read tells (Stat refreshes it).
+bool SmallFile(const PgFile& f) {
+  return f.records_read_ns >= 0 && f.records + f.pending_records < kSmallFile;
+}
+
+// Fetches the batch after or before t: rows records, or as many as the
+// walk so far suggests (rows 0).
+int16_t Fetch(PgCursor& c, int key, bool forward, const KeyPoint& t, int rows) {
   PgFile& f = *c.file;
   const bool unique = !f.spec.keys[key].duplicates;
   const bool inclusive = Inclusive(forward, t);
-  SizeNextBatch(c, key, forward, t);
-  Result r = Query(*f.conn, RangeSql(f, key, forward, inclusive, c.batch_rows),
+  if (rows == 0) {
+    SizeNextBatch(c, key, forward, t);
+    rows = c.batch_rows;
+  }
+  Result r = Query(*f.conn, RangeSql(f, key, forward, inclusive, rows),
                    RangeParams(f, key, t));
   if (!r.ok()) return StatusOf(*f.conn, r);
   Batch b;
@@ -135,7 +147,7 @@ int16_t Fetch(PgCursor& c, int key, bool forward, const KeyPoint& t) {
   b.rows.resize(size_t(n));
   for (int i = 0; i < n; ++i)
     FillRow(f.spec, key, r.Int8(i, 0), r.Bytes(i, 1), b.rows[size_t(forward ? i : n - 1 - i)]);
-  const bool complete = n < c.batch_rows;
+  const bool complete = n < rows;
   if (forward) {
     b.lo = unique && !inclusive ? KeyPoint{t.k, kMaxId} : t;
     b.hi_open = complete;
@@ -228,8 +240,17 @@ int16_t Seek(PgCursor& c, const Call& call, int key, bool forward, const KeyPoin
   if (call.lock) return LockedSeek(c, call, key, forward, t, equal);
   Lookup found;
   if (BatchUsable(c, key)) found = Find(c.batch, forward, t);
+  if (found.found == Found::kMiss && SmallFile(*c.file)) {
+    // A small file comes whole: every keyed read after it is answered here.
+    if (int16_t st = Fetch(c, key, true, KeyPoint{}, kMaxBatch)) {
+      call.set_len(0);
+      return st;
+    }
+    c.batch.lo_open = true;
+    found = Find(c.batch, forward, t);
+  }
   if (found.found == Found::kMiss) {
-    if (int16_t st = Fetch(c, key, forward, t)) {
+    if (int16_t st = Fetch(c, key, forward, t, 0)) {
       call.set_len(0);
       return st;
     }
