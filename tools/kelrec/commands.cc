@@ -126,6 +126,41 @@ bool ParseServerOptions(const std::vector<std::string>& args, size_t first,
   return true;
 }
 
+bool ServerUsable(const ServerOptions& server, std::ostream& err) {
+  std::string error;
+  if (CheckServer(server.uri, server.schema, error)) return true;
+  err << "kelrec: " << error << "\n";
+  return false;
+}
+
+int RunInit(const std::vector<std::string>& args, std::ostream& err) {
+  ServerOptions server;
+  if (args.size() < 2 || !ParseServerOptions(args, 2, server, err)) {
+    return Usage(err, "init takes DIR [--db URI [--schema NAME]]");
+  }
+  if (!server.uri.empty() && !ServerUsable(server, err)) return kExitBadData;
+  std::string error;
+  if (!MakeInstallation(args[1], error)) {
+    err << "kelrec: " << error << "\n";
+    return kExitBadData;
+  }
+  if (server.uri.empty()) return kExitOk;
+  const int rc = UseServer(args[1], server.uri, server.schema, err);
+  // The folder was new or empty: a half-made installation does not stay.
+  if (rc != kExitOk) RemoveInstallation(args[1]);
+  return rc;
+}
+
+int RunMigrate(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  ServerOptions server;
+  if (args.size() < 3 || !ParseServerOptions(args, 3, server, err)) {
+    return Usage(err, "migrate takes DIR URI [--schema NAME]");
+  }
+  server.uri = args[2];
+  if (!ServerUsable(server, err)) return kExitBadData;
+  return MigrateToServer(args[1], server.uri, server.schema, out, err);
+}
+
 bool ParseKind(const std::string& text, Kind& kind, std::ostream& err) {
   if (KindFromName(text, kind)) return true;
   Usage(err, "unknown kind \"" + text + "\" (owners, estates, units, receipts)");
@@ -151,36 +186,8 @@ int RunKelrec(const std::vector<std::string>& args, std::ostream& out,
     out << it->second;
     return kExitOk;
   }
-  if (cmd == "init") {
-    ServerOptions server;
-    if (n < 2 || !ParseServerOptions(args, 2, server, err)) {
-      return Usage(err, "init takes DIR [--db URI [--schema NAME]]");
-    }
-    std::string error;
-    if ((!server.uri.empty() && !CheckServer(server.uri, server.schema, error)) ||
-        !MakeInstallation(args[1], error)) {
-      err << "kelrec: " << error << "\n";
-      return kExitBadData;
-    }
-    if (server.uri.empty()) return kExitOk;
-    const int rc = UseServer(args[1], server.uri, server.schema, err);
-    // The folder was new or empty: a half-made installation does not stay.
-    if (rc != kExitOk) RemoveInstallation(args[1]);
-    return rc;
-  }
-  if (cmd == "migrate") {
-    ServerOptions server;
-    if (n < 3 || !ParseServerOptions(args, 3, server, err)) {
-      return Usage(err, "migrate takes DIR URI [--schema NAME]");
-    }
-    server.uri = args[2];
-    std::string error;
-    if (!CheckServer(server.uri, server.schema, error)) {
-      err << "kelrec: " << error << "\n";
-      return kExitBadData;
-    }
-    return MigrateToServer(args[1], server.uri, server.schema, out, err);
-  }
+  if (cmd == "init") return RunInit(args, err);
+  if (cmd == "migrate") return RunMigrate(args, out, err);
   if (cmd == "import") {
     bool replace = n == 5 && args[4] == "--replace";
     if (n != 4 && !replace) {
@@ -218,11 +225,7 @@ int RunKelrec(const std::vector<std::string>& args, std::ostream& out,
         return Usage(err, "bad option " + opt + " " + args[i + 1]);
       }
     }
-    std::string error;
-    if (!server.uri.empty() && !CheckServer(server.uri, server.schema, error)) {
-      err << "kelrec: " << error << "\n";
-      return kExitBadData;
-    }
+    if (!server.uri.empty() && !ServerUsable(server, err)) return kExitBadData;
     options.server_uri = server.uri;
     options.schema = server.schema;
     return MakeDemo(args[1], options, out, err);
