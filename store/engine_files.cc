@@ -314,15 +314,7 @@ int16_t OpenFileShared(const std::string& path, bool read_only,
   f->lock_fd = open(LockPath(path).c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
   if (f->lock_fd < 0)
     f->lock_fd = open(LockPath(path).c_str(), O_RDONLY | O_CLOEXEC);
-  // Reuse a dead entry if there is one.
-  for (auto& w : s.files) {
-    if (w.expired()) {
-      w = f;
-      out = f;
-      return kStOk;
-    }
-  }
-  s.files.push_back(f);
+  RememberFile(s.files, f);
   out = f;
   return kStOk;
 }

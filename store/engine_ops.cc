@@ -25,14 +25,7 @@ constexpr int64_t kLiveNs = 100'000'000;
 std::string PathOf(const Call& c) { return CallPath(c.key, c.key_length); }
 
 Cursor* FindCursor(const uint8_t* pb, uint32_t* index_out = nullptr) {
-  if (pb == nullptr || std::memcmp(pb, kMagic, 4) != 0) return nullptr;
-  Engine& s = EngineState();
-  uint32_t handle = Get32(pb + 4);
-  if (handle == 0 || handle > s.cursors.size()) return nullptr;
-  Cursor* c = s.cursors[handle - 1].get();
-  if (c == nullptr || c->generation != Get32(pb + 8)) return nullptr;
-  if (index_out != nullptr) *index_out = handle - 1;
-  return c;
+  return FindCursorIn(EngineState().cursors, pb, kMagic, index_out);
 }
 
 uint32_t IndexOf(const Cursor& c) {
@@ -597,22 +590,11 @@ int16_t Open(const Call& call) {
   }
   (exclusive ? f->exclusive_opens : f->normal_opens)++;
   Engine& s = EngineState();
-  uint32_t index = 0;
-  while (index < s.cursors.size() && s.cursors[index]) ++index;
-  if (index == s.cursors.size()) {
-    s.cursors.emplace_back();
-    s.generations.push_back(1);
-  }
   auto c = std::make_unique<Cursor>();
-  c->generation = s.generations[index];
   c->file = f;
   c->read_only = read_only;
   c->exclusive = exclusive;
-  s.cursors[index] = std::move(c);
-  std::memset(call.pb, 0, kPositionBlockSize);
-  std::memcpy(call.pb, kMagic, 4);
-  Put32(call.pb + 4, index + 1);
-  Put32(call.pb + 8, s.generations[index]);
+  PlaceCursor(s.cursors, s.generations, std::move(c), kMagic, call.pb);
   return kStOk;
 }
 

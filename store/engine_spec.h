@@ -5,6 +5,8 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -96,5 +98,55 @@ std::string CallPath(const uint8_t* key, uint8_t key_length);
 int16_t HandOver(const FileSpec& spec, int key, const uint8_t* record,
                  size_t size, uint8_t* data, uint32_t* data_length,
                  uint8_t* key_out);
+
+// ---- Cursor tables -----------------------------------------------------------
+
+// Each engine names its cursors by position blocks: a 4-byte mark of the
+// engine, the handle (slot + 1) and the slot's generation, which changes
+// whenever the slot is reused, so that a stale block finds nothing. T has a
+// member generation.
+
+// The cursor a block names, or null; *index receives its slot.
+template <typename T>
+T* FindCursorIn(const std::vector<std::unique_ptr<T>>& cursors, const uint8_t* pb,
+                const uint8_t (&mark)[4], uint32_t* index) {
+  if (pb == nullptr || std::memcmp(pb, mark, 4) != 0) return nullptr;
+  const uint32_t handle = Get32(pb + 4);
+  if (handle == 0 || handle > cursors.size()) return nullptr;
+  T* c = cursors[handle - 1].get();
+  if (c == nullptr || c->generation != Get32(pb + 8)) return nullptr;
+  if (index != nullptr) *index = handle - 1;
+  return c;
+}
+
+// Puts c in the first free slot and names it in pb (128 bytes).
+template <typename T>
+void PlaceCursor(std::vector<std::unique_ptr<T>>& cursors, std::vector<uint32_t>& generations,
+                 std::unique_ptr<T> c, const uint8_t (&mark)[4], uint8_t* pb) {
+  uint32_t index = 0;
+  while (index < cursors.size() && cursors[index]) ++index;
+  if (index == cursors.size()) {
+    cursors.emplace_back();
+    generations.push_back(1);
+  }
+  c->generation = generations[index];
+  cursors[index] = std::move(c);
+  std::memset(pb, 0, kPositionBlockSize);
+  std::memcpy(pb, mark, 4);
+  Put32(pb + 4, index + 1);
+  Put32(pb + 8, generations[index]);
+}
+
+// Keeps a file among the process's open files, in a dead entry if there is one.
+template <typename T>
+void RememberFile(std::vector<std::weak_ptr<T>>& files, const std::shared_ptr<T>& f) {
+  for (auto& w : files) {
+    if (w.expired()) {
+      w = f;
+      return;
+    }
+  }
+  files.push_back(f);
+}
 
 }  // namespace store::engine

@@ -147,14 +147,7 @@ int16_t OpenFile(const engine::RecordRoute& route, std::shared_ptr<PgFile>& out)
   // The count is read when first asked for: by then the open holds its lock.
   f->lock_class = r.Int8(0, 2);
   if (f->lock_class == 0) return kStNotRecordFile;  // catalogued, but its table is gone
-  for (auto& w : s.files) {
-    if (w.expired()) {
-      w = f;
-      out = f;
-      return kStOk;
-    }
-  }
-  s.files.push_back(f);
+  engine::RememberFile(s.files, f);
   out = f;
   return kStOk;
 }

@@ -12,14 +12,7 @@ namespace {
 constexpr uint8_t kMagic[4] = {'K', 'E', 'L', 'P'};
 
 PgCursor* FindCursor(const uint8_t* pb, uint32_t* index_out) {
-  if (!OwnsBlock(pb)) return nullptr;
-  PgEngine& s = PgState();
-  const uint32_t handle = engine::Get32(pb + 4);
-  if (handle == 0 || handle > s.cursors.size()) return nullptr;
-  PgCursor* c = s.cursors[handle - 1].get();
-  if (c == nullptr || c->generation != engine::Get32(pb + 8)) return nullptr;
-  *index_out = handle - 1;
-  return c;
+  return engine::FindCursorIn(PgState().cursors, pb, kMagic, index_out);
 }
 
 void CloseCursor(uint32_t index) {
@@ -104,22 +97,11 @@ int16_t Open(const engine::RecordRoute& route, Call& call) {
   if (int16_t st = OpenFile(route, f)) return st;
   if (int16_t st = LockForOpen(*f, exclusive)) return st;
   PgEngine& s = PgState();
-  uint32_t index = 0;
-  while (index < s.cursors.size() && s.cursors[index]) ++index;
-  if (index == s.cursors.size()) {
-    s.cursors.emplace_back();
-    s.generations.push_back(1);
-  }
   auto c = std::make_unique<PgCursor>();
-  c->generation = s.generations[index];
   c->file = f;
   c->read_only = read_only;
   c->exclusive = exclusive;
-  s.cursors[index] = std::move(c);
-  std::memset(call.pb, 0, kPositionBlockSize);
-  std::memcpy(call.pb, kMagic, sizeof kMagic);
-  engine::Put32(call.pb + 4, index + 1);
-  engine::Put32(call.pb + 8, s.generations[index]);
+  engine::PlaceCursor(s.cursors, s.generations, std::move(c), kMagic, call.pb);
   return kStOk;
 }
 
