@@ -5,7 +5,9 @@
 //
 // Run: pg_report_bench [ROUNDS] with KEL_BENCH_PG (or KEL_TEST_PG) naming the
 // server, e.g. the one of scripts/pg.sh. Prints the median of each and the
-// ratio report / query. The installations live in a temporary folder and a
+// ratio report / query. KEL_P1 and KEL_P2 change the period (texts as typed
+// on form 1): a period without receipts times the walk through the files
+// without the printing. The installations live in a temporary folder and a
 // schema of their own, both removed at the end.
 #include <libpq-fe.h>
 #include <unistd.h>
