@@ -41,6 +41,12 @@ std::string TablesSql(const std::string& schema, int64_t number, const FileSpec&
 }
 
 int16_t EnsureCatalogue(Conn& c, const std::string& schema) {
+  // Made only when missing: an office's role may write its schema without
+  // the right to make schemas in the database.
+  Result there = Query(c, "SELECT to_regclass($1::text) IS NOT NULL",
+                       Params().Text(Catalogue(schema)));
+  if (!there.ok()) return StatusOf(c, there);
+  if (there.Bool(0, 0)) return kStOk;
   Result r = Command(c, "CREATE SCHEMA IF NOT EXISTS " + QuotedSchema(schema) +
                             "; CREATE TABLE IF NOT EXISTS " + Catalogue(schema) +
                             " (id bigserial PRIMARY KEY, name text NOT NULL UNIQUE,"
