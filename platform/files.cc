@@ -122,6 +122,9 @@ bool File::Open(const std::string& path, Mode mode, bool no_follow,
       // Non-blocking, so that a FIFO planted at the name cannot hang us.
       flags |= O_RDONLY | O_NOFOLLOW | O_NONBLOCK;
       break;
+    case Mode::kReadPlain:
+      flags |= O_RDONLY | O_NONBLOCK;
+      break;
   }
   if (no_follow) flags |= O_NOFOLLOW;
   int fd;
@@ -142,6 +145,10 @@ bool File::Open(const std::string& path, Mode mode, bool no_follow,
   if (mode == Mode::kReadOwn && (!S_ISREG(st.st_mode) || st.st_uid != ::geteuid())) {
     ::close(fd);
     return Fail(EPERM);
+  }
+  if (mode == Mode::kReadPlain && !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    return Fail(EINVAL);
   }
   if (exclusive) {
     int rc;
@@ -313,10 +320,13 @@ bool ReadWholeFile(const std::string& path, std::string& contents) {
   return true;
 }
 
-bool ReadOwnFile(const std::string& path, std::string& contents, size_t limit) {
+namespace {
+
+bool ReadBounded(const std::string& path, File::Mode mode, std::string& contents,
+                 size_t limit) {
   contents.clear();
   File f;
-  if (!f.Open(path, File::Mode::kReadOwn)) return false;
+  if (!f.Open(path, mode)) return false;
   int64_t length = f.Length();
   if (length < 0 || static_cast<uint64_t>(length) > limit) return Fail(EFBIG);
   // One byte more than measured tells a file that grew since.
@@ -327,6 +337,16 @@ bool ReadOwnFile(const std::string& path, std::string& contents, size_t limit) {
     return Fail(EFBIG);
   }
   return true;
+}
+
+}  // namespace
+
+bool ReadOwnFile(const std::string& path, std::string& contents, size_t limit) {
+  return ReadBounded(path, File::Mode::kReadOwn, contents, limit);
+}
+
+bool ReadPlainFile(const std::string& path, std::string& contents, size_t limit) {
+  return ReadBounded(path, File::Mode::kReadPlain, contents, limit);
 }
 
 bool ReplaceFile(const std::string& path, const std::string& contents) {

@@ -35,6 +35,8 @@ class File {
     kCreateNew,  // a new file, write only; fails when the name exists
     kReadOwn,    // an existing regular file of this user, read only, never
                  // through a symbolic link
+    kReadPlain,  // an existing regular file of anyone, read only; a FIFO or
+                 // a device is refused without waiting on it
   };
   File() = default;
   ~File();
@@ -82,6 +84,10 @@ bool ReadWholeFile(const std::string& path, std::string& contents);
 // the target and renames it over it, so a reader never sees half a file and
 // nothing is ever written through a link planted at the target's name.
 bool ReadOwnFile(const std::string& path, std::string& contents, size_t limit);
+// Installation files (settings, forms, help): only a regular file, never a
+// FIFO or a device, and at most limit bytes (false otherwise, ErrorNumber
+// EFBIG when it is longer).
+bool ReadPlainFile(const std::string& path, std::string& contents, size_t limit);
 bool ReplaceFile(const std::string& path, const std::string& contents);
 
 }  // namespace platform
