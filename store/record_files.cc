@@ -182,7 +182,10 @@ std::string CreationDictionaryPath(const std::string& root,
 bool ReadCreationDictionary(const std::string& path, std::string& spec) {
   spec.clear();
   std::string contents;
-  if (!platform::ReadWholeFile(path, contents) || contents.size() < 2) {
+  // A dictionary is a few hundred bytes; a pipe or a device under its name
+  // must not hang the open or fill the memory.
+  constexpr size_t kDictionaryLimit = 1 << 20;
+  if (!platform::ReadPlainFile(path, contents, kDictionaryLimit) || contents.size() < 2) {
     return false;
   }
   size_t n = static_cast<uint8_t>(contents[0]) |
