@@ -3,6 +3,7 @@
 #include "app/print_file.h"
 
 #include <limits>
+#include <vector>
 
 #include "app/config/language.h"
 #include "app/config/paths.h"
@@ -175,9 +176,10 @@ int16_t HandOverPrintFile() {
   // An empty executable directory means the current directory, as it does
   // for every other path of the installation; never a search of PATH.
   if (os_path.find('/') == std::string::npos) os_path = "./" + os_path;
-  // Quoted, so that an executable directory with blanks stays one argument.
+  // The program itself, never a command line: blanks or quotes in the
+  // executable directory must not make it another program with arguments.
   std::string said;
-  int rc = platform::RunCommand("\"" + os_path + "\"", &said);
+  int rc = platform::RunCommand(std::vector<std::string>{os_path}, &said);
   if (rc < 0) {
     ShowPrintNotice(CannotRunText(program));
     return kPrintCannotRun;

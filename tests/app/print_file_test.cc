@@ -252,7 +252,7 @@ TEST_F(PrintFileTest, EmptyExecutableDirectoryNeverSearchesThePath) {
   EXPECT_EQ(notices_[0], "NO ES POT EXECUTAR EL PROGRAMA KELPRINT");
 }
 
-TEST_F(PrintFileTest, ExecutableDirectoryWithBlanksStaysOneProgram) {
+TEST_F(PrintFileTest, ExecutableDirectoryWithBlanksOrQuotesStaysOneProgram) {
   std::string program = temp_.Write("my programs/KELPRINT",
                                     "#!/bin/sh\ntouch '" + dir_ + "/ran'\n");
   ASSERT_EQ(chmod(program.c_str(), 0755), 0);
@@ -260,6 +260,17 @@ TEST_F(PrintFileTest, ExecutableDirectoryWithBlanksStaysOneProgram) {
   EXPECT_EQ(HandOverPrintFile(), kPrintOk);
   EXPECT_TRUE(platform::FileExists(dir_ + "/ran"));
   EXPECT_TRUE(notices_.empty());
+
+  // A quote in the folder's name must not split it into another program
+  // and its arguments.
+  std::string other = temp_.Write("other", "#!/bin/sh\ntouch '" + dir_ + "/other ran'\n");
+  ASSERT_EQ(chmod(other.c_str(), 0755), 0);
+  program = temp_.Write("other\" \"x/KELPRINT", "#!/bin/sh\ntouch '" + dir_ + "/quoted ran'\n");
+  ASSERT_EQ(chmod(program.c_str(), 0755), 0);
+  config::PathsState().exe_dir = dir_ + "/other\" \"x/";
+  EXPECT_EQ(HandOverPrintFile(), kPrintOk);
+  EXPECT_FALSE(platform::FileExists(dir_ + "/other ran"));
+  EXPECT_TRUE(platform::FileExists(dir_ + "/quoted ran"));
 }
 
 TEST_F(PrintFileTest, WhatThePrintProgramSaysStaysOnTheBottomRow) {
