@@ -81,6 +81,30 @@ void TtyTerminal::Suspend() {
   cursor_shape_ = -1;
 }
 
+bool TtyTerminal::TakeBackAfterStop() {
+  TtySignals& s = TtySignalsState();
+  if (!s.continued) return false;
+  s.continued = 0;
+  // While a child has the tty, Resume takes it back.
+  if (!started_ || suspended_) return false;
+  EnterRaw();
+  std::string out;
+  if (options_.alternate_screen) out += "\x1b[?1049h";
+  out += "\x1b[?7l\x1b[?25l";
+  Send(out);
+  cursor_visible_ = false;
+  cursor_placed_ = false;
+  cursor_shape_ = -1;
+  mouse_sent_ = false;  // the restore switched reporting off
+  full_repaint_ = true;
+  return true;
+}
+
+bool TtyTerminal::HungUp() {
+  if (TtySignalsState().hung_up) hung_up_ = true;
+  return started_ && hung_up_;
+}
+
 void TtyTerminal::Resume() {
   if (!started_ || !suspended_) return;
   suspended_ = false;
