@@ -3,10 +3,12 @@
 #include <cstdlib>
 
 #include "app/browse_hooks.h"
+#include "app/main_flow.h"
 #include "app/print_file.h"
 #include "app/report_run.h"
 #include "platform/console.h"
 #include "store/browse_list.h"
+#include "store/record_files.h"
 #include "store/store_hooks.h"
 #include "ui/calculator.h"
 #include "ui/calendar.h"
@@ -75,6 +77,19 @@ void WireBrowseLists() {
   };
 }
 
+// Nobody is left to answer: whatever the program was doing, it ends in
+// order. What the print work file holds is kept, the record files are
+// closed and the terminal is given back as far as it still exists.
+void EndAfterHangUp() {
+  // Anything read from here on (a notice while closing) gets Esc.
+  platform::SetHangUpHandler(nullptr);
+  if (PrintFileIsOpen()) ClosePrintFile();
+  int16_t status = 0;
+  store::CloseAllRecordFiles(status);
+  platform::ShutdownTerminal();
+  std::exit(kExitHangUp);
+}
+
 }  // namespace
 
 void WireScreenHooks() {
@@ -103,6 +118,7 @@ void WireScreenHooks() {
     platform::ShutdownTerminal();
     std::exit(code);
   };
+  platform::SetHangUpHandler(EndAfterHangUp);
 }
 
 }  // namespace app
