@@ -10,18 +10,12 @@
 #include <cstdlib>
 #include <string>
 
-#include "fuzz/scratch_file.h"
+#include "fuzz/fuzz_support.h"
 #include "store/btrcall.h"
 #include "store/engine.h"
 #include "store/record_files.h"
 
-namespace {
-
-void Check(bool ok) {
-  if (!ok) std::abort();
-}
-
-}  // namespace
+using fuzzing::Check;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FuzzedDataProvider in(data, size);

@@ -11,15 +11,9 @@
 #include "app/config/form_table.h"
 #include "app/form_file.h"
 #include "app/report_run.h"
-#include "fuzz/scratch_file.h"
+#include "fuzz/fuzz_support.h"
 
-namespace {
-
-void Check(bool ok) {
-  if (!ok) std::abort();
-}
-
-}  // namespace
+using fuzzing::Check;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string path =

@@ -9,19 +9,13 @@
 #include <string>
 
 #include "app/config/paths.h"
-#include "fuzz/scratch_file.h"
+#include "fuzz/fuzz_support.h"
 #include "platform/console.h"
 #include "platform/files.h"
 #include "platform/headless.h"
 #include "ui/screen.h"
 
-namespace {
-
-void Check(bool ok) {
-  if (!ok) std::abort();
-}
-
-}  // namespace
+using fuzzing::Check;
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   platform::InstallHeadless(25, 80);

@@ -81,12 +81,7 @@ void TtyTerminal::Suspend() {
   cursor_shape_ = -1;
 }
 
-bool TtyTerminal::TakeBackAfterStop() {
-  TtySignals& s = TtySignalsState();
-  if (!s.continued) return false;
-  s.continued = 0;
-  // While a child has the tty, Resume takes it back.
-  if (!started_ || suspended_) return false;
+void TtyTerminal::TakeScreen() {
   EnterRaw();
   std::string out;
   if (options_.alternate_screen) out += "\x1b[?1049h";
@@ -95,8 +90,17 @@ bool TtyTerminal::TakeBackAfterStop() {
   cursor_visible_ = false;
   cursor_placed_ = false;
   cursor_shape_ = -1;
-  mouse_sent_ = false;  // the restore switched reporting off
+  mouse_sent_ = false;  // a restore switched reporting off
   full_repaint_ = true;
+}
+
+bool TtyTerminal::TakeBackAfterStop() {
+  TtySignals& s = TtySignalsState();
+  if (!s.continued) return false;
+  s.continued = 0;
+  // While a child has the tty, Resume takes it back.
+  if (!started_ || suspended_) return false;
+  TakeScreen();
   return true;
 }
 
@@ -108,14 +112,7 @@ bool TtyTerminal::HungUp() {
 void TtyTerminal::Resume() {
   if (!started_ || !suspended_) return;
   suspended_ = false;
-  EnterRaw();
-  std::string out;
-  if (options_.alternate_screen) out += "\x1b[?1049h";
-  out += "\x1b[?7l\x1b[?25l";
-  cursor_visible_ = false;
-  cursor_placed_ = false;
-  Send(out);
-  full_repaint_ = true;
+  TakeScreen();
   // Keys typed for the child are not ours.
   tcflush(in_fd_, TCIFLUSH);
   decoder_ = KeyDecoderState();

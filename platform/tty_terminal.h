@@ -63,6 +63,9 @@ class TtyTerminal : public Terminal {
   void ApplyMouse(std::string& out);
   void ShowNotice(std::string& out, int rows, int cols);
   bool EnterRaw();
+  // Raw mode and the alternate screen once more, after the tty was given
+  // away; everything is sent anew at the next Present.
+  void TakeScreen();
   // After a stop (or anyone else's use of the tty meanwhile): raw mode and
   // the alternate screen again, everything sent anew. True when it did.
   bool TakeBackAfterStop();

@@ -1,5 +1,6 @@
-// A scratch folder of the fuzz target's own, made once per process, where
-// the input is written as the file the reader under test opens.
+// What the fuzz targets share: the check that ends the run on a broken
+// promise, and a scratch folder of the target's own, made once per process,
+// where the input is written as the file the reader under test opens.
 #pragma once
 
 #include <stdlib.h>
@@ -10,6 +11,10 @@
 #include <string>
 
 namespace fuzzing {
+
+inline void Check(bool ok) {
+  if (!ok) abort();
+}
 
 // The folder, ending in "/"; removed with what it holds when the run ends.
 inline const std::string& ScratchDir() {
