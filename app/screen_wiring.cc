@@ -77,17 +77,28 @@ void WireBrowseLists() {
   };
 }
 
+// The only plain file the module keeps open is the print work file; a
+// half-written one is closed so that what was written is not lost.
+void ClosePlainFiles() {
+  if (PrintFileIsOpen()) ClosePrintFile();
+}
+
+// The terminal must be given back before the process ends.
+void ExitProgram(int code) {
+  platform::ShutdownTerminal();
+  std::exit(code);
+}
+
 // Nobody is left to answer: whatever the program was doing, it ends in
-// order. What the print work file holds is kept, the record files are
-// closed and the terminal is given back as far as it still exists.
+// order, its files closed and the terminal given back as far as it still
+// exists.
 void EndAfterHangUp() {
   // Anything read from here on (a notice while closing) gets Esc.
   platform::SetHangUpHandler(nullptr);
-  if (PrintFileIsOpen()) ClosePrintFile();
+  ClosePlainFiles();
   int16_t status = 0;
   store::CloseAllRecordFiles(status);
-  platform::ShutdownTerminal();
-  std::exit(kExitHangUp);
+  ExitProgram(kExitHangUp);
 }
 
 }  // namespace
@@ -108,16 +119,8 @@ void WireScreenHooks() {
   store.pop_message = [] { ui::WinPop(); };
   store.beep = [] { platform::Beep(); };
   store.wait_for_key = [] { ui::WaitForAnyKey(); };
-  // The only plain file the module keeps open is the print work file; a
-  // half-written one is closed so that what was written is not lost.
-  store.close_plain_files = [] {
-    if (PrintFileIsOpen()) ClosePrintFile();
-  };
-  // The terminal must be given back before the process ends.
-  store.exit_program = [](int code) {
-    platform::ShutdownTerminal();
-    std::exit(code);
-  };
+  store.close_plain_files = ClosePlainFiles;
+  store.exit_program = ExitProgram;
   platform::SetHangUpHandler(EndAfterHangUp);
 }
 
