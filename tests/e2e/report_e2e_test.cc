@@ -5,6 +5,7 @@
 // (no alternate screen) and that the PDF exists.
 
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -166,11 +167,23 @@ class ReportEndToEnd : public ::testing::Test {
         << "the program left the alternate screen";
   }
 
-  // The process id of the running program (a child of the pane's shell).
-  std::string ProgramPid() {
+  // The process id of the running program, a child of the pane's shell; 0
+  // when there is none.
+  pid_t ProgramPid() {
     std::string shell = Tmux("display-message -p -t kel '#{pane_pid}'");
-    std::string pid = Output("pgrep -x -P " + shell.substr(0, shell.find('\n')) + " RBPNDLST");
-    return pid.substr(0, pid.find('\n'));
+    shell = shell.substr(0, shell.find('\n'));
+    std::error_code ec;
+    for (const auto& entry : fs::directory_iterator("/proc", ec)) {
+      // "pid (name) state parent ..."
+      const std::string stat = ReadFile(entry.path() / "stat");
+      const size_t name_end = stat.rfind(')');
+      if (name_end == std::string::npos || stat.find("(RBPNDLST)") == std::string::npos) continue;
+      std::istringstream rest(stat.substr(name_end + 1));
+      std::string state, parent;
+      rest >> state >> parent;
+      if (parent == shell) return static_cast<pid_t>(std::stol(entry.path().filename().string()));
+    }
+    return 0;
   }
 
   std::string socket_;
@@ -311,9 +324,9 @@ TEST_F(ReportEndToEnd, HangUpEndsTheProgramInOrderWhateverItIsDoing) {
   const std::string root = StartDemo();
   Send("M-c");
   ASSERT_TRUE(WaitFor("DESEMBRE")) << Capture();
-  const std::string pid = ProgramPid();
-  ASSERT_FALSE(pid.empty());
-  ASSERT_EQ(std::system(("kill -HUP " + pid).c_str()), 0);
+  const pid_t pid = ProgramPid();
+  ASSERT_GT(pid, 0);
+  ASSERT_EQ(kill(pid, SIGHUP), 0);
   ExpectEnded(root, "129");
 }
 
