@@ -1,4 +1,4 @@
-// The start of the program: what it says when it cannot start.
+// What the program says when it cannot start: in the session's language.
 
 #include "app/main_flow.h"
 
@@ -9,7 +9,6 @@
 
 namespace {
 
-using testing_support::ScopedCurrentDir;
 using testing_support::ScopedEnv;
 
 class StartUpTest : public testing_support::UiTest {
@@ -18,30 +17,27 @@ class StartUpTest : public testing_support::UiTest {
     app::ResetAppState();
     UiTest::ResetState();
   }
-  // What the program wrote on its standard error, and its exit code.
-  std::string Run(int& code) {
+  // The standard error of a run that must fail.
+  static std::string Failure() {
     testing::internal::CaptureStderr();
-    code = app::RunOnTerminal();
+    EXPECT_EQ(app::RunOnTerminal(), app::kExitStartUpFailure);
     return testing::internal::GetCapturedStderr();
   }
 };
 
 TEST_F(StartUpTest, FailuresAreSaidInTheSessionLanguage) {
-  ScopedCurrentDir keep(dir().path());
+  testing_support::ScopedCurrentDir keep(dir().path());
   ScopedEnv tmp("KELTMP", dir().path());
   dir().Write("TavoTerm.ini", "[Sistema]\r\nIdioma=SPA\r\n");
-  int code = 0;
   {
     ScopedEnv root("KELROOT", dir().path() + "gone/");
-    EXPECT_EQ(Run(code), "RBPNDLST: NO SE PUEDE ENTRAR EN LA CARPETA DE INSTALACI\xC3\x93N " +
+    EXPECT_EQ(Failure(), "RBPNDLST: NO SE PUEDE ENTRAR EN LA CARPETA DE INSTALACI\xC3\x93N " +
                              dir().path() + "gone/\n");
-    EXPECT_EQ(code, app::kExitStartUpFailure);
   }
   dir().Write("root/Tavo.ini", "");
   ScopedEnv root("KELROOT", dir().path() + "root/");
-  EXPECT_EQ(Run(code), "RBPNDLST: " + dir().path() +
+  EXPECT_EQ(Failure(), "RBPNDLST: " + dir().path() +
                            "root/FORMS\\RBPNDLST.KPN: NO SE PUEDE ABRIR EL FICHERO DE FORMULARIOS\n");
-  EXPECT_EQ(code, app::kExitStartUpFailure);
 }
 
 }  // namespace

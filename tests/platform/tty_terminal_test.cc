@@ -146,11 +146,6 @@ TEST_F(TtyTest, SmallWindowShowsANoticeUntilItGrows) {
   std::string out = Output();
   EXPECT_TRUE(Contains(out, "Cal una finestra de 80 x 25 com a m\xC3\xADnim"));
   EXPECT_TRUE(Contains(out, "60 x 20"));
-  term_->SetSmallWindowNotice("Hace falta una ventana de 80 x 25 como m\xA1nimo");
-  Present(grid);
-  out = Output();
-  EXPECT_TRUE(Contains(out, "Hace falta una ventana de 80 x 25 como m\xC3\xADnimo"));
-  EXPECT_FALSE(Contains(out, "Cal una finestra"));
   EXPECT_FALSE(Contains(out, "Q"));
   Present(grid);
   EXPECT_EQ(Output(), "");  // the notice is not repeated
