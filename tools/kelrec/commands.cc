@@ -95,7 +95,7 @@ bool ParseKind(const std::string& text, Kind& kind, std::ostream& err) {
 }  // namespace
 
 int RunKelrec(const std::vector<std::string>& args, std::ostream& out,
-              std::ostream& err) {
+              std::ostream& err, bool progress) {
   if (args.empty()) return Usage(err, "no command given");
   const std::string& cmd = args[0];
   size_t n = args.size();
@@ -127,7 +127,7 @@ int RunKelrec(const std::vector<std::string>& args, std::ostream& out,
     }
     Kind kind;
     if (!ParseKind(args[2], kind, err)) return kExitUsage;
-    return ImportCsv(args[1], kind, args[3], replace, err);
+    return ImportCsv(args[1], kind, args[3], replace, err, progress ? &err : nullptr);
   }
   if (cmd == "export") {
     if (n != 3) return Usage(err, "export takes DIR KIND");
