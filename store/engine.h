@@ -97,6 +97,11 @@ class Stmt {
 
 // ---- Open files and cursors ----------------------------------------------
 
+// Page cache of a connection in KiB, and of one writing inside the process's
+// transaction (bulk writes touch far more pages than any read).
+constexpr int kPageCacheKib = 32 * 1024;
+constexpr int kBulkPageCacheKib = 256 * 1024;
+
 // One record file as this process holds it, shared by all its opens.
 struct OpenFile {
   dev_t dev = 0;
@@ -111,6 +116,7 @@ struct OpenFile {
   std::map<int64_t, uint32_t> record_locks;  // record id -> cursor index
   uint64_t write_generation = 0;  // bumped by every write through this process
   bool in_transaction = false;    // BEGIN IMMEDIATE issued, not yet ended
+  bool bulk = false;  // in the process's transaction, with its cache settings
   // Record count and next record id, held here while a write transaction
   // runs and written back before it commits.
   bool meta_loaded = false;
@@ -159,6 +165,8 @@ struct Engine {
   std::vector<uint32_t> generations;             // per index, bumped on reuse
   std::vector<std::weak_ptr<OpenFile>> files;
   bool in_transaction = false;
+  // A write failed half-way inside it: rolled back, no more writes.
+  bool transaction_failed = false;
   std::vector<std::shared_ptr<OpenFile>> transaction_files;
 };
 

@@ -308,7 +308,8 @@ int16_t OpenFileShared(const std::string& path, bool read_only,
     // readers never wait for writers.
     Exec(f->db, "PRAGMA journal_mode = WAL");
   }
-  Exec(f->db, "PRAGMA synchronous = NORMAL; PRAGMA cache_size = -32768;");
+  Exec(f->db, ("PRAGMA synchronous = NORMAL; PRAGMA cache_size = -" +
+               std::to_string(kPageCacheKib)).c_str());
   st = PrepareFileStatements(*f);
   if (st != kStOk) return st;
   f->lock_fd = open(LockPath(path).c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);

@@ -379,12 +379,30 @@ bool Run(sqlite3_stmt* st) {
   return rc == SQLITE_DONE;
 }
 
+// A file's part of the process's transaction may take millions of writes:
+// a page cache that holds what they touch, and statement journals and the
+// like in memory. Set before BEGIN (temp_store cannot change inside a
+// transaction) and put back when the transaction ends.
+void SetBulkPragmas(OpenFile& f, bool bulk) {
+  const std::string sql = std::string("PRAGMA temp_store = ") +
+                          (bulk ? "MEMORY" : "DEFAULT") + "; PRAGMA cache_size = -" +
+                          std::to_string(bulk ? kBulkPageCacheKib : kPageCacheKib);
+  Exec(f.db, sql.c_str());
+  f.bulk = bulk;
+}
+
 // Starts the file's write transaction and takes its counters in hand.
-int16_t BeginFileTransaction(OpenFile& f) {
-  if (!Exec(f.db, "BEGIN IMMEDIATE")) return SqliteStatus(sqlite3_errcode(f.db));
-  if (!LoadMeta(f)) {
-    int16_t st = SqliteStatus(sqlite3_errcode(f.db));
+int16_t BeginFileTransaction(OpenFile& f, bool bulk) {
+  if (bulk) SetBulkPragmas(f, true);
+  int16_t st = kStOk;
+  if (!Exec(f.db, "BEGIN IMMEDIATE")) {
+    st = SqliteStatus(sqlite3_errcode(f.db));
+  } else if (!LoadMeta(f)) {
+    st = SqliteStatus(sqlite3_errcode(f.db));
     Exec(f.db, "ROLLBACK");
+  }
+  if (st != kStOk) {
+    if (bulk) SetBulkPragmas(f, false);
     return st;
   }
   f.in_transaction = true;
@@ -411,35 +429,65 @@ int16_t EndFileTransaction(OpenFile& f, bool commit) {
   if (!commit) Exec(f.db, "ROLLBACK");
   f.in_transaction = false;
   f.meta_loaded = false;
+  if (f.bulk) SetBulkPragmas(f, false);
   return status;
 }
 
-// One write: inside the process's transaction a savepoint, otherwise a
-// transaction of its own. BEGIN IMMEDIATE waits (busy timeout) for other
-// writers instead of failing at commit.
+// Rolls back every file of the process's transaction after a write failed
+// half-way without a savepoint to undo it. The transaction stays open but
+// refuses further writes, and ending it reports the failure: what it wrote
+// so far is gone, so it can never look committed.
+void FailTransaction() {
+  Engine& s = EngineState();
+  for (auto& f : s.transaction_files) {
+    if (!f->in_transaction || f->db == nullptr) continue;
+    DropLiveOnFile(*f);
+    ++f->write_generation;
+    EndFileTransaction(*f, false);
+  }
+  s.transaction_files.clear();
+  s.transaction_failed = true;
+}
+
+// One write: inside the process's transaction a savepoint (guarded) or
+// nothing, otherwise a transaction of its own. BEGIN IMMEDIATE waits (busy
+// timeout) for other writers instead of failing at commit. An unguarded write
+// must do every check that can refuse it before it calls Writing(); a
+// failure after that takes the whole transaction down (FailTransaction).
+// Inserts in bulk go unguarded: a savepoint per row costs a statement
+// journal's worth of page copies.
 class WriteScope {
  public:
-  explicit WriteScope(const std::shared_ptr<OpenFile>& f) : f_(f) {}
+  explicit WriteScope(const std::shared_ptr<OpenFile>& f, bool guarded = true)
+      : f_(f), guarded_(guarded) {}
   int16_t Begin() {
     Engine& s = EngineState();
+    if (s.in_transaction && s.transaction_failed) return kStIoError;
     DropLiveOnFile(*f_);
     ++f_->write_generation;
     if (s.in_transaction) {
       if (!f_->in_transaction) {
-        if (int16_t st = BeginFileTransaction(*f_)) return st;
+        if (int16_t st = BeginFileTransaction(*f_, true)) return st;
         s.transaction_files.push_back(f_);
+      }
+      if (!guarded_) {
+        unguarded_ = true;
+        return kStOk;
       }
       if (!Run(f_->savepoint.get())) return SqliteStatus(sqlite3_errcode(f_->db));
       savepoint_ = true;
       saved_records_ = f_->records;
       saved_next_id_ = f_->next_id;
     } else {
-      if (int16_t st = BeginFileTransaction(*f_)) return st;
+      if (int16_t st = BeginFileTransaction(*f_, false)) return st;
       own_ = true;
     }
     return kStOk;
   }
+  // The checks are done; the file is about to change.
+  void Writing() { writing_ = true; }
   int16_t Commit() {
+    unguarded_ = false;
     if (savepoint_) {
       savepoint_ = false;
       if (Run(f_->release.get())) return kStOk;
@@ -454,6 +502,7 @@ class WriteScope {
   }
   ~WriteScope() {
     if (savepoint_) Undo();
+    if (unguarded_ && writing_) FailTransaction();
     if (own_) EndFileTransaction(*f_, false);
   }
 
@@ -465,7 +514,10 @@ class WriteScope {
     f_->next_id = saved_next_id_;
   }
   std::shared_ptr<OpenFile> f_;
+  const bool guarded_;
   bool savepoint_ = false;
+  bool unguarded_ = false;
+  bool writing_ = false;
   bool own_ = false;
   int64_t saved_records_ = 0, saved_next_id_ = 0;
 };
@@ -501,7 +553,8 @@ int16_t Insert(Cursor& c, const Call& call) {
   std::vector<std::string>& keys = f.scratch_keys;
   keys.resize(spec.keys.size());
   for (size_t i = 0; i < keys.size(); ++i) CollatedKey(spec, int(i), call.data, keys[i]);
-  WriteScope scope(c.file);
+  // Every refusal comes before the first change, so no savepoint is needed.
+  WriteScope scope(c.file, false);
   if (int16_t st = scope.Begin()) return st;
   int rc = SQLITE_OK;
   for (size_t i = 0; i < keys.size(); ++i) {
@@ -513,6 +566,7 @@ int16_t Insert(Cursor& c, const Call& call) {
   // another record.
   const int64_t id = f.next_id;
   if (id > int64_t(UINT32_MAX)) return kStIoError;  // positions are 32-bit
+  scope.Writing();
   sqlite3_stmt* ins = f.insert_record.get();
   sqlite3_bind_int64(ins, 1, id);
   sqlite3_bind_blob(ins, 2, call.data, spec.record_length, SQLITE_STATIC);
@@ -662,7 +716,9 @@ int16_t Open(const Call& call) {
 int16_t EndTransaction(bool commit) {
   Engine& s = EngineState();
   if (!s.in_transaction) return kStNoTransaction;
-  int16_t status = kStOk;
+  // Already rolled back: only an abort ends it as asked.
+  int16_t status = commit && s.transaction_failed ? int16_t(kStIoError) : int16_t(kStOk);
+  s.transaction_failed = false;
   for (auto& f : s.transaction_files) {
     if (!f->in_transaction || f->db == nullptr) continue;
     DropLiveOnFile(*f);
