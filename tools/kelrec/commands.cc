@@ -51,7 +51,8 @@ const std::map<std::string, std::string>& CommandHelp() {
        "  Every row is checked first: a bad row (column count, number, date,\n"
        "  amount, text, or a key already present for owners, estates and\n"
        "  units) is reported as FILE:LINE: what is wrong, and then nothing of\n"
-       "  the import is written. Otherwise all rows go in one transaction.\n"},
+       "  the import is written. Otherwise all rows go in one transaction.\n"
+       "  On a terminal, a progress line shows on standard error.\n"},
       {"export",
        "kelrec export DIR KIND\n"
        "  Writes the record file of KIND as CSV (the columns of import) to\n"
