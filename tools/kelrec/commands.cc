@@ -19,7 +19,8 @@ const char kOverview[] =
     "  kelrec init DIR\n"
     "  kelrec import DIR KIND FILE.csv [--replace]\n"
     "  kelrec export DIR KIND\n"
-    "  kelrec demo DIR [--estates N] [--seed S] [--years Y]\n"
+    "  kelrec demo DIR [--estates N] [--seed S] [--years Y] [--units U]\n"
+    "                  [--unpaid PCT]\n"
     "  kelrec help [COMMAND]\n"
     "\n"
     "KIND is one of owners, estates, units, receipts.\n"
@@ -59,13 +60,17 @@ const std::map<std::string, std::string>& CommandHelp() {
        "  standard output in key order. Importing an export with --replace\n"
        "  gives the same file back.\n"},
       {"demo",
-       "kelrec demo DIR [--estates N] [--seed S] [--years Y]\n"
+       "kelrec demo DIR [--estates N] [--seed S] [--years Y] [--units U]\n"
+       "                [--unpaid PCT]\n"
        "  Makes an installation as init does and fills it with demo data:\n"
        "  N estates (default 300, at most 999) with their owners (a few\n"
        "  missing), flats and shops with holders and telephones, and Y years\n"
        "  (default 3, up to the current month) of monthly receipts in the\n"
        "  states P pending, D returned, C collected, A cancelled and F in\n"
-       "  instalments. The same seed (default 1) gives the same data.\n"},
+       "  instalments. The same seed (default 1) gives the same data.\n"
+       "  Larger installations: --units U gives each estate about U units\n"
+       "  (1..200) and --unpaid PCT leaves that share of the receipts pending\n"
+       "  or returned (1..100).\n"},
       {"help",
        "kelrec help [COMMAND]\n"
        "  Shows the overview, or the details of one command.\n"},
@@ -147,6 +152,10 @@ int RunKelrec(const std::vector<std::string>& args, std::ostream& out,
         options.estates = value;
       } else if (opt == "--years" && ParseCount(args[i + 1], 1, 20, value)) {
         options.years = value;
+      } else if (opt == "--units" && ParseCount(args[i + 1], 1, 200, value)) {
+        options.units = value;
+      } else if (opt == "--unpaid" && ParseCount(args[i + 1], 1, 100, value)) {
+        options.unpaid = value;
       } else if (opt == "--seed" && ParseCount(args[i + 1], 0, 999999999, value)) {
         options.seed = static_cast<uint32_t>(value);
       } else {

@@ -132,6 +132,31 @@ std::vector<std::string> UnitDesignations(Random& rnd) {
   return out;
 }
 
+// Catalan floor ordinals: 1r, 2n, 3r, 4t, then 5è, 6è, ... 12è.
+std::string Ordinal(int floor) {
+  if (floor < static_cast<int>(std::size(kOrdinals))) return kOrdinals[floor];
+  return std::to_string(floor + 1) + "è";
+}
+
+// About n units: a shop or two, then floors of four flats.
+std::vector<std::string> UnitDesignationsAbout(Random& rnd, int n) {
+  std::vector<std::string> out;
+  int count = rnd.Between(std::max(1, n / 2), n + n / 2);
+  int shops = std::min(count - 1, rnd.Between(0, 2));
+  for (int i = 1; i <= shops; ++i) out.push_back("Local " + std::to_string(i));
+  for (int i = 0; i < count - shops; ++i)
+    out.push_back(Ordinal(i / 4) + " " + std::to_string(i % 4 + 1) + "a");
+  return out;
+}
+
+// The state of a receipt when a share of them is left unpaid: three in four
+// of those pending, the rest returned.
+char UnpaidState(int roll, int unpaid) {
+  if (roll < unpaid * 3 / 4) return 'P';
+  if (roll < unpaid) return 'D';
+  return roll < unpaid + 2 ? 'A' : 'C';
+}
+
 struct Month {
   int year, month;
 };
@@ -178,7 +203,9 @@ DemoData MakeDemoData(const DemoOptions& options) {
     PutField(r, estate::kHeading, rnd.Percent(8) ? "P" : " ");
     data.estates.push_back(r);
 
-    std::vector<std::string> designations = UnitDesignations(rnd);
+    std::vector<std::string> designations = options.units > 0
+                                                ? UnitDesignationsAbout(rnd, options.units)
+                                                : UnitDesignations(rnd);
     for (size_t u = 0; u < designations.size(); ++u) {
       int unit = static_cast<int>(u) + 1;
       std::string unit_key = PackNumber(e, 4) + PackNumber(unit, 4);
@@ -201,7 +228,9 @@ DemoData MakeDemoData(const DemoOptions& options) {
         size_t from_end = months.size() - 1 - m;
         int roll = rnd.Below(100);
         char state = 'C';
-        if (debtor && from_end < 8) {
+        if (options.unpaid > 0) {
+          state = UnpaidState(roll, options.unpaid);
+        } else if (debtor && from_end < 8) {
           state = roll < 80 ? 'P' : 'D';
         } else if (from_end == 0) {
           state = roll < 55 ? 'P' : roll < 60 ? 'D' : 'C';
