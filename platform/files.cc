@@ -27,6 +27,16 @@ bool StatPath(const std::string& path, struct stat& st) {
   return true;
 }
 
+FileStamp StampOf(const struct stat& st) {
+  FileStamp stamp;
+  stamp.device = static_cast<uint64_t>(st.st_dev);
+  stamp.inode = static_cast<uint64_t>(st.st_ino);
+  stamp.size = static_cast<int64_t>(st.st_size);
+  stamp.modified_ns = static_cast<int64_t>(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec;
+  stamp.regular = S_ISREG(st.st_mode);
+  return stamp;
+}
+
 }  // namespace
 
 std::string OsPath(const std::string& path) {
@@ -320,23 +330,35 @@ bool ReadWholeFile(const std::string& path, std::string& contents) {
   return true;
 }
 
+bool File::Stamp(FileStamp& stamp) const {
+  if (fd_ < 0) return Fail(EBADF);
+  struct stat st;
+  if (::fstat(fd_, &st) != 0) return Fail(errno);
+  stamp = StampOf(st);
+  return true;
+}
+
+bool File::ReadAtMost(size_t limit, std::string& contents) {
+  contents.clear();
+  int64_t length = Length();
+  if (length < 0 || static_cast<uint64_t>(length) > limit) return Fail(EFBIG);
+  // One byte more than measured tells a file that grew since.
+  contents.resize(static_cast<size_t>(length) + 1);
+  contents.resize(ReadAt(0, contents.data(), contents.size()));
+  if (contents.size() > limit) {
+    contents.clear();
+    return Fail(EFBIG);
+  }
+  return true;
+}
+
 namespace {
 
 bool ReadBounded(const std::string& path, File::Mode mode, std::string& contents,
                  size_t limit) {
   contents.clear();
   File f;
-  if (!f.Open(path, mode)) return false;
-  int64_t length = f.Length();
-  if (length < 0 || static_cast<uint64_t>(length) > limit) return Fail(EFBIG);
-  // One byte more than measured tells a file that grew since.
-  contents.resize(static_cast<size_t>(length) + 1);
-  contents.resize(f.ReadAt(0, contents.data(), contents.size()));
-  if (contents.size() > limit) {
-    contents.clear();
-    return Fail(EFBIG);
-  }
-  return true;
+  return f.Open(path, mode) && f.ReadAtMost(limit, contents);
 }
 
 }  // namespace
@@ -347,6 +369,21 @@ bool ReadOwnFile(const std::string& path, std::string& contents, size_t limit) {
 
 bool ReadPlainFile(const std::string& path, std::string& contents, size_t limit) {
   return ReadBounded(path, File::Mode::kReadPlain, contents, limit);
+}
+
+bool StampOfFile(const std::string& path, FileStamp& stamp) {
+  struct stat st;
+  if (!StatPath(path, st)) return false;
+  stamp = StampOf(st);
+  return true;
+}
+
+bool ReadRegularFile(const std::string& path, size_t limit, std::string& contents,
+                     FileStamp& stamp) {
+  contents.clear();
+  File f;
+  if (!f.Open(path, File::Mode::kReadPlain)) return false;
+  return f.Stamp(stamp) && f.ReadAtMost(limit, contents);
 }
 
 bool ReplaceFile(const std::string& path, const std::string& contents) {
