@@ -122,6 +122,15 @@ struct OpenFile {
   bool meta_loaded = false;
   int64_t records = 0;
   int64_t next_id = 1;
+  // Reads share one read transaction (BEGIN ... COMMIT) instead of one each:
+  // it is ended once it is kReadSpanNs old (at the next read), before any
+  // write and before a locked read, so that other processes' writes show
+  // soon and the WAL can be checkpointed. Within it the snapshot is fixed,
+  // so the record count read once answers every Stat.
+  bool reading = false;
+  int64_t reading_since_ns = 0;
+  bool count_known = false;  // records holds the count of this snapshot
+  Stmt begin_read, end_read;
   // Write statements, shared by the cursors.
   Stmt select_record, insert_record, update_record, delete_record;
   Stmt select_meta, update_meta, savepoint, release, rollback_to;
@@ -155,6 +164,7 @@ struct Cursor {
   uint64_t live_generation = 0;
   int live_steps = 0;
   int64_t live_since_ns = 0;
+  std::string bound_k;  // the key bound to the live statement (kept as is)
 };
 
 // Process-wide state of the engine.
@@ -171,6 +181,8 @@ struct Engine {
 };
 
 Engine& EngineState();
+// Ends this process's read transaction on the file, if any (see OpenFile).
+void EndReading(OpenFile& f);
 // Closes everything this process has open (like Reset) and clears the state.
 void ResetEngineState();
 

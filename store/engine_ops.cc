@@ -16,10 +16,11 @@ namespace engine {
 namespace {
 
 constexpr uint8_t kMagic[4] = {'K', 'E', 'L', 'B'};
-// A stepping statement keeps a read snapshot open; it is given up after this
-// long so that other processes' writes become visible and the WAL can be
-// checkpointed.
+// A stepping statement, and a read transaction, keeps a read snapshot open;
+// it is given up after this long so that other processes' writes become
+// visible and the WAL can be checkpointed.
 constexpr int64_t kLiveNs = 100'000'000;
+constexpr int64_t kReadSpanNs = kLiveNs;
 
 uint32_t Get32(const uint8_t* p) {
   return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 |
@@ -38,6 +39,7 @@ struct Call {
   uint8_t* key = nullptr;
   uint8_t key_length = 0;
   int8_t key_number = 0;
+  int64_t now_ns = 0;  // monotonic clock at the start of a read
   uint32_t capacity() const { return data != nullptr && len != nullptr ? *len : 0; }
   void set_len(uint32_t n) const { if (len != nullptr) *len = n; }
 };
@@ -80,6 +82,26 @@ void DropLive(Cursor& c) {
 void DropLiveOnFile(const OpenFile& f) {
   for (auto& c : EngineState().cursors)
     if (c && c->file.get() == &f) DropLive(*c);
+}
+
+// Runs one statement to its end; true on success.
+bool Run(sqlite3_stmt* st) {
+  int rc = sqlite3_step(st);
+  sqlite3_reset(st);
+  sqlite3_clear_bindings(st);
+  return rc == SQLITE_DONE;
+}
+
+// Reads go on in the file's read transaction while it is young, else in a
+// fresh one. A write transaction of this process reads in its own.
+void KeepReading(OpenFile& f, int64_t now) {
+  if (f.in_transaction || f.db == nullptr) return;
+  if (f.reading && now - f.reading_since_ns < kReadSpanNs) return;
+  EndReading(f);
+  if (Run(f.begin_read.get())) {
+    f.reading = true;
+    f.reading_since_ns = now;
+  }
 }
 
 void ReleaseLock(Cursor& c) {
@@ -133,8 +155,7 @@ sqlite3_stmt* RangeStatement(Cursor& c, int key, Direction d) {
 // steps the live one when it already stands there. Returns the SQLite code;
 // on SQLITE_ROW c.live is the statement holding the row.
 int Step(Cursor& c, int key, Direction d, const std::string& k, int64_t id,
-         bool continuing) {
-  const int64_t now = platform::MonotonicMs() * 1'000'000;
+         bool continuing, int64_t now) {
   if (continuing && c.live != nullptr && c.live_direction == d &&
       c.live_key == key && c.live_generation == c.file->write_generation &&
       now - c.live_since_ns < kLiveNs) {
@@ -145,9 +166,10 @@ int Step(Cursor& c, int key, Direction d, const std::string& k, int64_t id,
   DropLive(c);
   sqlite3_stmt* st = RangeStatement(c, key, d);
   if (st == nullptr) return SQLITE_ERROR;
-  // Copied: the statement outlives the caller's key while it stays live.
-  sqlite3_bind_blob(st, 1, k.empty() ? "" : k.data(), int(k.size()),
-                    SQLITE_TRANSIENT);
+  // The statement outlives the caller's key while it stays live; the
+  // cursor's copy stays as it is until the statement is bound again.
+  c.bound_k.assign(k);
+  sqlite3_bind_blob(st, 1, c.bound_k.data(), int(c.bound_k.size()), SQLITE_STATIC);
   sqlite3_bind_int64(st, 2, id);
   int rc = sqlite3_step(st);
   if (rc == SQLITE_ROW) {
@@ -240,13 +262,13 @@ int16_t KeyedRead(Cursor& c, const Call& call) {
   switch (call.op) {
     case kOpGetEqual:
     case kOpGetGreaterOrEqual:
-      rc = Step(c, key, Direction::kForward, k, 0, false); break;
+      rc = Step(c, key, Direction::kForward, k, 0, false, call.now_ns); break;
     case kOpGetGreater:
-      rc = Step(c, key, Direction::kForward, k, kMax, false); break;
+      rc = Step(c, key, Direction::kForward, k, kMax, false, call.now_ns); break;
     case kOpGetLessOrEqual:
-      rc = Step(c, key, Direction::kBackward, k, kMax, false); break;
+      rc = Step(c, key, Direction::kBackward, k, kMax, false, call.now_ns); break;
     default:  // kOpGetLess
-      rc = Step(c, key, Direction::kBackward, k, 0, false); break;
+      rc = Step(c, key, Direction::kBackward, k, 0, false, call.now_ns); break;
   }
   if (rc == SQLITE_ROW && call.op == kOpGetEqual) {
     const int kn = sqlite3_column_bytes(c.live, 0);
@@ -269,10 +291,10 @@ int16_t EndRead(Cursor& c, const Call& call) {
   if (!ValidKey(c, key)) return kStInvalidKeyNumber;
   int rc;
   if (call.op == kOpGetFirst)
-    rc = Step(c, key, Direction::kForward, std::string(), 0, false);
+    rc = Step(c, key, Direction::kForward, std::string(), 0, false, call.now_ns);
   else
     rc = Step(c, key, Direction::kBackward, std::string(kMaxKeyLength + 1, '\xFF'),
-              0, false);
+              0, false, call.now_ns);
   if (rc == SQLITE_ROW) return DeliverRow(c, call, key, c.live);
   call.set_len(0);
   return rc == SQLITE_DONE ? int16_t(kStEndOfFile) : SqliteStatus(rc);
@@ -295,7 +317,7 @@ int16_t StepRead(Cursor& c, const Call& call) {
     c.key = key;
   }
   const Direction d = call.op == kOpGetNext ? Direction::kForward : Direction::kBackward;
-  int rc = Step(c, key, d, c.k, c.id, true);
+  int rc = Step(c, key, d, c.k, c.id, true, call.now_ns);
   if (rc == SQLITE_ROW) return DeliverRow(c, call, key, c.live);
   call.set_len(0);
   return rc == SQLITE_DONE ? int16_t(kStEndOfFile) : SqliteStatus(rc);
@@ -350,34 +372,30 @@ bool LoadMeta(OpenFile& f) {
   return rc == SQLITE_ROW;
 }
 
+// The stored specification with the record count of the snapshot in force:
+// a write transaction keeps it in hand, a read transaction reads it once.
 int16_t Stat(Cursor& c, const Call& call) {
   OpenFile& f = *c.file;
-  int64_t count = f.records;
-  if (!f.meta_loaded) {
+  if (!f.meta_loaded && !(f.reading && f.count_known)) {
     if (!LoadMeta(f)) return SqliteStatus(sqlite3_errcode(f.db));
-    count = f.records;
+    f.count_known = f.reading;
   }
-  const std::string reply = StatReply(f.spec, uint32_t(count));
-  uint32_t n = uint32_t(reply.size());
+  const std::string& spec = f.spec.raw;
+  uint32_t n = uint32_t(spec.size());
   int16_t status = kStOk;
   if (call.capacity() < n) {
     n = call.capacity();
     status = kStBufferTooShort;
   }
-  if (n > 0) std::memcpy(call.data, reply.data(), n);
+  if (n > 0) std::memcpy(call.data, spec.data(), n);
+  const uint32_t count = uint32_t(f.records);
+  for (uint32_t i = 0; i < 4 && kRecordCountAt + i < n; ++i)
+    call.data[kRecordCountAt + i] = uint8_t(count >> (8 * i));
   call.set_len(n);
   return status;
 }
 
 // ---- Writes ----
-
-// Runs one statement to its end; true on success.
-bool Run(sqlite3_stmt* st) {
-  int rc = sqlite3_step(st);
-  sqlite3_reset(st);
-  sqlite3_clear_bindings(st);
-  return rc == SQLITE_DONE;
-}
 
 // A file's part of the process's transaction may take millions of writes:
 // a page cache that holds what they touch, and statement journals and the
@@ -463,6 +481,7 @@ class WriteScope {
   int16_t Begin() {
     Engine& s = EngineState();
     if (s.in_transaction && s.transaction_failed) return kStIoError;
+    EndReading(*f_);
     DropLiveOnFile(*f_);
     ++f_->write_generation;
     if (s.in_transaction) {
@@ -768,6 +787,13 @@ int16_t Dispatch(Call& call) {
   const bool read = (op >= kOpGetEqual && op <= kOpGetLast) || op == kOpGetDirect ||
                     (op == kOpGetPosition && call.lock);
   if (read) ReleaseLock(*c);
+  if (read || op == kOpStat) {
+    // A locked read must see the record as it is now, not as it was when
+    // the read transaction began.
+    if (call.lock) EndReading(*c->file);
+    call.now_ns = platform::MonotonicMs() * 1'000'000;
+    KeepReading(*c->file, call.now_ns);
+  }
   switch (op) {
     case kOpClose:
       CloseCursor(index);
@@ -790,6 +816,14 @@ int16_t Dispatch(Call& call) {
 }
 
 }  // namespace
+
+void EndReading(OpenFile& f) {
+  f.count_known = false;
+  if (!f.reading) return;
+  DropLiveOnFile(f);
+  f.reading = false;
+  if (!Run(f.end_read.get())) Exec(f.db, "ROLLBACK");
+}
 
 void CloseAll() {
   Engine& s = EngineState();
