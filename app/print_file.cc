@@ -2,7 +2,7 @@
 
 #include "app/print_file.h"
 
-#include <cstdio>
+#include <charconv>
 #include <limits>
 #include <string_view>
 #include <vector>
@@ -46,9 +46,9 @@ void EndRecord() {
 
 void AppendPrintForm(std::string& out, int32_t value) {
   char digits[16];
-  const int n = std::snprintf(digits, sizeof digits, "%d", value);
+  char* end = std::to_chars(digits, digits + sizeof digits, value).ptr;
   if (value >= 0) out += ' ';
-  out.append(digits, static_cast<size_t>(n));
+  out.append(digits, static_cast<size_t>(end - digits));
   out += ' ';
 }
 

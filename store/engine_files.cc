@@ -312,7 +312,7 @@ int16_t OpenFileShared(const std::string& path, bool read_only,
     Exec(f->db, "PRAGMA journal_mode = WAL");
   }
   Exec(f->db, ("PRAGMA synchronous = NORMAL; PRAGMA cache_size = -" +
-               std::to_string(kPageCacheKib)).c_str());
+               std::to_string(kPageCacheKib) + "; PRAGMA mmap_size = 1073741824;").c_str());
   st = PrepareFileStatements(*f);
   if (st != kStOk) return st;
   f->lock_fd = open(LockPath(path).c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);

@@ -34,10 +34,15 @@ int16_t Call(uint16_t op, uint8_t* pos, void* data, uint32_t* len, void* key,
 }
 
 FileSlot* OpenSlot(int16_t id, int* slot_number = nullptr) {
-  SlotSearch found = FindFileSlot(id);
-  if (found.kind != SlotSearch::kOpen) return nullptr;
-  if (slot_number != nullptr) *slot_number = found.slot;
-  return &FileTableState().slots[found.slot];
+  FileTable& table = FileTableState();
+  int slot = table.last_slot;
+  if (id == 0 || table.slots[slot].id != id) {
+    SlotSearch found = FindFileSlot(id);
+    if (found.kind != SlotSearch::kOpen) return nullptr;
+    slot = table.last_slot = found.slot;
+  }
+  if (slot_number != nullptr) *slot_number = slot;
+  return &table.slots[slot];
 }
 
 uint16_t Le16(const DataArea& a, size_t at) {
@@ -318,7 +323,7 @@ void SkipRecords(int16_t id, int32_t count, int16_t& status) {
   uint16_t op = count > 0 ? kOpGetNext : kOpGetPrevious;
   int64_t moves = count > 0 ? int64_t{count} : -int64_t{count};
   KeyArea key;
-  key.fill(0);
+  if (moves > 1) key.fill(0);
   DataArea data;
   for (int64_t i = 1; i < moves; ++i) {
     uint32_t len = kDataAreaSize;
@@ -368,14 +373,16 @@ namespace internal {
 
 // One try of the common data call (buffers, call, copy back).
 int16_t DataCall(FileSlot& slot, uint16_t op) {
+  // Only the record's length of the area is sent; the rest is never read.
   DataArea data;
-  data.fill(0);
   size_t length = static_cast<size_t>(std::max<int32_t>(slot.record_length, 0));
   length = std::min(length, kDataAreaSize);
+  size_t have = 0;
   if (slot.record_area != nullptr) {
-    size_t have = std::min(length, slot.record_area->size());
+    have = std::min(length, slot.record_area->size());
     std::memcpy(data.data(), slot.record_area->data(), have);
   }
+  std::memset(data.data() + have, 0, length - have);
   KeyArea key;
   uint8_t fill = ' ';
   if (op == kOpGetGreater || op == kOpGetGreaterOrEqual) fill = 0;

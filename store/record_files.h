@@ -56,6 +56,9 @@ struct FileTable {
   // slots[1..40]; slots[0] is unused so that slot numbers index directly.
   std::array<FileSlot, kFileSlots + 1> slots{};
   std::array<uint8_t, kPositionBlockSize> scratch{};
+  // The slot that held the identifier asked for last (0: none). An
+  // identifier is held by one slot at most, so it is tried first.
+  int last_slot = 0;
   // Pairs (slot number, saved lock mode), newest last.
   std::string lock_stack;
   // Where every call goes; tests put a recording fake here.
