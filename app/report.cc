@@ -3,6 +3,9 @@
 #include "app/report.h"
 
 #include <algorithm>
+#include <cstring>
+#include <string_view>
+#include <unordered_map>
 
 #include "app/catalogue.h"
 #include "app/config/paths.h"
@@ -36,6 +39,15 @@ std::string PrintDate(const std::string& packed) {
   return values::FormatDate(packed, 0, "dma");
 }
 
+// A field of a record area in place. The layer keeps an area at least the
+// record length long after every read, so only a file whose records are
+// shorter than the layout needs the blank-padded copy in spare.
+std::string_view Field(const std::string& area, store::RecordField f, std::string& spare) {
+  if (f.pos + f.width <= area.size()) return std::string_view(area).substr(f.pos, f.width);
+  spare = FieldText(area, f);
+  return spare;
+}
+
 // Running values of one production.
 class ReportWriter {
  public:
@@ -51,6 +63,11 @@ class ReportWriter {
   void UnitTotals();
   void EstateTotals();
   void GrandTotal();
+  // Dates repeat from row to row (issue dates fall on a few days a year):
+  // each is formatted once per production.
+  const std::string& DateText(store::RecordField f);
+  // A unit's receipts mostly carry the same amount month after month.
+  const std::string& AmountText(double amount);
 
   const ReportParameters& p_;
   ReportRun& rs_;
@@ -61,7 +78,28 @@ class ReportWriter {
   double unit_pending_ = 0, unit_returned_ = 0;
   double estate_pending_ = 0, estate_returned_ = 0;
   double grand_pending_ = 0, grand_returned_ = 0;
+  std::unordered_map<uint32_t, std::string> dates_;
+  double last_amount_ = 0;
+  std::string last_amount_text_;
+  std::string spare_;
 };
+
+const std::string& ReportWriter::AmountText(double amount) {
+  if (last_amount_text_.empty() || amount != last_amount_) {
+    last_amount_ = amount;
+    last_amount_text_ = values::FormatAmount("Z,ZZZ,ZZ9", amount);
+  }
+  return last_amount_text_;
+}
+
+const std::string& ReportWriter::DateText(store::RecordField f) {
+  const std::string_view packed = Field(rs_.receipt, f, spare_);
+  uint32_t key = 0;
+  std::memcpy(&key, packed.data(), std::min(sizeof key, packed.size()));
+  auto [it, fresh] = dates_.try_emplace(key);
+  if (fresh) it->second = PrintDate(std::string(packed));
+  return it->second;
+}
 
 void ReportWriter::Run() {
   int16_t st = 0;
@@ -88,8 +126,9 @@ void ReportWriter::Run() {
       int16_t receipt_st = 0;
       store::SeekByKey(receipt::kFileId, 0, unit_key + p_.period_start, 1,
                        receipt_st);
-      while (receipt_st == 0 && FieldText(rs_.receipt, receipt::kKey) <= last_receipt) {
-        char state = FieldText(rs_.receipt, receipt::kState)[0];
+      while (receipt_st == 0 &&
+             Field(rs_.receipt, receipt::kKey, spare_) <= last_receipt) {
+        char state = Field(rs_.receipt, receipt::kState, spare_)[0];
         if (state == 'P' || state == 'D') ReceiptRow();
         store::SkipRecords(receipt::kFileId, 1, receipt_st);
       }
@@ -156,12 +195,12 @@ void ReportWriter::ReceiptRow() {
     PrintItem(22, FieldText(rs_.unit, unit::kHolder), 0);
     PrintItem(53, FieldText(rs_.unit, unit::kTelephone), 0);
   }
-  PrintItem(74, PrintDate(FieldText(rs_.receipt, receipt::kIssued)), 0);
-  PrintItem(85, PrintDate(FieldText(rs_.receipt, receipt::kCollected)), 0);
-  bool returned = FieldText(rs_.receipt, receipt::kState) == "D";
+  PrintItem(74, DateText(receipt::kIssued), 0);
+  PrintItem(85, DateText(receipt::kCollected), 0);
+  bool returned = Field(rs_.receipt, receipt::kState, spare_) == "D";
   double amount = store::FieldInt32(rs_.receipt, receipt::kAmount);
   PrintAlign("D");
-  PrintItem(returned ? 105 : 96, values::FormatAmount("Z,ZZZ,ZZ9", amount), 0);
+  PrintItem(returned ? 105 : 96, AmountText(amount), 0);
   PrintAlign("E");
   if (returned)
     unit_returned_ += amount;

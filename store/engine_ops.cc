@@ -1,13 +1,13 @@
 // BTRCALL: the operations on open files, cursors, record locks and
 // transactions.
 #include <fcntl.h>
+#include <time.h>
 
 #include <cstring>
 #include <limits>
 
 #include "platform/ascii.h"
 #include "platform/files.h"
-#include "platform/system.h"
 #include "store/btrcall.h"
 #include "store/engine.h"
 
@@ -21,6 +21,14 @@ constexpr uint8_t kMagic[4] = {'K', 'E', 'L', 'B'};
 // visible and the WAL can be checkpointed.
 constexpr int64_t kLiveNs = 100'000'000;
 constexpr int64_t kReadSpanNs = kLiveNs;
+
+// Every read asks the time; the coarse clock (a few milliseconds fine) is
+// enough for limits of 100 ms and costs next to nothing.
+int64_t NowNs() {
+  timespec ts{};
+  clock_gettime(CLOCK_MONOTONIC_COARSE, &ts);
+  return int64_t(ts.tv_sec) * 1'000'000'000 + ts.tv_nsec;
+}
 
 uint32_t Get32(const uint8_t* p) {
   return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 |
@@ -133,6 +141,10 @@ int16_t TakeLock(Cursor& c, int64_t id) {
   return kStOk;
 }
 
+// The records from a key on, in key order or against it. The range is on
+// the key alone: SQLite then seeks once and checks nothing per row, where
+// the pair (k, id) would be compared on every row. Step passes over the
+// start key's records on the near side of the id itself.
 sqlite3_stmt* RangeStatement(Cursor& c, int key, Direction d) {
   auto& v = d == Direction::kForward ? c.forward : c.backward;
   if (v.size() != c.file->spec.keys.size()) v = std::vector<Stmt>(c.file->spec.keys.size());
@@ -141,14 +153,23 @@ sqlite3_stmt* RangeStatement(Cursor& c, int key, Direction d) {
     const std::string sql =
         d == Direction::kForward
             ? "SELECT t.k, t.id, r.data FROM " + t +
-                  " t JOIN rec r ON r.id = t.id WHERE (t.k, t.id) > (?1, ?2)"
-                  " ORDER BY t.k, t.id"
+                  " t JOIN rec r ON r.id = t.id WHERE t.k >= ?1 ORDER BY t.k, t.id"
             : "SELECT t.k, t.id, r.data FROM " + t +
-                  " t JOIN rec r ON r.id = t.id WHERE (t.k, t.id) < (?1, ?2)"
+                  " t JOIN rec r ON r.id = t.id WHERE t.k <= ?1"
                   " ORDER BY t.k DESC, t.id DESC";
     if (!v[key].Prepare(c.file->db, sql)) return nullptr;
   }
   return v[key].get();
+}
+
+// True while the row stands at (k, id) or before it in direction d.
+bool NotPast(sqlite3_stmt* st, Direction d, const std::string& k, int64_t id) {
+  const int n = sqlite3_column_bytes(st, 0);
+  if (size_t(n) != k.size() ||
+      (n > 0 && std::memcmp(sqlite3_column_blob(st, 0), k.data(), k.size()) != 0))
+    return false;
+  const int64_t row = sqlite3_column_int64(st, 1);
+  return d == Direction::kForward ? row <= id : row >= id;
 }
 
 // Moves a range statement to the next row after (k, id) in direction d, or
@@ -170,8 +191,8 @@ int Step(Cursor& c, int key, Direction d, const std::string& k, int64_t id,
   // cursor's copy stays as it is until the statement is bound again.
   c.bound_k.assign(k);
   sqlite3_bind_blob(st, 1, c.bound_k.data(), int(c.bound_k.size()), SQLITE_STATIC);
-  sqlite3_bind_int64(st, 2, id);
   int rc = sqlite3_step(st);
+  while (rc == SQLITE_ROW && NotPast(st, d, c.bound_k, id)) rc = sqlite3_step(st);
   if (rc == SQLITE_ROW) {
     c.live = st;
     c.live_direction = d;
@@ -791,7 +812,7 @@ int16_t Dispatch(Call& call) {
     // A locked read must see the record as it is now, not as it was when
     // the read transaction began.
     if (call.lock) EndReading(*c->file);
-    call.now_ns = platform::MonotonicMs() * 1'000'000;
+    call.now_ns = NowNs();
     KeepReading(*c->file, call.now_ns);
   }
   switch (op) {
