@@ -12,29 +12,31 @@ namespace app {
 
 namespace {
 
-// The entries of the catalogue at path as it stands now. A missing catalogue
-// is created empty, so the installation shows where the translations belong.
-const CatalogueEntries& CurrentEntries(const std::string& path) {
-  Catalogue& c = CatalogueState();
+// The entries of the catalogue as it stands now. A missing catalogue is
+// created empty, so the installation shows where the translations belong.
+const CatalogueEntries& CurrentEntries(Catalogue& c) {
   platform::FileStamp now;
-  if (!platform::StampOfFile(path, now)) {
+  if (!platform::StampOfFile(c.path, now)) {
     if (platform::ErrorNumber() == ENOENT) {
       platform::File created;
-      created.Open(path, platform::File::Mode::kCreateNew);
+      created.Open(c.path, platform::File::Mode::kCreateNew);
     }
-    c = Catalogue();
+    c.read = false;
+    c.entries.clear();
     return c.entries;
   }
-  if (c.path == path && c.stamp == now) return c.entries;
-  c = Catalogue();
+  if (c.read && c.stamp == now) return c.entries;
+  c.read = false;
+  c.entries.clear();
   std::string contents;
   // Not even opened unless it is a regular file: opening a FIFO could wait
-  // for a writer that never comes.
+  // for a writer that never comes. A file that cannot be read now is tried
+  // again at the next lookup.
   if (!now.regular ||
-      !platform::ReadRegularFile(path, kCatalogueLimit, contents, c.stamp))
-    return c.entries;  // read again next time: it may be mended meanwhile
+      !platform::ReadRegularFile(c.path, kCatalogueLimit, contents, c.stamp))
+    return c.entries;
   c.entries = ParseCatalogue(std::move(contents));
-  c.path = path;
+  c.read = true;
   return c.entries;
 }
 
@@ -67,8 +69,15 @@ std::string Translate(const std::string& text) {
   if (language == "CAT") return text;
   App& state = AppState();
   if (state.catalogue_name.empty()) state.catalogue_name = state.program_name;
-  const CatalogueEntries& entries = CurrentEntries(
-      config::PathsState().root + "LOCALE\\" + state.catalogue_name + ".LNG");
+  Catalogue& c = CatalogueState();
+  const std::string& root = config::PathsState().root;
+  if (c.path.empty() || c.root != root || c.name != state.catalogue_name) {
+    c = Catalogue();
+    c.root = root;
+    c.name = state.catalogue_name;
+    c.path = root + "LOCALE\\" + c.name + ".LNG";
+  }
+  const CatalogueEntries& entries = CurrentEntries(c);
   // Columns of an entry after its key: Galician, Aranese, Spanish.
   const int column = config::ByLanguage(language, 0, 3, 1, 2);
   if (column == 0) return text;

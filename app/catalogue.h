@@ -25,8 +25,10 @@ using CatalogueEntries = std::unordered_map<std::string, std::array<std::string,
 constexpr size_t kCatalogueLimit = 4 << 20;
 
 struct Catalogue {
-  std::string path;  // the file the entries were read from; empty: none
-  platform::FileStamp stamp;  // its stamp when it was read
+  std::string root, name;  // what the path was formed from
+  std::string path;        // root + "LOCALE\" + name + ".LNG"
+  bool read = false;       // entries hold the file as it had stamp
+  platform::FileStamp stamp;
   CatalogueEntries entries;
 };
 Catalogue& CatalogueState();

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cstring>
 #include <string_view>
-#include <unordered_map>
+#include <vector>
 
 #include "app/catalogue.h"
 #include "app/config/paths.h"
@@ -78,7 +78,12 @@ class ReportWriter {
   double unit_pending_ = 0, unit_returned_ = 0;
   double estate_pending_ = 0, estate_returned_ = 0;
   double grand_pending_ = 0, grand_returned_ = 0;
-  std::unordered_map<uint32_t, std::string> dates_;
+  // Packed date -> text, by a hash of the date; a collision formats again.
+  struct DateSlot {
+    uint32_t packed = 0;
+    std::string text;
+  };
+  std::vector<DateSlot> dates_ = std::vector<DateSlot>(4096);
   double last_amount_ = 0;
   std::string last_amount_text_;
   std::string spare_;
@@ -96,9 +101,12 @@ const std::string& ReportWriter::DateText(store::RecordField f) {
   const std::string_view packed = Field(rs_.receipt, f, spare_);
   uint32_t key = 0;
   std::memcpy(&key, packed.data(), std::min(sizeof key, packed.size()));
-  auto [it, fresh] = dates_.try_emplace(key);
-  if (fresh) it->second = PrintDate(std::string(packed));
-  return it->second;
+  DateSlot& slot = dates_[(key * 2654435761u) >> 20];
+  if (slot.text.empty() || slot.packed != key) {
+    slot.packed = key;
+    slot.text = PrintDate(std::string(packed));
+  }
+  return slot.text;
 }
 
 void ReportWriter::Run() {

@@ -228,7 +228,7 @@ int16_t Deliver(Cursor& c, const Call& call, int key, std::string_view k,
   c.positioned = true;
   c.on_record = true;
   c.key = key;
-  c.k.assign(k.data(), k.size());
+  if (k.data() != c.k.data()) c.k.assign(k.data(), k.size());  // else built there
   c.id = id;
   return status;
 }
@@ -244,10 +244,16 @@ int16_t DeliverRow(Cursor& c, const Call& call, int key, sqlite3_stmt* st) {
       return ls;
     }
   }
-  const auto* kp = static_cast<const char*>(sqlite3_column_blob(st, 0));
-  const int kn = sqlite3_column_bytes(st, 0);
   const auto* data = static_cast<const uint8_t*>(sqlite3_column_blob(st, 2));
   const int dn = sqlite3_column_bytes(st, 2);
+  if (data != nullptr && size_t(dn) >= c.file->spec.record_length) {
+    // The key built from the record is the key table's k and spares two
+    // calls a row; only a record cut short (a damaged file) needs the table's.
+    CollatedKey(c.file->spec, key, data, c.k);
+    return Deliver(c, call, key, c.k, id, data, size_t(dn));
+  }
+  const auto* kp = static_cast<const char*>(sqlite3_column_blob(st, 0));
+  const int kn = sqlite3_column_bytes(st, 0);
   return Deliver(c, call, key, std::string_view(kp == nullptr ? "" : kp, size_t(kn)),
                  id, data, size_t(dn));
 }
