@@ -66,8 +66,9 @@ class ReportWriter {
   // Dates repeat from row to row (issue dates fall on a few days a year):
   // each is formatted once per production.
   const std::string& DateText(store::RecordField f);
-  // A unit's receipts mostly carry the same amount month after month.
-  const std::string& AmountText(double amount);
+  // Amounts repeat too: a unit's rent month after month, totals of nothing.
+  enum class Mask { kRow, kTotal };
+  const std::string& AmountText(Mask mask, double amount);
 
   const ReportParameters& p_;
   ReportRun& rs_;
@@ -84,17 +85,26 @@ class ReportWriter {
     std::string text;
   };
   std::vector<DateSlot> dates_ = std::vector<DateSlot>(4096);
-  double last_amount_ = 0;
-  std::string last_amount_text_;
+  // Per mask (row, total): amount -> text, by a hash of the amount.
+  struct AmountSlot {
+    uint64_t bits = 0;  // of the amount: -0 and 0 may print apart
+    std::string text;
+  };
+  std::vector<AmountSlot> row_amounts_ = std::vector<AmountSlot>(1024);
+  std::vector<AmountSlot> total_amounts_ = std::vector<AmountSlot>(1024);
   std::string spare_;
 };
 
-const std::string& ReportWriter::AmountText(double amount) {
-  if (last_amount_text_.empty() || amount != last_amount_) {
-    last_amount_ = amount;
-    last_amount_text_ = values::FormatAmount("Z,ZZZ,ZZ9", amount);
+const std::string& ReportWriter::AmountText(Mask mask, double amount) {
+  uint64_t bits = 0;
+  std::memcpy(&bits, &amount, sizeof bits);
+  auto& table = mask == Mask::kRow ? row_amounts_ : total_amounts_;
+  AmountSlot& slot = table[(bits * 0x9E3779B97F4A7C15ull) >> 54];
+  if (slot.text.empty() || slot.bits != bits) {
+    slot.bits = bits;
+    slot.text = values::FormatAmount(mask == Mask::kRow ? "Z,ZZZ,ZZ9" : "ZZ,ZZZ,ZZ9", amount);
   }
-  return last_amount_text_;
+  return slot.text;
 }
 
 const std::string& ReportWriter::DateText(store::RecordField f) {
@@ -208,7 +218,7 @@ void ReportWriter::ReceiptRow() {
   bool returned = Field(rs_.receipt, receipt::kState, spare_) == "D";
   double amount = store::FieldInt32(rs_.receipt, receipt::kAmount);
   PrintAlign("D");
-  PrintItem(returned ? 105 : 96, AmountText(amount), 0);
+  PrintItem(returned ? 105 : 96, AmountText(Mask::kRow, amount), 0);
   PrintAlign("E");
   if (returned)
     unit_returned_ += amount;
@@ -218,8 +228,8 @@ void ReportWriter::ReceiptRow() {
 
 void ReportWriter::UnitTotals() {
   PrintAlign("D");
-  PrintItem(115, values::FormatAmount("ZZ,ZZZ,ZZ9", unit_pending_), 0);
-  PrintItem(126, values::FormatAmount("ZZ,ZZZ,ZZ9", unit_returned_), 1);
+  PrintItem(115, AmountText(Mask::kTotal, unit_pending_), 0);
+  PrintItem(126, AmountText(Mask::kTotal, unit_returned_), 1);
   estate_pending_ += unit_pending_;
   estate_returned_ += unit_returned_;
 }
@@ -230,8 +240,8 @@ void ReportWriter::EstateTotals() {
   PrintAlign("N 113 \\.\\");
   PrintItem(75, Translate("TOTAL FINCA "), 0);
   PrintAlign("D");
-  PrintItem(115, values::FormatAmount("ZZ,ZZZ,ZZ9", estate_pending_), 0);
-  PrintItem(126, values::FormatAmount("ZZ,ZZZ,ZZ9", estate_returned_), 1);
+  PrintItem(115, AmountText(Mask::kTotal, estate_pending_), 0);
+  PrintItem(126, AmountText(Mask::kTotal, estate_returned_), 1);
   grand_pending_ += estate_pending_;
   grand_returned_ += estate_returned_;
 }
@@ -241,8 +251,8 @@ void ReportWriter::GrandTotal() {
   if (PrintLineCount() > kRowLimit) PageHeading();
   PrintItem(75, Translate("TOTAL GENERAL"), 0);
   PrintAlign("D");
-  PrintItem(115, values::FormatAmount("ZZ,ZZZ,ZZ9", grand_pending_), 0);
-  PrintItem(126, values::FormatAmount("ZZ,ZZZ,ZZ9", grand_returned_), 1);
+  PrintItem(115, AmountText(Mask::kTotal, grand_pending_), 0);
+  PrintItem(126, AmountText(Mask::kTotal, grand_returned_), 1);
   PrintItem(75, std::string(61, '='), 1);
 }
 
