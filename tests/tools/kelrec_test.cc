@@ -400,6 +400,28 @@ TEST(DemoDataTest, ConsistentAndReproducible) {
   EXPECT_GE(data.receipts.size(), data.units.size() * 24 * 8 / 10);
 }
 
+// The shape of a large office, as the report benchmark asks for it.
+TEST(DemoDataTest, UnitsAndUnpaidShareWhenAskedFor) {
+  DemoOptions options;
+  options.estates = 60;
+  options.years = 1;
+  options.end_year = 2025;
+  options.end_month = 12;
+  options.units = 20;
+  options.unpaid = 20;
+  DemoData data = MakeDemoData(options);
+  EXPECT_GT(data.units.size(), 60u * 16);
+  EXPECT_LT(data.units.size(), 60u * 24);
+  size_t unpaid = 0;
+  for (const std::string& r : data.receipts) {
+    const std::string state = FieldText(r, receipt::kState);
+    unpaid += state == "P" || state == "D";
+  }
+  EXPECT_GT(unpaid * 100, data.receipts.size() * 17);
+  EXPECT_LT(unpaid * 100, data.receipts.size() * 24);
+  for (const std::string& r : data.units) EXPECT_NE(FieldText(r, unit::kDesignation)[0], ' ');
+}
+
 // The program itself: exit codes, help, a whole demo installation.
 int RunProgram(const std::string& args, std::string& output) {
   std::string file = (fs::temp_directory_path() /

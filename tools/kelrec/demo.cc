@@ -149,12 +149,19 @@ std::vector<std::string> UnitDesignationsAbout(Random& rnd, int n) {
   return out;
 }
 
-// The state of a receipt when a share of them is left unpaid: three in four
-// of those pending, the rest returned.
-char UnpaidState(int roll, int unpaid) {
-  if (roll < unpaid * 3 / 4) return 'P';
-  if (roll < unpaid) return 'D';
-  return roll < unpaid + 2 ? 'A' : 'C';
+// The state of a month's receipt (roll 0-99): mostly collected, the last
+// months more often pending, a debtor's last eight unpaid. When a share is
+// asked for, that share is unpaid, three in four of those pending.
+char ReceiptState(int roll, size_t from_end, bool debtor, int unpaid) {
+  if (unpaid > 0) {
+    if (roll < unpaid * 3 / 4) return 'P';
+    if (roll < unpaid) return 'D';
+    return roll < unpaid + 2 ? 'A' : 'C';
+  }
+  if (debtor && from_end < 8) return roll < 80 ? 'P' : 'D';
+  if (from_end == 0) return roll < 55 ? 'P' : roll < 60 ? 'D' : 'C';
+  if (from_end <= 2) return roll < 15 ? 'P' : roll < 20 ? 'D' : 'C';
+  return roll < 1 ? 'P' : roll < 4 ? 'D' : roll < 6 ? 'A' : roll < 8 ? 'F' : 'C';
 }
 
 struct Month {
@@ -226,19 +233,7 @@ DemoData MakeDemoData(const DemoOptions& options) {
         const Month& month = months[m];
         if (month.month == 1 && m > 0) rent = rent * 102 / 100;  // yearly update
         size_t from_end = months.size() - 1 - m;
-        int roll = rnd.Below(100);
-        char state = 'C';
-        if (options.unpaid > 0) {
-          state = UnpaidState(roll, options.unpaid);
-        } else if (debtor && from_end < 8) {
-          state = roll < 80 ? 'P' : 'D';
-        } else if (from_end == 0) {
-          state = roll < 55 ? 'P' : roll < 60 ? 'D' : 'C';
-        } else if (from_end <= 2) {
-          state = roll < 15 ? 'P' : roll < 20 ? 'D' : 'C';
-        } else {
-          state = roll < 1 ? 'P' : roll < 4 ? 'D' : roll < 6 ? 'A' : roll < 8 ? 'F' : 'C';
-        }
+        const char state = ReceiptState(rnd.Below(100), from_end, debtor, options.unpaid);
         std::string rr = BlankRecord(Kind::kReceipts);
         PutField(rr, receipt::kUnitKey, unit_key);
         PutField(rr, receipt::kIssued, PackDate(month.year, month.month, 1));
