@@ -16,7 +16,7 @@
 // build/bench-data/<parameters>/ and reused by later runs.
 //
 // Run: report_bench [--runs N] [--estates N] [--years N] [--data DIR]
-//                   [--only 1|10] [--sql no]
+//                   [--period year|all] [--sql no]
 // Exit status 1 when the report and the query disagree on the rows.
 #include <sqlite3.h>
 #include <stdlib.h>
@@ -58,7 +58,7 @@ struct Options {
   int runs = 3;
   int estates = 999;
   int years = 10;
-  int only = 0;  // 0 both periods, else 1 or 10 (years)
+  std::string period;  // "year" or "all" for one of them, empty for both
   bool sql = true;  // false: the report alone (for profiles)
   std::string data;
 };
@@ -338,24 +338,30 @@ bool Parse(int argc, char** argv, Options& o) {
     else if (a == "--estates") o.estates = std::clamp(std::atoi(v.c_str()), 1, 999);
     else if (a == "--years") o.years = std::clamp(std::atoi(v.c_str()), 1, 20);
     else if (a == "--data") o.data = v;
-    else if (a == "--only") o.only = std::atoi(v.c_str());
+    else if (a == "--period" && (v == "year" || v == "all")) o.period = v;
     else if (a == "--sql") o.sql = v != "no";
     else return false;
   }
   return argc % 2 == 1;
 }
 
-void Print(const std::vector<Line>& lines, double startup) {
+void Print(const std::vector<Line>& lines, double startup, bool with_sql) {
   std::printf("start-up (settings, forms, catalogue, four files; SPA): %.1f ms\n\n",
               startup * 1000);
   std::printf("%-16s %8s | %-23s | %-23s\n", "", "", "processor time", "wall clock");
   std::printf("%-16s %8s | %7s %7s %7s | %7s %7s %7s\n", "report", "rows", "report", "SQL",
               "ratio", "report", "SQL", "ratio");
-  for (const Line& l : lines)
-    std::printf("%-16s %8lld | %7.3f %7.3f %7.2f | %7.3f %7.3f %7.2f\n", l.what.c_str(),
-                static_cast<long long>(l.rows), l.report.cpu, l.sql.cpu,
-                l.report.cpu / l.sql.cpu, l.report.wall, l.sql.wall,
-                l.report.wall / l.sql.wall);
+  for (const Line& l : lines) {
+    if (with_sql)
+      std::printf("%-16s %8lld | %7.3f %7.3f %7.2f | %7.3f %7.3f %7.2f\n", l.what.c_str(),
+                  static_cast<long long>(l.rows), l.report.cpu, l.sql.cpu,
+                  l.report.cpu / l.sql.cpu, l.report.wall, l.sql.wall,
+                  l.report.wall / l.sql.wall);
+    else
+      std::printf("%-16s %8lld | %7.3f %7s %7s | %7.3f %7s %7s\n", l.what.c_str(),
+                  static_cast<long long>(l.rows), l.report.cpu, "-", "-", l.report.wall, "-",
+                  "-");
+  }
   for (size_t i = 0; i + 1 < lines.size(); i += 2)
     std::printf("Spanish / Catalan, %s: %.2f (processor), %.2f (wall)\n",
                 lines[i].what.substr(0, lines[i].what.size() - 4).c_str(),
@@ -369,7 +375,7 @@ int main(int argc, char** argv) {
   Options o;
   if (!Parse(argc, argv, o)) {
     std::cerr << "usage: report_bench [--runs N] [--estates N] [--years N] [--data DIR]"
-                 " [--only 1|10] [--sql no]\n";
+                 " [--period year|all] [--sql no]\n";
     return 2;
   }
   const std::string dir = DataDir(o);
@@ -387,8 +393,8 @@ int main(int argc, char** argv) {
   if (!sql.Open(dir + "/typed.sqlite")) return 1;
 
   std::vector<Period> periods;
-  if (o.only != o.years) periods.push_back({"one year", kLastYear});
-  if (o.only != 1) periods.push_back({"all years", kLastYear - o.years + 1});
+  if (o.period != "all") periods.push_back({"one year", kLastYear});
+  if (o.period != "year") periods.push_back({"all years", kLastYear - o.years + 1});
   std::vector<Line> lines;
   for (const Period& p : periods)
     for (const char* language : {"CAT", "SPA"})
@@ -406,7 +412,7 @@ int main(int argc, char** argv) {
       if (!o.sql) l.sql_rows = l.rows;
     }
   }
-  Print(lines, startup);
+  Print(lines, startup, o.sql);
   for (const Line& l : lines) {
     if (l.rows != l.sql_rows) {
       std::printf("%s: the report has %lld rows, the query %lld\n", l.what.c_str(),
