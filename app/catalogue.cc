@@ -15,6 +15,14 @@ namespace {
 // The entries of the catalogue as it stands now. A missing catalogue is
 // created empty, so the installation shows where the translations belong.
 const CatalogueEntries& CurrentEntries(Catalogue& c) {
+  // Between the changes the kernel tells of, the file is as it was read; a
+  // change it told of is read even when the stamp looks the same.
+  const bool watched = c.watch.Active();
+  const bool quiet = watched && !c.watch.Changed();
+  if (quiet && c.read) return c.entries;
+  // Watched afresh before the file is looked at, so that no change after the
+  // look goes unnoticed.
+  if (c.use_watch && !quiet && !c.watch.Start(c.path)) c.use_watch = false;
   platform::FileStamp now;
   if (!platform::StampOfFile(c.path, now)) {
     if (platform::ErrorNumber() == ENOENT) {
@@ -25,7 +33,7 @@ const CatalogueEntries& CurrentEntries(Catalogue& c) {
     c.entries.clear();
     return c.entries;
   }
-  if (c.read && c.stamp == now) return c.entries;
+  if (c.read && c.stamp == now && !watched) return c.entries;
   c.read = false;
   c.entries.clear();
   std::string contents;
@@ -72,10 +80,12 @@ std::string Translate(const std::string& text) {
   Catalogue& c = CatalogueState();
   const std::string& root = config::PathsState().root;
   if (c.path.empty() || c.root != root || c.name != state.catalogue_name) {
+    const bool use_watch = c.use_watch;
     c = Catalogue();
+    c.use_watch = use_watch;
     c.root = root;
     c.name = state.catalogue_name;
-    c.path = root + "LOCALE\\" + c.name + ".LNG";
+    c.path = platform::OsPath(root + "LOCALE\\" + c.name + ".LNG");
   }
   const CatalogueEntries& entries = CurrentEntries(c);
   // Columns of an entry after its key: Galician, Aranese, Spanish.

@@ -5,9 +5,10 @@
 // Every lookup sees the file as it stands on disk, yet a report translates
 // thousands of headings: the parsed entries are kept and the file is read
 // again only when its stamp (device, inode, size, modification time) has
-// changed. Only a regular file of at most kCatalogueLimit bytes is read; a
-// FIFO, device or longer file translates nothing and never holds the program
-// up.
+// changed. On a local file system the kernel tells of changes as they happen
+// (platform/file_watch.h), so the stamp is looked at only after one. Only a
+// regular file of at most kCatalogueLimit bytes is read; a FIFO, device or
+// longer file translates nothing and never holds the program up.
 #pragma once
 
 #include <array>
@@ -15,6 +16,7 @@
 #include <string>
 #include <unordered_map>
 
+#include "platform/file_watch.h"
 #include "platform/files.h"
 
 namespace app {
@@ -26,10 +28,12 @@ constexpr size_t kCatalogueLimit = 4 << 20;
 
 struct Catalogue {
   std::string root, name;  // what the path was formed from
-  std::string path;        // root + "LOCALE\" + name + ".LNG"
+  std::string path;        // root + "LOCALE\" + name + ".LNG", system form
   bool read = false;       // entries hold the file as it had stamp
   platform::FileStamp stamp;
   CatalogueEntries entries;
+  platform::FileWatch watch;
+  bool use_watch = true;  // false: the stamp at every lookup (network shares)
 };
 Catalogue& CatalogueState();
 void ResetCatalogueState();

@@ -23,7 +23,11 @@ bool Fail(int err) {
 
 bool StatPath(const std::string& path, struct stat& st) {
   if (path.empty()) return Fail(ENOENT);
-  if (::stat(OsPath(path).c_str(), &st) != 0) return Fail(errno);
+  // Called for every catalogue lookup: a path already in the system's form
+  // is not copied.
+  const int rc = path.find('\\') == std::string::npos ? ::stat(path.c_str(), &st)
+                                                      : ::stat(OsPath(path).c_str(), &st);
+  if (rc != 0) return Fail(errno);
   return true;
 }
 
