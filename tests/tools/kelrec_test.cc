@@ -347,12 +347,17 @@ TEST_F(KelrecTest, InitMakesTheFoldersFromTheTemplate) {
   EXPECT_NE(err.str().find("not an empty folder"), std::string::npos);
 }
 
-TEST(DemoDataTest, ConsistentAndReproducible) {
+DemoOptions Demo(int estates, int years, int end_year, int end_month) {
   DemoOptions options;
-  options.estates = 40;
-  options.years = 2;
-  options.end_year = 2026;
-  options.end_month = 3;
+  options.estates = estates;
+  options.years = years;
+  options.end_year = end_year;
+  options.end_month = end_month;
+  return options;
+}
+
+TEST(DemoDataTest, ConsistentAndReproducible) {
+  DemoOptions options = Demo(40, 2, 2026, 3);
   DemoData data = MakeDemoData(options);
   EXPECT_EQ(data.estates.size(), 40u);
   EXPECT_EQ(MakeDemoData(options).receipts, data.receipts);
@@ -402,11 +407,7 @@ TEST(DemoDataTest, ConsistentAndReproducible) {
 
 // The shape of a large office, as the report benchmark asks for it.
 TEST(DemoDataTest, UnitsAndUnpaidShareWhenAskedFor) {
-  DemoOptions options;
-  options.estates = 60;
-  options.years = 1;
-  options.end_year = 2025;
-  options.end_month = 12;
+  DemoOptions options = Demo(60, 1, 2025, 12);
   options.units = 20;
   options.unpaid = 20;
   DemoData data = MakeDemoData(options);
