@@ -35,11 +35,13 @@ int16_t Call(uint16_t op, uint8_t* pos, void* data, uint32_t* len, void* key,
 
 FileSlot* OpenSlot(int16_t id, int* slot_number = nullptr) {
   FileTable& table = FileTableState();
-  int slot = table.last_slot;
+  uint8_t& hint = table.slot_hints[static_cast<uint16_t>(id) % table.slot_hints.size()];
+  int slot = hint;
   if (id == 0 || table.slots[slot].id != id) {
     SlotSearch found = FindFileSlot(id);
     if (found.kind != SlotSearch::kOpen) return nullptr;
-    slot = table.last_slot = found.slot;
+    slot = found.slot;
+    hint = static_cast<uint8_t>(slot);
   }
   if (slot_number != nullptr) *slot_number = slot;
   return &table.slots[slot];
