@@ -407,17 +407,14 @@ int16_t Stat(Cursor& c, const Call& call) {
     if (!LoadMeta(f)) return SqliteStatus(sqlite3_errcode(f.db));
     f.count_known = f.reading;
   }
-  const std::string& spec = f.spec.raw;
-  uint32_t n = uint32_t(spec.size());
+  const std::string reply = StatReply(f.spec, uint32_t(f.records));
+  uint32_t n = uint32_t(reply.size());
   int16_t status = kStOk;
   if (call.capacity() < n) {
     n = call.capacity();
     status = kStBufferTooShort;
   }
-  if (n > 0) std::memcpy(call.data, spec.data(), n);
-  const uint32_t count = uint32_t(f.records);
-  for (uint32_t i = 0; i < 4 && kRecordCountAt + i < n; ++i)
-    call.data[kRecordCountAt + i] = uint8_t(count >> (8 * i));
+  if (n > 0) std::memcpy(call.data, reply.data(), n);
   call.set_len(n);
   return status;
 }
