@@ -1,9 +1,13 @@
 #include "app/form_file.h"
 
+#include <cerrno>
+
 #include "app/app_state.h"
 #include "app/catalogue.h"
 #include "app/config/form_table.h"
+#include "app/config/language.h"
 #include "app/config/paths.h"
+#include "app/config/settings.h"
 #include "app/list_input.h"
 #include "platform/files.h"
 
@@ -16,6 +20,39 @@ constexpr int kMaxForms = 200;
 constexpr int kMaxFields = 500;
 constexpr int kMaxLists = 200;
 constexpr int kMaxWidth = 4000;
+// A real form file is a few kilobytes.
+constexpr size_t kFormFileLimit = 4 << 20;
+
+// Why the file could not be taken, in the session's language.
+std::string UnreadableText() {
+  const std::string& language = config::SettingsState().language;
+  switch (platform::ErrorNumber()) {
+    case EINVAL:
+      return config::ByLanguage<std::string>(
+          language, "NO \x90S UN FITXER ORDINARI", "NO ES UN FICHERO ORDINARIO",
+          "NOM \x90 UM FICHEIRO ORDIN\xB5RIO", "NON \x90S UN FICH\xD4R ORDINARI");
+    case EFBIG:
+      return config::ByLanguage<std::string>(
+          language, "\x90S MASSA GRAN PER A UN FITXER DE FORMULARIS",
+          "ES DEMASIADO GRANDE PARA UN FICHERO DE FORMULARIOS",
+          "\x90 GRANDE DE MAIS PARA UM FICHEIRO DE FORMULARIOS",
+          "\x90S MASSA GRAN TA UN FICH\xD4R DE FORMULARIS");
+    default:
+      return config::ByLanguage<std::string>(
+          language, "NO ES POT OBRIR EL FITXER DE FORMULARIS",
+          "NO SE PUEDE ABRIR EL FICHERO DE FORMULARIOS",
+          "NOM SE PODE ABRIR O FICHEIRO DE FORMULARIOS",
+          "NON SE P\xE3T DUBRIR ETH FICH\xD4R DE FORMULARIS");
+  }
+}
+
+std::string NoFormsText() {
+  return config::ByLanguage<std::string>(
+      config::SettingsState().language, "EL FITXER DE FORMULARIS NO T\x90 CAP FORMULARI",
+      "EL FICHERO DE FORMULARIOS NO TIENE NING\xE9N FORMULARIO",
+      "O FICHEIRO DE FORMULARIOS NOM TEM NENHUM FORMULARIO",
+      "ETH FICH\xD4R DE FORMULARIS NON A CAP DE FORMULARI");
+}
 
 struct Loader {
   const std::string& path;
@@ -109,8 +146,10 @@ FormFileResult LoadFormFile(const std::string& path) {
   config::ResetFormTableState();
   config::FormTable& table = config::FormTableState();
   std::string contents;
-  if (!platform::ReadWholeFile(path, contents)) {
-    return {false, path + ": the form file cannot be opened"};
+  // Bounded and plain files only: a FIFO or a device under the name would
+  // hang the start-up or never end.
+  if (!platform::ReadPlainFile(path, contents, kFormFileLimit)) {
+    return {false, path + ": " + UnreadableText()};
   }
   ListReader in(std::move(contents));
   Loader ld{path, in, {}};
@@ -118,7 +157,7 @@ FormFileResult LoadFormFile(const std::string& path) {
   in.SkipCommentLines();
   int16_t form_count = 0, max_fields = 0;
   if (!ld.Int(form_count) || !ld.Int(max_fields)) {
-    if (ld.ended) return {false, path + ": the form file holds no forms"};
+    if (ld.ended) return {false, path + ": " + NoFormsText()};
     return ld.result;
   }
   if (!ld.InRange(form_count, 0, kMaxForms, "form count") ||

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "app/app_state.h"
+#include "app/config/language.h"
 #include "app/config/paths.h"
 #include "app/config/settings.h"
 #include "app/form_file.h"
@@ -18,6 +19,33 @@
 
 namespace app {
 
+namespace {
+
+std::string NoFolderText() {
+  return config::ByLanguage<std::string>(
+      config::SettingsState().language, "NO ES POT ENTRAR A LA CARPETA D'INSTAL\xFALACI\xE0 ",
+      "NO SE PUEDE ENTRAR EN LA CARPETA DE INSTALACI\xE0N ",
+      "NOM SE PODE ENTRAR NO CARTAFOL DE INSTALA\x80\xC7O ",
+      "NON SE P\xE3T ENTRAR ENA CARPETA D'INSTALACION ");
+}
+
+std::string SmallWindowText() {
+  return config::ByLanguage<std::string>(
+      config::SettingsState().language, "Cal una finestra de 80 x 25 com a m\xA1nim",
+      "Hace falta una ventana de 80 x 25 como m\xA1nimo",
+      "C\xA2mpre unha xanela de 80 x 25 como m\xA1nimo",
+      "Cau ua fin\x8Astra de 80 x 25 coma m\xA1nim");
+}
+
+// Said after the terminal is given back, so that it stays on the screen.
+int StartUpFailure(const std::string& cp850) {
+  platform::ShutdownTerminal();
+  std::fprintf(stderr, "RBPNDLST: %s\n", platform::Cp850ToUtf8(cp850).c_str());
+  return kExitStartUpFailure;
+}
+
+}  // namespace
+
 void StartUp() {
   config::SetUpPaths();
   values::SetCurrency("a,E");
@@ -27,27 +55,26 @@ void StartUp() {
 
 int RunMainFlow() {
   if (auto tty = platform::MakeTtyTerminal()) platform::InstallTerminal(std::move(tty));
+  return RunOnTerminal();
+}
+
+int RunOnTerminal() {
   platform::SetCursorSize(0);
 
   StartUp();
+  platform::SetSmallWindowNotice(SmallWindowText());
   const std::string& root = config::PathsState().root;
   if (!root.empty() && !platform::ChangeDirectory(root)) {
     // Relative paths would then point elsewhere: better stop than read or
     // create files in the wrong place.
-    platform::ShutdownTerminal();
-    std::fprintf(stderr, "RBPNDLST: cannot change to the installation folder %s\n", root.c_str());
-    return 1;
+    return StartUpFailure(NoFolderText() + root);
   }
   AppState().program_name = "RBPNDLST";
 
   const std::string form_file = FormFilePath();
   FormFileResult loaded = LoadFormFile(form_file);
   if (loaded.ok) loaded = PrepareParameterForm(form_file);
-  if (!loaded.ok) {
-    platform::ShutdownTerminal();
-    std::fprintf(stderr, "RBPNDLST: %s\n", loaded.message.c_str());
-    return 1;
-  }
+  if (!loaded.ok) return StartUpFailure(loaded.message);
 
   WireScreenHooks();
   OpenReportFiles();

@@ -2,7 +2,10 @@
 
 #include "app/print_file.h"
 
+#include <charconv>
 #include <limits>
+#include <string_view>
+#include <vector>
 
 #include "app/config/language.h"
 #include "app/config/paths.h"
@@ -20,10 +23,51 @@ namespace {
 // Row of the screen where failure notices are centred.
 constexpr int16_t kNoticeRow = 12;
 
-void WriteRecord(const std::string& record) {
+// Records are held in memory up to this size, then written in one go.
+constexpr size_t kPendingLimit = 64 * 1024;
+
+void Flush(PrintFile& st) {
+  if (st.pending.empty()) return;
+  if (!st.file.Write(st.pending)) st.write_failed = true;
+  st.pending.clear();
+}
+
+// The pending block to append one record to, or null when no file is open.
+std::string* BeginRecord() {
   PrintFile& st = PrintFileState();
-  if (!st.file.IsOpen()) return;
-  if (!st.file.Write(record + "\r\n")) st.write_failed = true;
+  return st.file.IsOpen() ? &st.pending : nullptr;
+}
+
+void EndRecord() {
+  PrintFile& st = PrintFileState();
+  st.pending += "\r\n";
+  if (st.pending.size() >= kPendingLimit) Flush(st);
+}
+
+void AppendPrintForm(std::string& out, int32_t value) {
+  char digits[16];
+  char* end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+  if (value >= 0) out += ' ';
+  out.append(digits, static_cast<size_t>(end - digits));
+  out += ' ';
+}
+
+// text with bytes 0-31, 127 and 255 written as blanks.
+void AppendCleanText(std::string& out, const std::string& text) {
+  const size_t from = out.size();
+  out += text;
+  for (size_t i = from; i < out.size(); ++i) {
+    const unsigned char b = static_cast<unsigned char>(out[i]);
+    if (b < 32 || b == 127 || b == 255) out[i] = ' ';
+  }
+}
+
+void WriteRecord(std::string_view head, std::string_view rest) {
+  std::string* out = BeginRecord();
+  if (out == nullptr) return;
+  out->append(head);
+  out->append(rest);
+  EndRecord();
 }
 
 int16_t ClampToInt16(int32_t v) {
@@ -61,6 +105,7 @@ void ResetPrintFileState() {
   PrintFile& st = PrintFileState();
   st.file.Close();
   st.path.clear();
+  st.pending.clear();
   st.write_failed = false;
   st.page_length = 0;
   st.line_count = 0;
@@ -72,9 +117,9 @@ std::string PrintProgramPath() {
 }
 
 std::string PrintForm(int32_t value) {
-  std::string digits = std::to_string(value);
-  if (value < 0) return digits + " ";
-  return " " + digits + " ";
+  std::string out;
+  AppendPrintForm(out, value);
+  return out;
 }
 
 std::string NormaliseAlignment(const std::string& mode) {
@@ -99,17 +144,15 @@ std::string NormaliseAlignment(const std::string& mode) {
 }
 
 std::string CleanPrintText(const std::string& text) {
-  std::string out = text;
-  for (char& c : out) {
-    unsigned char b = static_cast<unsigned char>(c);
-    if (b < 32 || b == 127 || b == 255) c = ' ';
-  }
+  std::string out;
+  AppendCleanText(out, text);
   return out;
 }
 
 int16_t OpenPrintFile(const std::string& device) {
   PrintFile& st = PrintFileState();
   st.file.Close();
+  st.pending.clear();
   st.write_failed = false;
   st.path = config::PrintFilePath();
   // The temporary directory may be shared: never write through a link
@@ -119,7 +162,9 @@ int16_t OpenPrintFile(const std::string& device) {
     ShowPrintNotice(CannotCreateText(st.path));
     return kPrintCannotCreate;
   }
-  WriteRecord("DEVICE" + device);
+  WriteRecord("DEVICE", device);
+  // A file that takes nothing is told at once, before the report runs.
+  Flush(st);
   if (st.write_failed) {
     st.file.Close();
     ShowPrintNotice(CannotWriteText(st.path));
@@ -132,16 +177,20 @@ bool PrintFileIsOpen() { return PrintFileState().file.IsOpen(); }
 
 void PrintPage(int16_t length) {
   PrintFile& st = PrintFileState();
-  WriteRecord("PAGE" + PrintForm(length));
+  if (std::string* out = BeginRecord()) {
+    *out += "PAGE";
+    AppendPrintForm(*out, length);
+    EndRecord();
+  }
   st.page_length = length;
   st.line_count = 0;
 }
 
 void PrintAlign(const std::string& mode) {
-  WriteRecord("JUS" + NormaliseAlignment(mode));
+  WriteRecord("JUS", NormaliseAlignment(mode));
 }
 
-void PrintStyle(const std::string& code) { WriteRecord("*" + code); }
+void PrintStyle(const std::string& code) { WriteRecord("*", code); }
 
 void PrintItem(int16_t column, const std::string& text, int16_t advance) {
   PrintFile& st = PrintFileState();
@@ -149,8 +198,14 @@ void PrintItem(int16_t column, const std::string& text, int16_t advance) {
   // every single item.
   if (st.page_length > 0 && st.line_count >= st.page_length)
     PrintPage(st.page_length);
-  WriteRecord(PrintForm(column) + "," + CleanPrintText(text) + "," +
-              PrintForm(advance));
+  if (std::string* out = BeginRecord()) {
+    AppendPrintForm(*out, column);
+    *out += ',';
+    AppendCleanText(*out, text);
+    *out += ',';
+    AppendPrintForm(*out, advance);
+    EndRecord();
+  }
   if (advance != 0)
     st.line_count = ClampToInt16(int32_t{st.line_count} + advance);
 }
@@ -160,6 +215,7 @@ int16_t PrintLineCount() { return PrintFileState().line_count; }
 int16_t ClosePrintFile() {
   PrintFile& st = PrintFileState();
   if (!st.file.IsOpen()) return kPrintOk;
+  Flush(st);
   st.file.Close();
   if (st.write_failed) {
     st.write_failed = false;
@@ -175,9 +231,10 @@ int16_t HandOverPrintFile() {
   // An empty executable directory means the current directory, as it does
   // for every other path of the installation; never a search of PATH.
   if (os_path.find('/') == std::string::npos) os_path = "./" + os_path;
-  // Quoted, so that an executable directory with blanks stays one argument.
+  // The program itself, never a command line: blanks or quotes in the
+  // executable directory must not make it another program with arguments.
   std::string said;
-  int rc = platform::RunCommand("\"" + os_path + "\"", &said);
+  int rc = platform::RunCommand(std::vector<std::string>{os_path}, &said);
   if (rc < 0) {
     ShowPrintNotice(CannotRunText(program));
     return kPrintCannotRun;

@@ -23,6 +23,9 @@ namespace app {
 struct PrintFile {
   platform::File file;
   std::string path;         // of the file now open, for notices
+  // Records not yet written: a report writes hundreds of thousands of them,
+  // which go out in large blocks and at the latest when the file closes.
+  std::string pending;
   bool write_failed = false;
   int16_t page_length = 0;  // of the last page record
   int16_t line_count = 0;   // lines advanced since the last page record
@@ -67,8 +70,9 @@ void PrintStyle(const std::string& code);
 // first page record).
 void PrintItem(int16_t column, const std::string& text, int16_t advance);
 int16_t PrintLineCount();
-// Closes the work file; kPrintCannotWrite (with a notice) when any record
-// was lost on the way.
+// Writes what is still held and closes the work file; kPrintCannotWrite
+// (with a notice) when any record was lost on the way, the last block
+// included.
 int16_t ClosePrintFile();
 
 // Runs the print program and waits for it; the screen is repainted after and

@@ -3,6 +3,9 @@
 #include "app/report.h"
 
 #include <algorithm>
+#include <cstring>
+#include <string_view>
+#include <vector>
 
 #include "app/catalogue.h"
 #include "app/config/paths.h"
@@ -36,6 +39,15 @@ std::string PrintDate(const std::string& packed) {
   return values::FormatDate(packed, 0, "dma");
 }
 
+// A field of a record area in place. The layer keeps an area at least the
+// record length long after every read, so only a file whose records are
+// shorter than the layout needs the blank-padded copy in spare.
+std::string_view Field(const std::string& area, store::RecordField f, std::string& spare) {
+  if (f.pos + f.width <= area.size()) return std::string_view(area).substr(f.pos, f.width);
+  spare = FieldText(area, f);
+  return spare;
+}
+
 // Running values of one production.
 class ReportWriter {
  public:
@@ -51,6 +63,12 @@ class ReportWriter {
   void UnitTotals();
   void EstateTotals();
   void GrandTotal();
+  // Dates repeat from row to row (issue dates fall on a few days a year):
+  // each is formatted once per production.
+  const std::string& DateText(store::RecordField f);
+  // Amounts repeat too: a unit's rent month after month, totals of nothing.
+  enum class Mask { kRow, kTotal };
+  const std::string& AmountText(Mask mask, double amount);
 
   const ReportParameters& p_;
   ReportRun& rs_;
@@ -61,7 +79,45 @@ class ReportWriter {
   double unit_pending_ = 0, unit_returned_ = 0;
   double estate_pending_ = 0, estate_returned_ = 0;
   double grand_pending_ = 0, grand_returned_ = 0;
+  // Packed date -> text, by a hash of the date; a collision formats again.
+  struct DateSlot {
+    uint32_t packed = 0;
+    std::string text;
+  };
+  std::vector<DateSlot> dates_ = std::vector<DateSlot>(4096);
+  // Per mask (row, total): amount -> text, by a hash of the amount.
+  struct AmountSlot {
+    uint64_t bits = 0;  // of the amount: -0 and 0 may print apart
+    std::string text;
+  };
+  std::vector<AmountSlot> row_amounts_ = std::vector<AmountSlot>(1024);
+  std::vector<AmountSlot> total_amounts_ = std::vector<AmountSlot>(1024);
+  std::string spare_;
 };
+
+const std::string& ReportWriter::AmountText(Mask mask, double amount) {
+  uint64_t bits = 0;
+  std::memcpy(&bits, &amount, sizeof bits);
+  auto& table = mask == Mask::kRow ? row_amounts_ : total_amounts_;
+  AmountSlot& slot = table[(bits * 0x9E3779B97F4A7C15ull) >> 54];
+  if (slot.text.empty() || slot.bits != bits) {
+    slot.bits = bits;
+    slot.text = values::FormatAmount(mask == Mask::kRow ? "Z,ZZZ,ZZ9" : "ZZ,ZZZ,ZZ9", amount);
+  }
+  return slot.text;
+}
+
+const std::string& ReportWriter::DateText(store::RecordField f) {
+  const std::string_view packed = Field(rs_.receipt, f, spare_);
+  uint32_t key = 0;
+  std::memcpy(&key, packed.data(), std::min(sizeof key, packed.size()));
+  DateSlot& slot = dates_[(key * 2654435761u) >> 20];
+  if (slot.text.empty() || slot.packed != key) {
+    slot.packed = key;
+    slot.text = PrintDate(std::string(packed));
+  }
+  return slot.text;
+}
 
 void ReportWriter::Run() {
   int16_t st = 0;
@@ -88,8 +144,9 @@ void ReportWriter::Run() {
       int16_t receipt_st = 0;
       store::SeekByKey(receipt::kFileId, 0, unit_key + p_.period_start, 1,
                        receipt_st);
-      while (receipt_st == 0 && FieldText(rs_.receipt, receipt::kKey) <= last_receipt) {
-        char state = FieldText(rs_.receipt, receipt::kState)[0];
+      while (receipt_st == 0 &&
+             Field(rs_.receipt, receipt::kKey, spare_) <= last_receipt) {
+        char state = Field(rs_.receipt, receipt::kState, spare_)[0];
         if (state == 'P' || state == 'D') ReceiptRow();
         store::SkipRecords(receipt::kFileId, 1, receipt_st);
       }
@@ -156,12 +213,12 @@ void ReportWriter::ReceiptRow() {
     PrintItem(22, FieldText(rs_.unit, unit::kHolder), 0);
     PrintItem(53, FieldText(rs_.unit, unit::kTelephone), 0);
   }
-  PrintItem(74, PrintDate(FieldText(rs_.receipt, receipt::kIssued)), 0);
-  PrintItem(85, PrintDate(FieldText(rs_.receipt, receipt::kCollected)), 0);
-  bool returned = FieldText(rs_.receipt, receipt::kState) == "D";
+  PrintItem(74, DateText(receipt::kIssued), 0);
+  PrintItem(85, DateText(receipt::kCollected), 0);
+  bool returned = Field(rs_.receipt, receipt::kState, spare_) == "D";
   double amount = store::FieldInt32(rs_.receipt, receipt::kAmount);
   PrintAlign("D");
-  PrintItem(returned ? 105 : 96, values::FormatAmount("Z,ZZZ,ZZ9", amount), 0);
+  PrintItem(returned ? 105 : 96, AmountText(Mask::kRow, amount), 0);
   PrintAlign("E");
   if (returned)
     unit_returned_ += amount;
@@ -171,8 +228,8 @@ void ReportWriter::ReceiptRow() {
 
 void ReportWriter::UnitTotals() {
   PrintAlign("D");
-  PrintItem(115, values::FormatAmount("ZZ,ZZZ,ZZ9", unit_pending_), 0);
-  PrintItem(126, values::FormatAmount("ZZ,ZZZ,ZZ9", unit_returned_), 1);
+  PrintItem(115, AmountText(Mask::kTotal, unit_pending_), 0);
+  PrintItem(126, AmountText(Mask::kTotal, unit_returned_), 1);
   estate_pending_ += unit_pending_;
   estate_returned_ += unit_returned_;
 }
@@ -183,8 +240,8 @@ void ReportWriter::EstateTotals() {
   PrintAlign("N 113 \\.\\");
   PrintItem(75, Translate("TOTAL FINCA "), 0);
   PrintAlign("D");
-  PrintItem(115, values::FormatAmount("ZZ,ZZZ,ZZ9", estate_pending_), 0);
-  PrintItem(126, values::FormatAmount("ZZ,ZZZ,ZZ9", estate_returned_), 1);
+  PrintItem(115, AmountText(Mask::kTotal, estate_pending_), 0);
+  PrintItem(126, AmountText(Mask::kTotal, estate_returned_), 1);
   grand_pending_ += estate_pending_;
   grand_returned_ += estate_returned_;
 }
@@ -194,8 +251,8 @@ void ReportWriter::GrandTotal() {
   if (PrintLineCount() > kRowLimit) PageHeading();
   PrintItem(75, Translate("TOTAL GENERAL"), 0);
   PrintAlign("D");
-  PrintItem(115, values::FormatAmount("ZZ,ZZZ,ZZ9", grand_pending_), 0);
-  PrintItem(126, values::FormatAmount("ZZ,ZZZ,ZZ9", grand_returned_), 1);
+  PrintItem(115, AmountText(Mask::kTotal, grand_pending_), 0);
+  PrintItem(126, AmountText(Mask::kTotal, grand_returned_), 1);
   PrintItem(75, std::string(61, '='), 1);
 }
 

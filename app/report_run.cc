@@ -1,6 +1,7 @@
 #include "app/report_run.h"
 
 #include "app/config/form_table.h"
+#include "app/config/language.h"
 #include "app/config/settings.h"
 #include "app/print_file.h"
 #include "app/report.h"
@@ -24,6 +25,23 @@ std::string FieldText(int16_t form, int16_t field) {
   return f ? f->value : std::string();
 }
 
+std::string NothingToEditText() {
+  return config::ByLanguage<std::string>(
+      config::SettingsState().language, "EL FORMULARI 1 NO T\x90 CAP CAMP QUE ES PUGUI EDITAR",
+      "EL FORMULARIO 1 NO TIENE NING\xE9N CAMPO QUE SE PUEDA EDITAR",
+      "O FORMULARIO 1 NOM TEM NENHUM CAMPO QUE SE POIDA EDITAR",
+      "ETH FORMULARI 1 NON A CAP DE CAMP QUE SE P\xE3GUE EDITAR");
+}
+
+std::string NoWayOutText() {
+  return config::ByLanguage<std::string>(
+      config::SettingsState().language,
+      "EL FORMULARI 1 NO ES POT DEIXAR: LES TECLES DE SORTIDA NO INCLOUEN ESC",
+      "EL FORMULARIO 1 NO SE PUEDE DEJAR: LAS TECLAS DE SALIDA NO INCLUYEN ESC",
+      "O FORMULARIO 1 NOM SE PODE DEIXAR: AS TECLAS DE SA\xD6" "DA NOM INCLUEM ESC",
+      "ETH FORMULARI 1 NON SE P\xE3T DEISHAR: ES T\xD4" "CLES DE SORTIDA NON I A PAS ESC");
+}
+
 }  // namespace
 
 FormFileResult PrepareParameterForm(const std::string& form_file) {
@@ -35,7 +53,13 @@ FormFileResult PrepareParameterForm(const std::string& form_file) {
   if (parameters)
     for (const auto& field : parameters->fields)
       editable = editable || !field.Has(config::kFieldDisplayOnly);
-  if (!editable) return {false, form_file + ": form 1 has no field that can be edited"};
+  if (!editable) return {false, form_file + ": " + NothingToEditText()};
+  // Only Esc leaves the report without running it (Up on the first field
+  // ends the form as Esc does); without either the operator is kept in the
+  // form for good.
+  if (!ui::KeyListMapsTo(parameters->name, kEsc) &&
+      !ui::KeyListMapsTo(parameters->name, ui::kKeyUp))
+    return {false, form_file + ": " + NoWayOutText()};
 
   const std::string today = values::DateToCompactText(config::SettingsState().work_date);
   if (auto* f = table.FindField(kParameterForm, 1)) f->SetValue(today);

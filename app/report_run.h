@@ -11,10 +11,11 @@
 namespace app {
 
 // Form 1 as the report needs it, right after the form file is loaded. A
-// form 1 with no field that can be edited is refused ("FILE: form 1 has no
-// field that can be edited"); otherwise the parameters start at the work
-// date (fields 1 and 2) and at the whole estate range, "1" to "999" (fields
-// 3 and 4).
+// form 1 with no field that can be edited, or whose exit keys give neither
+// Esc nor Up (so that it could never be left), is refused with "FILE: what
+// is wrong" in the session's language; otherwise the parameters start at
+// the work date (fields 1 and 2) and at the whole estate range, "1" to
+// "999" (fields 3 and 4).
 FormFileResult PrepareParameterForm(const std::string& form_file);
 
 // The form input's parameter check (wired at start-up): 0 lets the form

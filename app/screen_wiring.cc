@@ -3,10 +3,12 @@
 #include <cstdlib>
 
 #include "app/browse_hooks.h"
+#include "app/main_flow.h"
 #include "app/print_file.h"
 #include "app/report_run.h"
 #include "platform/console.h"
 #include "store/browse_list.h"
+#include "store/record_files.h"
 #include "store/store_hooks.h"
 #include "ui/calculator.h"
 #include "ui/calendar.h"
@@ -75,6 +77,30 @@ void WireBrowseLists() {
   };
 }
 
+// The only plain file the module keeps open is the print work file; a
+// half-written one is closed so that what was written is not lost.
+void ClosePlainFiles() {
+  if (PrintFileIsOpen()) ClosePrintFile();
+}
+
+// The terminal must be given back before the process ends.
+void ExitProgram(int code) {
+  platform::ShutdownTerminal();
+  std::exit(code);
+}
+
+// Nobody is left to answer: whatever the program was doing, it ends in
+// order, its files closed and the terminal given back as far as it still
+// exists.
+void EndAfterHangUp() {
+  // Anything read from here on (a notice while closing) gets Esc.
+  platform::SetHangUpHandler(nullptr);
+  ClosePlainFiles();
+  int16_t status = 0;
+  store::CloseAllRecordFiles(status);
+  ExitProgram(kExitHangUp);
+}
+
 }  // namespace
 
 void WireScreenHooks() {
@@ -93,16 +119,9 @@ void WireScreenHooks() {
   store.pop_message = [] { ui::WinPop(); };
   store.beep = [] { platform::Beep(); };
   store.wait_for_key = [] { ui::WaitForAnyKey(); };
-  // The only plain file the module keeps open is the print work file; a
-  // half-written one is closed so that what was written is not lost.
-  store.close_plain_files = [] {
-    if (PrintFileIsOpen()) ClosePrintFile();
-  };
-  // The terminal must be given back before the process ends.
-  store.exit_program = [](int code) {
-    platform::ShutdownTerminal();
-    std::exit(code);
-  };
+  store.close_plain_files = ClosePlainFiles;
+  store.exit_program = ExitProgram;
+  platform::SetHangUpHandler(EndAfterHangUp);
 }
 
 }  // namespace app

@@ -1,6 +1,7 @@
 // Any bytes at all as a print work file: the parser must answer with a
-// document or a located error, and the layout and text rendering of a
-// document it accepts must hold up too.
+// document or a located error, the same whether it gets the bytes at once or
+// in pieces, and the layout and text rendering of a document it accepts must
+// hold up too.
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
@@ -13,10 +14,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string_view bytes(reinterpret_cast<const char*>(data), size);
   tools::PrintDocument doc;
   tools::ParseError error;
-  if (!tools::ParseWorkFile(bytes, doc, error)) {
+  const bool parsed = tools::ParseWorkFile(bytes, doc, error);
+  // Read in two pieces, the file gives the same pages or the same error.
+  size_t streamed_pages = 0;
+  tools::WorkFileParser parser([&streamed_pages](const tools::PrintPage&) {
+    ++streamed_pages;
+    return true;
+  });
+  const bool streamed = parser.Feed(bytes.substr(0, size / 2)) &&
+                        parser.Feed(bytes.substr(size / 2)) && parser.Finish();
+  if (streamed != parsed) __builtin_trap();
+  if (!parsed) {
     if (error.line < 1 || error.message.empty()) __builtin_trap();
+    if (parser.error().line != error.line) __builtin_trap();
     return 0;
   }
+  if (streamed_pages != doc.pages.size()) __builtin_trap();
   std::vector<tools::LaidPage> pages = tools::LayOutDocument(doc);
   if (pages.size() != doc.pages.size()) __builtin_trap();
   for (const tools::LaidPage& page : pages) {

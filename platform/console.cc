@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "platform/headless.h"
+#include "platform/key_decoder.h"
 #include "platform/system.h"
 
 namespace platform {
@@ -58,9 +59,20 @@ void HandleResize(Console& s) {
   Refresh();
 }
 
+// The orderly end, when the program has one; otherwise the hang-up reads
+// as Esc, which leaves every screen.
+void HangUp(Console& s, InputEvent& ev) {
+  if (s.hang_up) s.hang_up();
+  ev = InputEvent();
+  ev.kind = InputEvent::kKey;
+  ev.ch = 27;
+  ev.scan = scan::kEsc;
+}
+
 // Keeps only what the callers are promised: characters, extended keys and
 // (while reporting is on) mouse presses. Records modifiers and position.
-bool Accept(Console& s, const InputEvent& ev) {
+bool Accept(Console& s, InputEvent& ev) {
+  if (ev.kind == InputEvent::kHangUp) HangUp(s, ev);
   switch (ev.kind) {
     case InputEvent::kKey:
       if (ev.ch == 0 && ev.scan == 0) return false;  // a lone modifier
@@ -120,7 +132,23 @@ void InstallTerminal(std::unique_ptr<Terminal> terminal) {
   }
   ResizeGrid(s, rows, cols);
   s.terminal->SetMouseReporting(s.mouse_on);
+  s.terminal->SetSmallWindowNotice(s.small_window_notice);
   s.terminal->Invalidate();
+}
+
+void SetHangUpHandler(std::function<void()> handler) {
+  ConsoleState().hang_up = std::move(handler);
+}
+
+void CheckHangUp() {
+  Console& s = ConsoleState();
+  if (s.hang_up && s.terminal && s.terminal->HungUp()) s.hang_up();
+}
+
+void SetSmallWindowNotice(const std::string& cp850) {
+  Console& s = Ready();
+  s.small_window_notice = cp850;
+  s.terminal->SetSmallWindowNotice(cp850);
 }
 
 Terminal& CurrentTerminal() { return *Ready().terminal; }
@@ -244,6 +272,16 @@ bool WaitEvent(InputEvent& ev, int timeout_ms) {
   }
   NothingCame(s);
   return false;
+}
+
+void DiscardInput() {
+  Console& s = Ready();
+  s.terminal->DiscardInput();
+  // What is left is the scripted input of a backend without a tty, and
+  // events that are not keys (a resize is still taken in).
+  InputEvent ev;
+  for (int i = 0; i < 1000 && PollKey(ev); ++i) {
+  }
 }
 
 uint16_t ModifierState() { return Ready().modifiers; }

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -32,7 +33,9 @@ constexpr uint16_t kLeftCtrl = 0x08;
 constexpr uint16_t kShift = 0x10;
 
 struct InputEvent {
-  enum Kind : uint8_t { kNone, kKey, kMouse, kResize };
+  // kHangUp: the terminal is gone (hang-up, end of its input); nothing will
+  // ever be typed again.
+  enum Kind : uint8_t { kNone, kKey, kMouse, kResize, kHangUp };
   Kind kind = kNone;
   uint8_t ch = 0;          // character byte (code page 850); 0 for an extended key
   uint8_t scan = 0;        // PC scan code of an extended key (F1 0x3B, Up 0x48)
@@ -74,6 +77,14 @@ class Terminal {
   // further input comes (a terminal reports no key releases); 0: released
   // as soon as a poll finds nothing.
   virtual int ModifierHoldMs() { return 0; }
+  // The line shown (with the size) while the window is smaller than the
+  // standard console, code page 850; empty: the backend's own text.
+  virtual void SetSmallWindowNotice(const std::string& cp850) { (void)cp850; }
+  // Drops every input already typed, a sequence or a lone Esc not yet told
+  // apart included.
+  virtual void DiscardInput() {}
+  // The terminal has hung up (its reads report kHangUp from now on).
+  virtual bool HungUp() { return false; }
   // Restores the terminal for good (also done by the destructor).
   virtual void Shutdown() {}
 };
@@ -85,6 +96,18 @@ Terminal& CurrentTerminal();
 // Restores the terminal (alternate screen off, cooked mode); safe to call
 // more than once and from a signal-free exit path.
 void ShutdownTerminal();
+
+// What a hang-up of the terminal (or the end of its input) does: the
+// program's orderly end, which does not come back. Without one, or when it
+// comes back, every read after the hang-up gives Esc.
+void SetHangUpHandler(std::function<void()> handler);
+// Ends the program through the hang-up handler when the terminal has hung
+// up; loops that wait without reading keys call it.
+void CheckHangUp();
+
+// The notice line of a window smaller than the standard console, in the
+// session's language (code page 850); kept for terminals installed later.
+void SetSmallWindowNotice(const std::string& cp850);
 
 // Size of the screen grid (the terminal's visible size).
 int ConsoleRows();
@@ -121,6 +144,9 @@ void Refresh();
 bool PollKey(InputEvent& ev);
 // Waits up to timeout_ms for an event (so waiting loops need not spin).
 bool WaitEvent(InputEvent& ev, int timeout_ms);
+// Drops everything typed so far, even an Esc the terminal has not yet told
+// apart from the start of a key sequence.
+void DiscardInput();
 // Modifier state of the last input event.
 uint16_t ModifierState();
 // The Insert toggle; nothing here flips it, the editor does on Insert.
@@ -173,6 +199,8 @@ struct Console {
   int mouse_col = 0;
   std::string clipboard;  // kept in the program when no system tool works
   int64_t last_event_ms = 0;  // monotonic time of the last input event
+  std::function<void()> hang_up;
+  std::string small_window_notice;
 };
 Console& ConsoleState();
 // Drops the backend and the grid; the next operation starts afresh.

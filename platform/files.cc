@@ -23,8 +23,22 @@ bool Fail(int err) {
 
 bool StatPath(const std::string& path, struct stat& st) {
   if (path.empty()) return Fail(ENOENT);
-  if (::stat(OsPath(path).c_str(), &st) != 0) return Fail(errno);
+  // Called for every catalogue lookup: a path already in the system's form
+  // is not copied.
+  const int rc = path.find('\\') == std::string::npos ? ::stat(path.c_str(), &st)
+                                                      : ::stat(OsPath(path).c_str(), &st);
+  if (rc != 0) return Fail(errno);
   return true;
+}
+
+FileStamp StampOf(const struct stat& st) {
+  FileStamp stamp;
+  stamp.device = static_cast<uint64_t>(st.st_dev);
+  stamp.inode = static_cast<uint64_t>(st.st_ino);
+  stamp.size = static_cast<int64_t>(st.st_size);
+  stamp.modified_ns = static_cast<int64_t>(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec;
+  stamp.regular = S_ISREG(st.st_mode);
+  return stamp;
 }
 
 }  // namespace
@@ -122,6 +136,9 @@ bool File::Open(const std::string& path, Mode mode, bool no_follow,
       // Non-blocking, so that a FIFO planted at the name cannot hang us.
       flags |= O_RDONLY | O_NOFOLLOW | O_NONBLOCK;
       break;
+    case Mode::kReadPlain:
+      flags |= O_RDONLY | O_NONBLOCK;
+      break;
   }
   if (no_follow) flags |= O_NOFOLLOW;
   int fd;
@@ -142,6 +159,10 @@ bool File::Open(const std::string& path, Mode mode, bool no_follow,
   if (mode == Mode::kReadOwn && (!S_ISREG(st.st_mode) || st.st_uid != ::geteuid())) {
     ::close(fd);
     return Fail(EPERM);
+  }
+  if (mode == Mode::kReadPlain && !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    return Fail(EINVAL);
   }
   if (exclusive) {
     int rc;
@@ -313,20 +334,60 @@ bool ReadWholeFile(const std::string& path, std::string& contents) {
   return true;
 }
 
-bool ReadOwnFile(const std::string& path, std::string& contents, size_t limit) {
+bool File::Stamp(FileStamp& stamp) const {
+  if (fd_ < 0) return Fail(EBADF);
+  struct stat st;
+  if (::fstat(fd_, &st) != 0) return Fail(errno);
+  stamp = StampOf(st);
+  return true;
+}
+
+bool File::ReadAtMost(size_t limit, std::string& contents) {
   contents.clear();
-  File f;
-  if (!f.Open(path, File::Mode::kReadOwn)) return false;
-  int64_t length = f.Length();
+  int64_t length = Length();
   if (length < 0 || static_cast<uint64_t>(length) > limit) return Fail(EFBIG);
   // One byte more than measured tells a file that grew since.
   contents.resize(static_cast<size_t>(length) + 1);
-  contents.resize(f.ReadAt(0, contents.data(), contents.size()));
+  contents.resize(ReadAt(0, contents.data(), contents.size()));
   if (contents.size() > limit) {
     contents.clear();
     return Fail(EFBIG);
   }
   return true;
+}
+
+namespace {
+
+bool ReadBounded(const std::string& path, File::Mode mode, std::string& contents,
+                 size_t limit) {
+  contents.clear();
+  File f;
+  return f.Open(path, mode) && f.ReadAtMost(limit, contents);
+}
+
+}  // namespace
+
+bool ReadOwnFile(const std::string& path, std::string& contents, size_t limit) {
+  return ReadBounded(path, File::Mode::kReadOwn, contents, limit);
+}
+
+bool ReadPlainFile(const std::string& path, std::string& contents, size_t limit) {
+  return ReadBounded(path, File::Mode::kReadPlain, contents, limit);
+}
+
+bool StampOfFile(const std::string& path, FileStamp& stamp) {
+  struct stat st;
+  if (!StatPath(path, st)) return false;
+  stamp = StampOf(st);
+  return true;
+}
+
+bool ReadRegularFile(const std::string& path, size_t limit, std::string& contents,
+                     FileStamp& stamp) {
+  contents.clear();
+  File f;
+  if (!f.Open(path, File::Mode::kReadPlain)) return false;
+  return f.Stamp(stamp) && f.ReadAtMost(limit, contents);
 }
 
 bool ReplaceFile(const std::string& path, const std::string& contents) {

@@ -24,6 +24,17 @@ bool DeleteFile(const std::string& path);
 bool ChangeDirectory(const std::string& path);
 int64_t FileLength(const std::string& path);  // -1 when missing
 
+// What tells one version of a file from another without reading it. A file
+// rewritten in place within one tick of the file system's clock and to the
+// same size keeps its stamp.
+struct FileStamp {
+  uint64_t device = 0, inode = 0;
+  int64_t size = -1;
+  int64_t modified_ns = 0;
+  bool regular = false;
+  bool operator==(const FileStamp&) const = default;
+};
+
 // An open file; closed when it goes out of scope. Offsets are 0-based.
 class File {
  public:
@@ -35,6 +46,8 @@ class File {
     kCreateNew,  // a new file, write only; fails when the name exists
     kReadOwn,    // an existing regular file of this user, read only, never
                  // through a symbolic link
+    kReadPlain,  // an existing regular file of anyone, read only; a FIFO or
+                 // a device is refused without waiting on it
   };
   File() = default;
   ~File();
@@ -67,6 +80,10 @@ class File {
   bool ReadLine(std::string& line);
   // Whole contents (empty on failure).
   std::string ReadAll();
+  // Reads the whole file when it holds at most limit bytes; false (EFBIG)
+  // when it holds more, also when it grew past the limit while being read.
+  bool ReadAtMost(size_t limit, std::string& contents);
+  bool Stamp(FileStamp& stamp) const;
 
  private:
   int fd_ = -1;
@@ -76,12 +93,25 @@ class File {
 // Reads a whole file; false when it cannot be opened.
 bool ReadWholeFile(const std::string& path, std::string& contents);
 
+// The stamp of the file at path (symbolic links followed); false when there
+// is none to be had (ErrorNumber() says why).
+bool StampOfFile(const std::string& path, FileStamp& stamp);
+// Reads a regular file of at most limit bytes, and the stamp it had when it
+// was opened. A FIFO, device or directory is refused (EINVAL) without
+// waiting on it, a longer file too (EFBIG).
+bool ReadRegularFile(const std::string& path, size_t limit, std::string& contents,
+                     FileStamp& stamp);
+
 // Work files that persist in a folder other people may write to. Reading
 // takes only a regular file of this user, not through a symbolic link, and
 // at most limit bytes (false otherwise). Replacing writes a fresh file beside
 // the target and renames it over it, so a reader never sees half a file and
 // nothing is ever written through a link planted at the target's name.
 bool ReadOwnFile(const std::string& path, std::string& contents, size_t limit);
+// Installation files (settings, forms, help): only a regular file, never a
+// FIFO or a device, and at most limit bytes (false otherwise, ErrorNumber
+// EFBIG when it is longer).
+bool ReadPlainFile(const std::string& path, std::string& contents, size_t limit);
 bool ReplaceFile(const std::string& path, const std::string& contents);
 
 }  // namespace platform

@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <ctime>
 
+#include "platform/console.h"
+
 namespace platform {
 
 System& SystemState() {
@@ -58,8 +60,10 @@ void SleepMs(int milliseconds) {
   struct timespec left;
   left.tv_sec = milliseconds / 1000;
   left.tv_nsec = static_cast<long>(milliseconds % 1000) * 1000000L;
-  while (nanosleep(&left, &left) != 0 && errno == EINTR) {
-  }
+  // A hang-up during a long wait (a file locked by another program) ends
+  // the program now rather than after the wait.
+  while (nanosleep(&left, &left) != 0 && errno == EINTR) CheckHangUp();
+  CheckHangUp();
 }
 
 void SetSleep(std::function<void(int)> sleeper) {

@@ -1,7 +1,10 @@
 // The tty's input: bytes read from the tty (or a wake-up from the signal
 // handlers) decoded into events, a lone Esc told apart from the start of a
-// sequence by a short pause, and a tty that hung up answered with Esc.
+// sequence by a short pause, a continue after a stop turned into a resize
+// (everything is painted again), and a tty that hung up reported as such on
+// every read.
 #include <poll.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -30,15 +33,9 @@ bool TtyTerminal::ReadEvent(InputEvent& ev, int timeout_ms) {
   TtySignals& s = TtySignalsState();
   std::vector<InputEvent> got;
   for (;;) {
-    if (s.continued) {
-      // Back from a stop: whoever had the tty meanwhile may have reset it.
-      s.continued = 0;
-      if (!suspended_) {
-        EnterRaw();
-        full_repaint_ = true;
-        mouse_sent_ = !mouse_wanted_;
-      }
-    }
+    // Back from a stop: whoever had the tty meanwhile may have reset it, and
+    // the window may have changed size.
+    if (TakeBackAfterStop()) s.resized = 1;
     if (s.resized) {
       s.resized = 0;
       DrainWake();
@@ -46,14 +43,12 @@ bool TtyTerminal::ReadEvent(InputEvent& ev, int timeout_ms) {
       ev.kind = InputEvent::kResize;
       return true;
     }
-    if (hung_up_) {
-      // Nobody will type again: answer Esc, which leaves every screen, at
-      // a pace that does not burn the processor.
+    if (HungUp()) {
+      // Nobody will type again. Said on every read, at a pace that does not
+      // burn the processor should a caller go on reading.
       poll(nullptr, 0, std::clamp(timeout_ms, 10, 100));
       ev = InputEvent();
-      ev.kind = InputEvent::kKey;
-      ev.ch = 27;
-      ev.scan = scan::kEsc;
+      ev.kind = InputEvent::kHangUp;
       return true;
     }
     const int64_t now = MonotonicMs();
@@ -95,6 +90,13 @@ bool TtyTerminal::ReadEvent(InputEvent& ev, int timeout_ms) {
     if (s.resized || s.continued) continue;
     if (MonotonicMs() >= deadline) return false;
   }
+}
+
+void TtyTerminal::DiscardInput() {
+  if (!started_) return;
+  queue_.clear();
+  decoder_ = KeyDecoderState();
+  tcflush(in_fd_, TCIFLUSH);
 }
 
 }  // namespace platform

@@ -73,15 +73,21 @@ void TtyTerminal::ApplyMouse(std::string& out) {
 }
 
 void TtyTerminal::ShowNotice(std::string& out, int rows, int cols) {
-  const std::string lines[3] = {
-      "Cal una finestra de 80 x 25 com a m\xA1nim",  // code page 850
-      "The window must be at least 80 x 25",
-      "(" + std::to_string(cols) + " x " + std::to_string(rows) + ")"};
+  // Until the program knows its language, Catalan and English.
+  std::vector<std::string> lines;
+  if (notice_line_.empty()) {
+    lines = {"Cal una finestra de 80 x 25 com a m\xA1nim",  // code page 850
+             "The window must be at least 80 x 25"};
+  } else {
+    lines = {notice_line_};
+  }
+  lines.push_back("(" + std::to_string(cols) + " x " + std::to_string(rows) + ")");
   out += "\x1b[0m\x1b[2J\x1b[?25l";
   cursor_visible_ = false;
-  const int first = std::max(1, (rows - 3) / 2 + 1);
-  for (int k = 0; k < 3 && first + k <= rows; ++k) {
-    std::string line = lines[k].substr(0, static_cast<size_t>(cols));
+  const int count = static_cast<int>(lines.size());
+  const int first = std::max(1, (rows - count) / 2 + 1);
+  for (int k = 0; k < count && first + k <= rows; ++k) {
+    std::string line = lines[static_cast<size_t>(k)].substr(0, static_cast<size_t>(cols));
     const int col = std::max(1, (cols - static_cast<int>(line.size())) / 2 + 1);
     MoveTo(out, first + k, col);
     out += Cp850ToUtf8(line);
@@ -92,6 +98,7 @@ void TtyTerminal::ShowNotice(std::string& out, int rows, int cols) {
 void TtyTerminal::Present(const std::vector<Cell>& cells, int rows, int cols,
                           int cursor_row, int cursor_col, int cursor_size) {
   if (!started_ || suspended_) return;
+  TakeBackAfterStop();
   std::string out;
   ApplyMouse(out);
   int trows = 0;

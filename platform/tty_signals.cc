@@ -1,7 +1,7 @@
 // The tty's signal handlers and its restore on every way out: fatal signals
 // put the terminal back and are raised again with their default action,
-// interrupt, quit and hang-up are claimed, a resize or a continue wakes the
-// reader.
+// interrupt and quit are claimed, a hang-up, a resize or a continue wakes
+// the reader, and a stop gives the terminal back before the program stops.
 #include "platform/tty_signals.h"
 
 #include <fcntl.h>
@@ -49,6 +49,34 @@ void OnCont(int) {
   Wake();
 }
 
+void OnHangUp(int) {
+  TtySignalsState().hung_up = 1;
+  Wake();
+}
+
+// The shell gets its terminal back while the program is stopped; the
+// reader takes it again (and repaints) once the program runs on.
+void OnStop(int) {
+  const int saved = errno;
+  RestoreTty();
+  struct sigaction stop {};
+  struct sigaction ours {};
+  sigemptyset(&stop.sa_mask);
+  stop.sa_handler = SIG_DFL;
+  sigaction(SIGTSTP, &stop, &ours);
+  sigset_t just_stop;
+  sigemptyset(&just_stop);
+  sigaddset(&just_stop, SIGTSTP);
+  sigprocmask(SIG_UNBLOCK, &just_stop, nullptr);
+  raise(SIGTSTP);
+  // Continued, or never stopped (an orphaned process group may not stop).
+  sigprocmask(SIG_BLOCK, &just_stop, nullptr);
+  sigaction(SIGTSTP, &ours, nullptr);
+  TtySignalsState().continued = 1;
+  Wake();
+  errno = saved;
+}
+
 void AtExitRestore() { RestoreTty(); }
 
 void InstallHandlers() {
@@ -71,6 +99,10 @@ void InstallHandlers() {
   sigaction(SIGWINCH, &sa, &s.old_winch);
   sa.sa_handler = OnCont;
   sigaction(SIGCONT, &sa, &s.old_cont);
+  sa.sa_handler = OnHangUp;
+  sigaction(SIGHUP, &sa, &s.old_hup);
+  sa.sa_handler = OnStop;
+  sigaction(SIGTSTP, &sa, &s.old_tstp);
   s.handlers = true;
 }
 
@@ -122,6 +154,7 @@ void ArmTtySignals(int in_fd, int out_fd, const struct termios& saved,
   }
   s.resized = 0;
   s.continued = 0;
+  s.hung_up = 0;
   if (install_handlers) InstallHandlers();
   if (!s.exit_hook) {
     std::atexit(AtExitRestore);
@@ -140,6 +173,8 @@ void RemoveTtySignalHandlers() {
   }
   sigaction(SIGWINCH, &s.old_winch, nullptr);
   sigaction(SIGCONT, &s.old_cont, nullptr);
+  sigaction(SIGHUP, &s.old_hup, nullptr);
+  sigaction(SIGTSTP, &s.old_tstp, nullptr);
   s.handlers = false;
 }
 

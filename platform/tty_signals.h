@@ -1,8 +1,10 @@
 // Signal handling and terminal restore behind the tty terminal. What the
 // handlers and the exit hook need to put the tty back must be reachable
 // without any object, hence process-wide, and only plain data that
-// async-signal-safe calls can use. A resize or a continue after a stop is
-// recorded here and wakes a reader waiting in poll through a self-pipe.
+// async-signal-safe calls can use. A resize, a hang-up or a continue after
+// a stop is recorded here and wakes a reader waiting in poll through a
+// self-pipe. A stop (SIGTSTP) first gives the tty back, so that the shell
+// does not print into the form.
 #pragma once
 
 #include <signal.h>
@@ -19,8 +21,9 @@ namespace platform {
 inline constexpr int kFatalSignals[] = {SIGTERM, SIGSEGV, SIGABRT, SIGBUS,  SIGFPE,
                                         SIGILL,  SIGTRAP, SIGSYS,  SIGPIPE, SIGALRM,
                                         SIGUSR1, SIGUSR2, SIGXCPU, SIGXFSZ};
-// Signals that must not end the program at all.
-inline constexpr int kHarmlessSignals[] = {SIGINT, SIGQUIT, SIGHUP};
+// Signals that must not end the program at all. A hang-up is not among
+// them: it is recorded, and the program ends in order when it next reads.
+inline constexpr int kHarmlessSignals[] = {SIGINT, SIGQUIT};
 
 struct TtySignals {
   int in_fd = -1;
@@ -30,6 +33,7 @@ struct TtySignals {
   volatile sig_atomic_t active = 0;  // raw mode in force
   volatile sig_atomic_t resized = 0;
   volatile sig_atomic_t continued = 0;
+  volatile sig_atomic_t hung_up = 0;
   int wake_read = -1;  // readable after a resize or a continue
   int wake_write = -1;
   bool handlers = false;
@@ -38,6 +42,8 @@ struct TtySignals {
   struct sigaction old_harmless[std::size(kHarmlessSignals)] {};
   struct sigaction old_winch {};
   struct sigaction old_cont {};
+  struct sigaction old_hup {};
+  struct sigaction old_tstp {};
 };
 TtySignals& TtySignalsState();
 

@@ -81,17 +81,38 @@ void TtyTerminal::Suspend() {
   cursor_shape_ = -1;
 }
 
-void TtyTerminal::Resume() {
-  if (!started_ || !suspended_) return;
-  suspended_ = false;
+void TtyTerminal::TakeScreen() {
   EnterRaw();
   std::string out;
   if (options_.alternate_screen) out += "\x1b[?1049h";
   out += "\x1b[?7l\x1b[?25l";
+  Send(out);
   cursor_visible_ = false;
   cursor_placed_ = false;
-  Send(out);
+  cursor_shape_ = -1;
+  mouse_sent_ = false;  // a restore switched reporting off
   full_repaint_ = true;
+}
+
+bool TtyTerminal::TakeBackAfterStop() {
+  TtySignals& s = TtySignalsState();
+  if (!s.continued) return false;
+  s.continued = 0;
+  // While a child has the tty, Resume takes it back.
+  if (!started_ || suspended_) return false;
+  TakeScreen();
+  return true;
+}
+
+bool TtyTerminal::HungUp() {
+  if (TtySignalsState().hung_up) hung_up_ = true;
+  return started_ && hung_up_;
+}
+
+void TtyTerminal::Resume() {
+  if (!started_ || !suspended_) return;
+  suspended_ = false;
+  TakeScreen();
   // Keys typed for the child are not ours.
   tcflush(in_fd_, TCIFLUSH);
   decoder_ = KeyDecoderState();

@@ -2,11 +2,13 @@
 // is in raw mode (no echo, no line editing, Ctrl+C, Ctrl+S and Ctrl+Q arrive
 // as characters) on the alternate screen; only the cells that changed since
 // the last Present are sent, as UTF-8. Keys and mouse presses are decoded by
-// the key decoder. Interrupt, quit and hang-up signals do not end the
-// program; a window resize becomes a resize event; the terminal is restored
-// on every way out: Shutdown, the destructor, exit(), and fatal signals
-// (which are then raised again with their default action). Only one such
-// terminal can be active in a process.
+// the key decoder. Interrupt and quit signals do not end the program; a
+// hang-up (the signal, or the end of the tty's input) becomes a hang-up
+// event; a window resize becomes a resize event. A stop gives the tty back
+// to the shell, and a continue takes it again and repaints everything (a
+// resize event). The terminal is restored on every way out: Shutdown, the
+// destructor, exit(), and fatal signals (which are then raised again with
+// their default action). Only one such terminal can be active in a process.
 #pragma once
 
 #include <termios.h>
@@ -48,6 +50,12 @@ class TtyTerminal : public Terminal {
   void Resume() override;
   int MouseButtonCount() override;
   int ModifierHoldMs() override { return 1000; }
+  void SetSmallWindowNotice(const std::string& cp850) override {
+    notice_line_ = cp850;
+    notice_shown_ = false;  // shown again in the new words
+  }
+  bool HungUp() override;
+  void DiscardInput() override;
   void Shutdown() override;
 
  private:
@@ -55,6 +63,12 @@ class TtyTerminal : public Terminal {
   void ApplyMouse(std::string& out);
   void ShowNotice(std::string& out, int rows, int cols);
   bool EnterRaw();
+  // Raw mode and the alternate screen once more, after the tty was given
+  // away; everything is sent anew at the next Present.
+  void TakeScreen();
+  // After a stop (or anyone else's use of the tty meanwhile): raw mode and
+  // the alternate screen again, everything sent anew. True when it did.
+  bool TakeBackAfterStop();
 
   int in_fd_;
   int out_fd_;
@@ -71,6 +85,7 @@ class TtyTerminal : public Terminal {
   int last_cols_ = 0;
   bool full_repaint_ = true;
   bool notice_shown_ = false;
+  std::string notice_line_;
   int notice_rows_ = 0;
   int notice_cols_ = 0;
   bool mouse_wanted_ = false;

@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(g++ cmake ninja-build pkg-config libsqlite3-dev libcairo2-dev
           libgtest-dev libgmock-dev libbenchmark-dev fonts-dejavu-core
-          poppler-utils tmux clang libpq-dev postgresql)
+          poppler-utils tmux clang sqlite3 libpq-dev postgresql)
 if [ "${1:-}" = "--fuzz" ]; then packages+=(libclang-rt-dev); fi
 
 missing=()

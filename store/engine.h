@@ -52,6 +52,11 @@ class Stmt {
 
 // ---- Open files and cursors ----------------------------------------------
 
+// Page cache of a connection in KiB, and of one writing inside the process's
+// transaction (bulk writes touch far more pages than any read).
+constexpr int kPageCacheKib = 32 * 1024;
+constexpr int kBulkPageCacheKib = 256 * 1024;
+
 // One record file as this process holds it, shared by all its opens.
 struct OpenFile {
   dev_t dev = 0;
@@ -66,11 +71,21 @@ struct OpenFile {
   std::map<int64_t, uint32_t> record_locks;  // record id -> cursor index
   uint64_t write_generation = 0;  // bumped by every write through this process
   bool in_transaction = false;    // BEGIN IMMEDIATE issued, not yet ended
+  bool bulk = false;  // in the process's transaction, with its cache settings
   // Record count and next record id, held here while a write transaction
   // runs and written back before it commits.
   bool meta_loaded = false;
   int64_t records = 0;
   int64_t next_id = 1;
+  // Reads share one read transaction (BEGIN ... COMMIT) instead of one each:
+  // it is ended once it is kReadSpanNs old (at the next read), before any
+  // write and before a locked read, so that other processes' writes show
+  // soon and the WAL can be checkpointed. Within it the snapshot is fixed,
+  // so the record count read once answers every Stat.
+  bool reading = false;
+  int64_t reading_since_ns = 0;
+  bool count_known = false;  // records holds the count of this snapshot
+  Stmt begin_read, end_read;
   // Write statements, shared by the cursors.
   Stmt select_record, insert_record, update_record, delete_record;
   Stmt select_meta, update_meta, savepoint, release, rollback_to;
@@ -104,6 +119,7 @@ struct Cursor {
   uint64_t live_generation = 0;
   int live_steps = 0;
   int64_t live_since_ns = 0;
+  std::string bound_k;  // the key bound to the live statement (kept as is)
 };
 
 // Process-wide state of the engine.
@@ -114,10 +130,14 @@ struct Engine {
   std::vector<uint32_t> generations;             // per index, bumped on reuse
   std::vector<std::weak_ptr<OpenFile>> files;
   bool in_transaction = false;
+  // A write failed half-way inside it: rolled back, no more writes.
+  bool transaction_failed = false;
   std::vector<std::shared_ptr<OpenFile>> transaction_files;
 };
 
 Engine& EngineState();
+// Ends this process's read transaction on the file, if any (see OpenFile).
+void EndReading(OpenFile& f);
 // Closes everything this process has open (like Reset) and clears the state.
 void ResetEngineState();
 

@@ -40,6 +40,7 @@ void ForgetInherited(Engine& s) {
       f->update_record.Forget(); f->delete_record.Forget();
       f->select_meta.Forget(); f->update_meta.Forget();
       f->savepoint.Forget(); f->release.Forget(); f->rollback_to.Forget();
+      f->begin_read.Forget(); f->end_read.Forget();
       for (auto& st : f->insert_key) st.Forget();
       for (auto& st : f->delete_key) st.Forget();
       for (auto& st : f->find_key) st.Forget();
@@ -87,7 +88,8 @@ int16_t PrepareFileStatements(OpenFile& f) {
       f.update_meta.Prepare(f.db, "UPDATE meta SET value = ?2 WHERE name = ?1") &&
       f.savepoint.Prepare(f.db, "SAVEPOINT w") &&
       f.release.Prepare(f.db, "RELEASE w") &&
-      f.rollback_to.Prepare(f.db, "ROLLBACK TO w");
+      f.rollback_to.Prepare(f.db, "ROLLBACK TO w") &&
+      f.begin_read.Prepare(f.db, "BEGIN") && f.end_read.Prepare(f.db, "COMMIT");
   if (!ok) return kStNotRecordFile;
   const size_t n = f.spec.keys.size();
   f.insert_key = std::vector<Stmt>(n);
@@ -140,10 +142,11 @@ void OpenFile::Close() {
   update_record.Finalize(); delete_record.Finalize();
   select_meta.Finalize(); update_meta.Finalize();
   savepoint.Finalize(); release.Finalize(); rollback_to.Finalize();
+  begin_read.Finalize(); end_read.Finalize();
   insert_key.clear(); delete_key.clear(); find_key.clear();
   if (db != nullptr) {
-    if (in_transaction) Exec(db, "ROLLBACK");
-    in_transaction = meta_loaded = false;
+    if (in_transaction || reading) Exec(db, "ROLLBACK");
+    in_transaction = meta_loaded = reading = count_known = false;
     sqlite3_close_v2(db);
   }
   db = nullptr;
@@ -308,7 +311,8 @@ int16_t OpenFileShared(const std::string& path, bool read_only,
     // readers never wait for writers.
     Exec(f->db, "PRAGMA journal_mode = WAL");
   }
-  Exec(f->db, "PRAGMA synchronous = NORMAL; PRAGMA cache_size = -32768;");
+  Exec(f->db, ("PRAGMA synchronous = NORMAL; PRAGMA cache_size = -" +
+               std::to_string(kPageCacheKib) + "; PRAGMA mmap_size = 1073741824;").c_str());
   st = PrepareFileStatements(*f);
   if (st != kStOk) return st;
   f->lock_fd = open(LockPath(path).c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);

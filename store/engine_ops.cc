@@ -1,13 +1,13 @@
 // BTRCALL: the operations on open files, cursors, record locks and
 // transactions.
 #include <fcntl.h>
+#include <time.h>
 
 #include <cstring>
 #include <limits>
 
 #include "platform/ascii.h"
 #include "platform/files.h"
-#include "platform/system.h"
 #include "store/btrcall.h"
 #include "store/engine.h"
 
@@ -16,10 +16,19 @@ namespace engine {
 namespace {
 
 constexpr uint8_t kMagic[4] = {'K', 'E', 'L', 'B'};
-// A stepping statement keeps a read snapshot open; it is given up after this
-// long so that other processes' writes become visible and the WAL can be
-// checkpointed.
+// A stepping statement, and a read transaction, keeps a read snapshot open;
+// it is given up after this long so that other processes' writes become
+// visible and the WAL can be checkpointed.
 constexpr int64_t kLiveNs = 100'000'000;
+constexpr int64_t kReadSpanNs = kLiveNs;
+
+// Every read asks the time; the coarse clock (a few milliseconds fine) is
+// enough for limits of 100 ms and costs next to nothing.
+int64_t NowNs() {
+  timespec ts{};
+  clock_gettime(CLOCK_MONOTONIC_COARSE, &ts);
+  return int64_t(ts.tv_sec) * 1'000'000'000 + ts.tv_nsec;
+}
 
 // The path in the key buffer.
 std::string PathOf(const Call& c) { return CallPath(c.key, c.key_length); }
@@ -45,6 +54,26 @@ void DropLive(Cursor& c) {
 void DropLiveOnFile(const OpenFile& f) {
   for (auto& c : EngineState().cursors)
     if (c && c->file.get() == &f) DropLive(*c);
+}
+
+// Runs one statement to its end; true on success.
+bool Run(sqlite3_stmt* st) {
+  int rc = sqlite3_step(st);
+  sqlite3_reset(st);
+  sqlite3_clear_bindings(st);
+  return rc == SQLITE_DONE;
+}
+
+// Reads go on in the file's read transaction while it is young, else in a
+// fresh one. A write transaction of this process reads in its own.
+void KeepReading(OpenFile& f, int64_t now) {
+  if (f.in_transaction || f.db == nullptr) return;
+  if (f.reading && now - f.reading_since_ns < kReadSpanNs) return;
+  EndReading(f);
+  if (Run(f.begin_read.get())) {
+    f.reading = true;
+    f.reading_since_ns = now;
+  }
 }
 
 void ReleaseLock(Cursor& c) {
@@ -76,6 +105,10 @@ int16_t TakeLock(Cursor& c, int64_t id) {
   return kStOk;
 }
 
+// The records from a key on, in key order or against it. The range is on
+// the key alone: SQLite then seeks once and checks nothing per row, where
+// the pair (k, id) would be compared on every row. Step passes over the
+// start key's records on the near side of the id itself.
 sqlite3_stmt* RangeStatement(Cursor& c, int key, Direction d) {
   auto& v = d == Direction::kForward ? c.forward : c.backward;
   if (v.size() != c.file->spec.keys.size()) v = std::vector<Stmt>(c.file->spec.keys.size());
@@ -84,22 +117,30 @@ sqlite3_stmt* RangeStatement(Cursor& c, int key, Direction d) {
     const std::string sql =
         d == Direction::kForward
             ? "SELECT t.k, t.id, r.data FROM " + t +
-                  " t JOIN rec r ON r.id = t.id WHERE (t.k, t.id) > (?1, ?2)"
-                  " ORDER BY t.k, t.id"
+                  " t JOIN rec r ON r.id = t.id WHERE t.k >= ?1 ORDER BY t.k, t.id"
             : "SELECT t.k, t.id, r.data FROM " + t +
-                  " t JOIN rec r ON r.id = t.id WHERE (t.k, t.id) < (?1, ?2)"
+                  " t JOIN rec r ON r.id = t.id WHERE t.k <= ?1"
                   " ORDER BY t.k DESC, t.id DESC";
     if (!v[key].Prepare(c.file->db, sql)) return nullptr;
   }
   return v[key].get();
 }
 
+// True while the row stands at (k, id) or before it in direction d.
+bool NotPast(sqlite3_stmt* st, Direction d, const std::string& k, int64_t id) {
+  const int n = sqlite3_column_bytes(st, 0);
+  if (size_t(n) != k.size() ||
+      (n > 0 && std::memcmp(sqlite3_column_blob(st, 0), k.data(), k.size()) != 0))
+    return false;
+  const int64_t row = sqlite3_column_int64(st, 1);
+  return d == Direction::kForward ? row <= id : row >= id;
+}
+
 // Moves a range statement to the next row after (k, id) in direction d, or
 // steps the live one when it already stands there. Returns the SQLite code;
 // on SQLITE_ROW c.live is the statement holding the row.
 int Step(Cursor& c, int key, Direction d, const std::string& k, int64_t id,
-         bool continuing) {
-  const int64_t now = platform::MonotonicMs() * 1'000'000;
+         bool continuing, int64_t now) {
   if (continuing && c.live != nullptr && c.live_direction == d &&
       c.live_key == key && c.live_generation == c.file->write_generation &&
       now - c.live_since_ns < kLiveNs) {
@@ -110,11 +151,12 @@ int Step(Cursor& c, int key, Direction d, const std::string& k, int64_t id,
   DropLive(c);
   sqlite3_stmt* st = RangeStatement(c, key, d);
   if (st == nullptr) return SQLITE_ERROR;
-  // Copied: the statement outlives the caller's key while it stays live.
-  sqlite3_bind_blob(st, 1, k.empty() ? "" : k.data(), int(k.size()),
-                    SQLITE_TRANSIENT);
-  sqlite3_bind_int64(st, 2, id);
+  // The statement outlives the caller's key while it stays live; the
+  // cursor's copy stays as it is until the statement is bound again.
+  c.bound_k.assign(k);
+  sqlite3_bind_blob(st, 1, c.bound_k.data(), int(c.bound_k.size()), SQLITE_STATIC);
   int rc = sqlite3_step(st);
+  while (rc == SQLITE_ROW && NotPast(st, d, c.bound_k, id)) rc = sqlite3_step(st);
   if (rc == SQLITE_ROW) {
     c.live = st;
     c.live_direction = d;
@@ -135,7 +177,7 @@ int16_t Deliver(Cursor& c, const Call& call, int key, std::string_view k,
   c.positioned = true;
   c.on_record = true;
   c.key = key;
-  c.k.assign(k.data(), k.size());
+  if (k.data() != c.k.data()) c.k.assign(k.data(), k.size());  // else built there
   c.id = id;
   return status;
 }
@@ -151,10 +193,16 @@ int16_t DeliverRow(Cursor& c, const Call& call, int key, sqlite3_stmt* st) {
       return ls;
     }
   }
-  const auto* kp = static_cast<const char*>(sqlite3_column_blob(st, 0));
-  const int kn = sqlite3_column_bytes(st, 0);
   const auto* data = static_cast<const uint8_t*>(sqlite3_column_blob(st, 2));
   const int dn = sqlite3_column_bytes(st, 2);
+  if (data != nullptr && size_t(dn) >= c.file->spec.record_length) {
+    // The key built from the record is the key table's k and spares two
+    // calls a row; only a record cut short (a damaged file) needs the table's.
+    CollatedKey(c.file->spec, key, data, c.k);
+    return Deliver(c, call, key, c.k, id, data, size_t(dn));
+  }
+  const auto* kp = static_cast<const char*>(sqlite3_column_blob(st, 0));
+  const int kn = sqlite3_column_bytes(st, 0);
   return Deliver(c, call, key, std::string_view(kp == nullptr ? "" : kp, size_t(kn)),
                  id, data, size_t(dn));
 }
@@ -190,13 +238,13 @@ int16_t KeyedRead(Cursor& c, const Call& call) {
   switch (call.op) {
     case kOpGetEqual:
     case kOpGetGreaterOrEqual:
-      rc = Step(c, key, Direction::kForward, k, 0, false); break;
+      rc = Step(c, key, Direction::kForward, k, 0, false, call.now_ns); break;
     case kOpGetGreater:
-      rc = Step(c, key, Direction::kForward, k, kMax, false); break;
+      rc = Step(c, key, Direction::kForward, k, kMax, false, call.now_ns); break;
     case kOpGetLessOrEqual:
-      rc = Step(c, key, Direction::kBackward, k, kMax, false); break;
+      rc = Step(c, key, Direction::kBackward, k, kMax, false, call.now_ns); break;
     default:  // kOpGetLess
-      rc = Step(c, key, Direction::kBackward, k, 0, false); break;
+      rc = Step(c, key, Direction::kBackward, k, 0, false, call.now_ns); break;
   }
   if (rc == SQLITE_ROW && call.op == kOpGetEqual) {
     const int kn = sqlite3_column_bytes(c.live, 0);
@@ -219,10 +267,10 @@ int16_t EndRead(Cursor& c, const Call& call) {
   if (!ValidKey(c, key)) return kStInvalidKeyNumber;
   int rc;
   if (call.op == kOpGetFirst)
-    rc = Step(c, key, Direction::kForward, std::string(), 0, false);
+    rc = Step(c, key, Direction::kForward, std::string(), 0, false, call.now_ns);
   else
     rc = Step(c, key, Direction::kBackward, std::string(kMaxKeyLength + 1, '\xFF'),
-              0, false);
+              0, false, call.now_ns);
   if (rc == SQLITE_ROW) return DeliverRow(c, call, key, c.live);
   call.set_len(0);
   return rc == SQLITE_DONE ? int16_t(kStEndOfFile) : SqliteStatus(rc);
@@ -245,7 +293,7 @@ int16_t StepRead(Cursor& c, const Call& call) {
     c.key = key;
   }
   const Direction d = call.op == kOpGetNext ? Direction::kForward : Direction::kBackward;
-  int rc = Step(c, key, d, c.k, c.id, true);
+  int rc = Step(c, key, d, c.k, c.id, true, call.now_ns);
   if (rc == SQLITE_ROW) return DeliverRow(c, call, key, c.live);
   call.set_len(0);
   return rc == SQLITE_DONE ? int16_t(kStEndOfFile) : SqliteStatus(rc);
@@ -300,14 +348,15 @@ bool LoadMeta(OpenFile& f) {
   return rc == SQLITE_ROW;
 }
 
+// The stored specification with the record count of the snapshot in force:
+// a write transaction keeps it in hand, a read transaction reads it once.
 int16_t Stat(Cursor& c, const Call& call) {
   OpenFile& f = *c.file;
-  int64_t count = f.records;
-  if (!f.meta_loaded) {
+  if (!f.meta_loaded && !(f.reading && f.count_known)) {
     if (!LoadMeta(f)) return SqliteStatus(sqlite3_errcode(f.db));
-    count = f.records;
+    f.count_known = f.reading;
   }
-  const std::string reply = StatReply(f.spec, uint32_t(count));
+  const std::string reply = StatReply(f.spec, uint32_t(f.records));
   uint32_t n = uint32_t(reply.size());
   int16_t status = kStOk;
   if (call.capacity() < n) {
@@ -321,20 +370,30 @@ int16_t Stat(Cursor& c, const Call& call) {
 
 // ---- Writes ----
 
-// Runs one statement to its end; true on success.
-bool Run(sqlite3_stmt* st) {
-  int rc = sqlite3_step(st);
-  sqlite3_reset(st);
-  sqlite3_clear_bindings(st);
-  return rc == SQLITE_DONE;
+// A file's part of the process's transaction may take millions of writes:
+// a page cache that holds what they touch, and statement journals and the
+// like in memory. Set before BEGIN (temp_store cannot change inside a
+// transaction) and put back when the transaction ends.
+void SetBulkPragmas(OpenFile& f, bool bulk) {
+  const std::string sql = std::string("PRAGMA temp_store = ") +
+                          (bulk ? "MEMORY" : "DEFAULT") + "; PRAGMA cache_size = -" +
+                          std::to_string(bulk ? kBulkPageCacheKib : kPageCacheKib);
+  Exec(f.db, sql.c_str());
+  f.bulk = bulk;
 }
 
 // Starts the file's write transaction and takes its counters in hand.
-int16_t BeginFileTransaction(OpenFile& f) {
-  if (!Exec(f.db, "BEGIN IMMEDIATE")) return SqliteStatus(sqlite3_errcode(f.db));
-  if (!LoadMeta(f)) {
-    int16_t st = SqliteStatus(sqlite3_errcode(f.db));
+int16_t BeginFileTransaction(OpenFile& f, bool bulk) {
+  if (bulk) SetBulkPragmas(f, true);
+  int16_t st = kStOk;
+  if (!Exec(f.db, "BEGIN IMMEDIATE")) {
+    st = SqliteStatus(sqlite3_errcode(f.db));
+  } else if (!LoadMeta(f)) {
+    st = SqliteStatus(sqlite3_errcode(f.db));
     Exec(f.db, "ROLLBACK");
+  }
+  if (st != kStOk) {
+    if (bulk) SetBulkPragmas(f, false);
     return st;
   }
   f.in_transaction = true;
@@ -361,35 +420,66 @@ int16_t EndFileTransaction(OpenFile& f, bool commit) {
   if (!commit) Exec(f.db, "ROLLBACK");
   f.in_transaction = false;
   f.meta_loaded = false;
+  if (f.bulk) SetBulkPragmas(f, false);
   return status;
 }
 
-// One write: inside the process's transaction a savepoint, otherwise a
-// transaction of its own. BEGIN IMMEDIATE waits (busy timeout) for other
-// writers instead of failing at commit.
+// Rolls back every file of the process's transaction after a write failed
+// half-way without a savepoint to undo it. The transaction stays open but
+// refuses further writes, and ending it reports the failure: what it wrote
+// so far is gone, so it can never look committed.
+void FailTransaction() {
+  Engine& s = EngineState();
+  for (auto& f : s.transaction_files) {
+    if (!f->in_transaction || f->db == nullptr) continue;
+    DropLiveOnFile(*f);
+    ++f->write_generation;
+    EndFileTransaction(*f, false);
+  }
+  s.transaction_files.clear();
+  s.transaction_failed = true;
+}
+
+// One write: inside the process's transaction a savepoint (guarded) or
+// nothing, otherwise a transaction of its own. BEGIN IMMEDIATE waits (busy
+// timeout) for other writers instead of failing at commit. An unguarded write
+// must do every check that can refuse it before it calls Writing(); a
+// failure after that takes the whole transaction down (FailTransaction).
+// Inserts in bulk go unguarded: a savepoint per row costs a statement
+// journal's worth of page copies.
 class WriteScope {
  public:
-  explicit WriteScope(const std::shared_ptr<OpenFile>& f) : f_(f) {}
+  explicit WriteScope(const std::shared_ptr<OpenFile>& f, bool guarded = true)
+      : f_(f), guarded_(guarded) {}
   int16_t Begin() {
     Engine& s = EngineState();
+    if (s.in_transaction && s.transaction_failed) return kStIoError;
+    EndReading(*f_);
     DropLiveOnFile(*f_);
     ++f_->write_generation;
     if (s.in_transaction) {
       if (!f_->in_transaction) {
-        if (int16_t st = BeginFileTransaction(*f_)) return st;
+        if (int16_t st = BeginFileTransaction(*f_, true)) return st;
         s.transaction_files.push_back(f_);
+      }
+      if (!guarded_) {
+        unguarded_ = true;
+        return kStOk;
       }
       if (!Run(f_->savepoint.get())) return SqliteStatus(sqlite3_errcode(f_->db));
       savepoint_ = true;
       saved_records_ = f_->records;
       saved_next_id_ = f_->next_id;
     } else {
-      if (int16_t st = BeginFileTransaction(*f_)) return st;
+      if (int16_t st = BeginFileTransaction(*f_, false)) return st;
       own_ = true;
     }
     return kStOk;
   }
+  // The checks are done; the file is about to change.
+  void Writing() { writing_ = true; }
   int16_t Commit() {
+    unguarded_ = false;
     if (savepoint_) {
       savepoint_ = false;
       if (Run(f_->release.get())) return kStOk;
@@ -404,6 +494,7 @@ class WriteScope {
   }
   ~WriteScope() {
     if (savepoint_) Undo();
+    if (unguarded_ && writing_) FailTransaction();
     if (own_) EndFileTransaction(*f_, false);
   }
 
@@ -415,7 +506,10 @@ class WriteScope {
     f_->next_id = saved_next_id_;
   }
   std::shared_ptr<OpenFile> f_;
+  const bool guarded_;
   bool savepoint_ = false;
+  bool unguarded_ = false;
+  bool writing_ = false;
   bool own_ = false;
   int64_t saved_records_ = 0, saved_next_id_ = 0;
 };
@@ -451,7 +545,8 @@ int16_t Insert(Cursor& c, const Call& call) {
   std::vector<std::string>& keys = f.scratch_keys;
   keys.resize(spec.keys.size());
   for (size_t i = 0; i < keys.size(); ++i) CollatedKey(spec, int(i), call.data, keys[i]);
-  WriteScope scope(c.file);
+  // Every refusal comes before the first change, so no savepoint is needed.
+  WriteScope scope(c.file, false);
   if (int16_t st = scope.Begin()) return st;
   int rc = SQLITE_OK;
   for (size_t i = 0; i < keys.size(); ++i) {
@@ -463,6 +558,7 @@ int16_t Insert(Cursor& c, const Call& call) {
   // another record.
   const int64_t id = f.next_id;
   if (id > int64_t(UINT32_MAX)) return kStIoError;  // positions are 32-bit
+  scope.Writing();
   sqlite3_stmt* ins = f.insert_record.get();
   sqlite3_bind_int64(ins, 1, id);
   sqlite3_bind_blob(ins, 2, call.data, spec.record_length, SQLITE_STATIC);
@@ -601,7 +697,9 @@ int16_t Open(const Call& call) {
 int16_t EndTransaction(bool commit) {
   Engine& s = EngineState();
   if (!s.in_transaction) return kStNoTransaction;
-  int16_t status = kStOk;
+  // Already rolled back: only an abort ends it as asked.
+  int16_t status = commit && s.transaction_failed ? int16_t(kStIoError) : int16_t(kStOk);
+  s.transaction_failed = false;
   for (auto& f : s.transaction_files) {
     if (!f->in_transaction || f->db == nullptr) continue;
     DropLiveOnFile(*f);
@@ -641,6 +739,13 @@ int16_t Dispatch(Call& call) {
   const bool read = (op >= kOpGetEqual && op <= kOpGetLast) || op == kOpGetDirect ||
                     (op == kOpGetPosition && call.lock);
   if (read) ReleaseLock(*c);
+  if (read || op == kOpStat) {
+    // A locked read must see the record as it is now, not as it was when
+    // the read transaction began.
+    if (call.lock) EndReading(*c->file);
+    call.now_ns = NowNs();
+    KeepReading(*c->file, call.now_ns);
+  }
   switch (op) {
     case kOpClose:
       CloseCursor(index);
@@ -663,6 +768,14 @@ int16_t Dispatch(Call& call) {
 }
 
 }  // namespace
+
+void EndReading(OpenFile& f) {
+  f.count_known = false;
+  if (!f.reading) return;
+  DropLiveOnFile(f);
+  f.reading = false;
+  if (!Run(f.end_read.get())) Exec(f.db, "ROLLBACK");
+}
 
 void CloseAll() {
   Engine& s = EngineState();

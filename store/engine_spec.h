@@ -72,6 +72,7 @@ struct Call {
   uint8_t* key = nullptr;
   uint8_t key_length = 0;
   int8_t key_number = 0;
+  int64_t now_ns = 0;  // monotonic clock at the start of a read
   uint32_t capacity() const { return data != nullptr && len != nullptr ? *len : 0; }
   void set_len(uint32_t n) const { if (len != nullptr) *len = n; }
 };

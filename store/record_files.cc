@@ -34,10 +34,17 @@ int16_t Call(uint16_t op, uint8_t* pos, void* data, uint32_t* len, void* key,
 }
 
 FileSlot* OpenSlot(int16_t id, int* slot_number = nullptr) {
-  SlotSearch found = FindFileSlot(id);
-  if (found.kind != SlotSearch::kOpen) return nullptr;
-  if (slot_number != nullptr) *slot_number = found.slot;
-  return &FileTableState().slots[found.slot];
+  FileTable& table = FileTableState();
+  uint8_t& hint = table.slot_hints[static_cast<uint16_t>(id) % table.slot_hints.size()];
+  int slot = hint;
+  if (id == 0 || table.slots[slot].id != id) {
+    SlotSearch found = FindFileSlot(id);
+    if (found.kind != SlotSearch::kOpen) return nullptr;
+    slot = found.slot;
+    hint = static_cast<uint8_t>(slot);
+  }
+  if (slot_number != nullptr) *slot_number = slot;
+  return &table.slots[slot];
 }
 
 uint16_t Le16(const DataArea& a, size_t at) {
@@ -182,7 +189,10 @@ std::string CreationDictionaryPath(const std::string& root,
 bool ReadCreationDictionary(const std::string& path, std::string& spec) {
   spec.clear();
   std::string contents;
-  if (!platform::ReadWholeFile(path, contents) || contents.size() < 2) {
+  // A dictionary is a few hundred bytes; a pipe or a device under its name
+  // must not hang the open or fill the memory.
+  constexpr size_t kDictionaryLimit = 1 << 20;
+  if (!platform::ReadPlainFile(path, contents, kDictionaryLimit) || contents.size() < 2) {
     return false;
   }
   size_t n = static_cast<uint8_t>(contents[0]) |
@@ -315,7 +325,7 @@ void SkipRecords(int16_t id, int32_t count, int16_t& status) {
   uint16_t op = count > 0 ? kOpGetNext : kOpGetPrevious;
   int64_t moves = count > 0 ? int64_t{count} : -int64_t{count};
   KeyArea key;
-  key.fill(0);
+  if (moves > 1) key.fill(0);
   DataArea data;
   for (int64_t i = 1; i < moves; ++i) {
     uint32_t len = kDataAreaSize;
@@ -365,14 +375,16 @@ namespace internal {
 
 // One try of the common data call (buffers, call, copy back).
 int16_t DataCall(FileSlot& slot, uint16_t op) {
+  // Only the record's length of the area is sent; the rest is never read.
   DataArea data;
-  data.fill(0);
   size_t length = static_cast<size_t>(std::max<int32_t>(slot.record_length, 0));
   length = std::min(length, kDataAreaSize);
+  size_t have = 0;
   if (slot.record_area != nullptr) {
-    size_t have = std::min(length, slot.record_area->size());
+    have = std::min(length, slot.record_area->size());
     std::memcpy(data.data(), slot.record_area->data(), have);
   }
+  std::memset(data.data() + have, 0, length - have);
   KeyArea key;
   uint8_t fill = ' ';
   if (op == kOpGetGreater || op == kOpGetGreaterOrEqual) fill = 0;

@@ -56,6 +56,10 @@ struct FileTable {
   // slots[1..40]; slots[0] is unused so that slot numbers index directly.
   std::array<FileSlot, kFileSlots + 1> slots{};
   std::array<uint8_t, kPositionBlockSize> scratch{};
+  // Per identifier (by its low bits), the slot that held it when last asked
+  // for (0: none). An identifier is held by one slot at most, so that slot
+  // is tried before the table is scanned.
+  std::array<uint8_t, 8> slot_hints{};
   // Pairs (slot number, saved lock mode), newest last.
   std::string lock_stack;
   // Where every call goes; tests put a recording fake here.

@@ -3,6 +3,7 @@
 #include "ui/help.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdint>
 #include <vector>
 
@@ -36,12 +37,14 @@ std::vector<std::string> ReadHelpFile(const std::string& topic) {
   if (!IsPlainTopic(topic)) return lines;
   const std::string path = "AJUDA\\" + topic + ".HLP";
   platform::File file;
-  if (!platform::IsRegularFile(path)) {
+  // Opened as a plain file or not at all, in one step: a name checked first
+  // and opened later could be a FIFO by then.
+  if (!file.Open(path, platform::File::Mode::kReadPlain)) {
     // no_follow: a dangling link must not make a file somewhere else.
-    if (!platform::FileExists(path)) file.Open(path, platform::File::Mode::kAppend, true);
+    if (platform::ErrorNumber() == ENOENT && !platform::FileExists(path))
+      file.Open(path, platform::File::Mode::kAppend, true);
     return lines;
   }
-  if (!file.Open(path, platform::File::Mode::kRead)) return lines;
   const int64_t length = file.Length();
   if (length <= 0) return lines;
   const int64_t count = std::min<int64_t>(

@@ -112,6 +112,13 @@ void KeyMap(const std::string& operations, const std::string& list) {
   }
 }
 
+bool KeyListMapsTo(const std::string& list, int16_t code) {
+  for (const Mapping& m : ParseList(list)) {
+    if (m.from != 0 && m.to == code) return true;
+  }
+  return false;
+}
+
 void SetChoices(const std::string& choices) { KeyInputState().choice_list = choices; }
 
 void InjectKeys(const std::string& keys) { KeyInputState().injected += keys; }

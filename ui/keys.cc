@@ -204,10 +204,7 @@ void DiscardTypeAhead() {
   KeyInput& k = KeyInputState();
   k.injected.clear();
   k.has_pending = false;
-  platform::InputEvent ev;
-  // Bounded: a scripted backend may never run dry.
-  for (int i = 0; i < 1000 && platform::PollKey(ev); ++i) {
-  }
+  platform::DiscardInput();
 }
 
 }  // namespace ui

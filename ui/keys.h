@@ -68,6 +68,10 @@ void WaitKey(int16_t& key);
 // "xxxx" mapping a key to itself or "xxxx=yyyy" mapping xxxx to yyyy.
 void KeyMap(const std::string& operations, const std::string& list);
 
+// True when an item of the key list, read as KeyMap reads it, maps a key
+// that can be pressed (not code 0) to code.
+bool KeyListMapsTo(const std::string& list, int16_t code);
+
 // Makes the next edited fields choice fields: "|value,description|...".
 // The empty text turns them back into plain fields.
 void SetChoices(const std::string& choices);

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <string>
 #include <utility>
+#include <vector>
 
 namespace ui {
 
@@ -30,7 +31,11 @@ void SetColour(const std::string& code);
 // screen itself is left alone. A rectangle partly off the screen is refused.
 // WinPop repaints the top saved rectangle, puts the cursor back and makes the
 // enclosing window current again; the work file goes when the stack empties.
-// Pushes and pops must nest strictly.
+// Pushes and pops must nest strictly. A run starts with an empty stack,
+// whatever an earlier run left in the file. The file is used only when it is
+// a regular file of the operator; when it is not, or cannot be written, the
+// window is kept in memory instead (it still opens and closes as it should)
+// and the operator is told so, once per run.
 void WinPush(int16_t r1, int16_t c1, int16_t r2, int16_t c2);
 void WinPop();
 // Path of the stack file in the temporary directory.
@@ -66,6 +71,10 @@ struct Screen {
   std::string colour_stack;    // one byte per saved index, top last
   int16_t win_depth = 0;
   int16_t win_top = 0, win_left = 0, win_bottom = 0, win_right = 0;
+  // Windows the stack file could not take: the depth each was pushed at
+  // and its record, oldest first.
+  std::vector<std::pair<int16_t, std::string>> held_windows;
+  bool told_stack_file = false;  // the operator has been told once
 };
 Screen& ScreenState();
 // Back to the start state; the stack file is left alone.

@@ -13,11 +13,9 @@ void ResetValuesState() { ValuesState() = Values{}; }
 
 std::string UserSetting(const char* key, size_t width,
                         const std::string& fallback) {
-  std::string value =
-      config::ReadSetting(config::MainSettingsFile(), "Usuari", key);
-  value.resize(width, ' ');
-  if (value.find_first_not_of(' ') == std::string::npos) return fallback;
-  return value;
+  std::string value = config::FixedWidthSetting(
+      config::ReadSetting(config::MainSettingsFile(), "Usuari", key), width);
+  return value.empty() ? fallback : value;
 }
 
 }  // namespace values

@@ -33,7 +33,8 @@ Values& ValuesState();
 void ResetValuesState();
 
 // A fixed-width value of "Tavo.ini" [Usuari]: the first width characters of
-// the setting, blank-padded; fallback when that is all blanks.
+// the setting, blank-padded; fallback when it starts with a blank, the
+// settings files' rule for every fixed-width value.
 std::string UserSetting(const char* key, size_t width,
                         const std::string& fallback);
 

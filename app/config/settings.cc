@@ -15,27 +15,32 @@ std::string NameKey(std::string_view name) {
   return platform::UpperAscii(platform::TrimWhiteSpace(name));
 }
 
-// First `width` characters, blank-padded. Such a cell counts as missing when
-// it starts with a blank (all blanks included), so the caller's default
-// applies.
-std::string FixedWidth(const std::string& value, size_t width) {
+}  // namespace
+
+std::string FixedWidthSetting(const std::string& value, size_t width) {
+  if (width == 0) return std::string();
   std::string v = value.substr(0, width);
   v.resize(width, ' ');
   return v[0] == ' ' ? std::string() : v;
 }
 
-}  // namespace
-
 std::string ReadSetting(const std::string& file, const std::string& section,
                         const std::string& key) {
-  platform::File f;
-  if (!f.Open(file, platform::File::Mode::kRead)) return "";
+  // Read whole and bounded: a FIFO or a device under a settings name must
+  // neither hang the start-up nor fill the memory.
+  std::string contents;
+  if (!platform::ReadPlainFile(file, contents, kSettingsFileLimit)) return "";
   const std::string want_section = NameKey(section);
   const std::string want_key = NameKey(key);
   bool in_section = false;
   std::string value;
-  std::string line;
-  while (f.ReadLine(line)) {
+  size_t at = 0;
+  while (at < contents.size()) {
+    size_t end = contents.find('\n', at);
+    if (end == std::string::npos) end = contents.size();
+    std::string line = contents.substr(at, end - at);
+    at = end + 1;
+    if (!line.empty() && line.back() == '\r') line.pop_back();
     size_t semi = line.find(';');
     if (semi != std::string::npos) line.resize(semi);
     size_t start = line.find_first_not_of(" \t");
@@ -117,15 +122,15 @@ void ReadTerminalSettings() {
   Settings& s = SettingsState();
   const std::string terminal = PathsState().temp_dir + "TavoTerm.ini";
   s.colour_selection = static_cast<int16_t>(SettingNumber(ReadSetting(terminal, "Pantalla", "Seleccio")));
-  std::string colours = FixedWidth(
+  std::string colours = FixedWidthSetting(
       ReadSetting(terminal, "Pantalla", "Col" + std::to_string(s.colour_selection)), 20);
   s.colour_string = colours.empty() ? "15000700000700070007" : colours;
   BuildColourTable(s.colour_string, s.colour_table);
 
   s.work_date_text = ReadSetting(terminal, "Sistema", "Data");
   s.output_device = ReadSetting(terminal, "Sistema", "Sortida");
-  std::string language = FixedWidth(ReadSetting(terminal, "Sistema", "Idioma"), 3);
-  if (language.empty()) language = FixedWidth(ReadSetting(MainSettingsFile(), "Usuari", "Idioma"), 3);
+  std::string language = FixedWidthSetting(ReadSetting(terminal, "Sistema", "Idioma"), 3);
+  if (language.empty()) language = FixedWidthSetting(ReadSetting(MainSettingsFile(), "Usuari", "Idioma"), 3);
   s.language = language.empty() ? "   " : language;
 }
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <utility>
@@ -14,6 +15,14 @@ namespace config {
 // section of that name is searched; the first matching entry wins.
 std::string ReadSetting(const std::string& file, const std::string& section,
                         const std::string& key);
+
+// Settings files are small; anything longer than this is not one.
+constexpr size_t kSettingsFileLimit = 1 << 20;
+
+// A fixed-width value: the first width characters, blank-padded. A value
+// whose first character is a blank (all blanks included) counts as missing
+// and gives the empty text, so that the caller's default applies.
+std::string FixedWidthSetting(const std::string& value, size_t width);
 
 // Leading digits as a number (after blanks and a sign); 0 when there are none.
 int32_t SettingNumber(const std::string& text);

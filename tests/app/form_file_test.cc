@@ -1,6 +1,8 @@
 #include "app/form_file.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "app/app_state.h"
 #include "app/config/form_table.h"
@@ -116,6 +118,20 @@ TEST_F(FormFileTest, MalformedFilesNameTheFileAndLine) {
 
   r = app::LoadFormFile(dir.Write("FORMS/EMPTY.KPN", "' nothing but a comment\r\n"));
   EXPECT_FALSE(r.ok);
+}
+
+TEST_F(FormFileTest, OnlyAPlainFileIsReadAndTheRefusalIsInTheSessionLanguage) {
+  alarm(30);  // a loader waiting on the pipe or reading the device for ever
+  const std::string pipe = dir.path() + "PIPE.KPN";
+  const std::string device = dir.path() + "ZERO.KPN";
+  ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+  ASSERT_EQ(symlink("/dev/zero", device.c_str()), 0);
+  for (const std::string& path : {pipe, device})
+    EXPECT_EQ(app::LoadFormFile(path).message, path + ": NO \x90S UN FITXER ORDINARI");
+  alarm(0);
+  config::SettingsState().language = "SPA";
+  EXPECT_EQ(app::LoadFormFile(dir.path() + "NONE.KPN").message,
+            dir.path() + "NONE.KPN: NO SE PUEDE ABRIR EL FICHERO DE FORMULARIOS");
 }
 
 TEST_F(FormFileTest, EmptyNumbersBetweenCommasReadAsZero) {

@@ -116,7 +116,7 @@ TEST_F(ReportRunTest, BadDateIsRefusedWithABeep) {
 // report would run again and again without the operator getting a key in.
 class ParameterFormTest : public testing_support::UiTest {};
 
-TEST_F(ParameterFormTest, FormWithoutAnEditableFieldIsRefused) {
+TEST_F(ParameterFormTest, FormWithoutAnEditableFieldOrAWayOutIsRefused) {
   const std::string header = "\"d,1b\",2,0,3,10,12,60\r\n";
   const std::string cut = dir().Write("FORMS/CUT.KPN", "2,4\r\n" + header);
   const std::string shown = dir().Write(
@@ -127,7 +127,26 @@ TEST_F(ParameterFormTest, FormWithoutAnEditableFieldIsRefused) {
     ASSERT_TRUE(app::LoadFormFile(path).ok) << path;
     app::FormFileResult r = app::PrepareParameterForm(path);
     EXPECT_FALSE(r.ok);
-    EXPECT_EQ(r.message, path + ": form 1 has no field that can be edited");
+    EXPECT_EQ(r.message, path + ": EL FORMULARI 1 NO T\x90 CAP CAMP QUE ES PUGUI EDITAR");
+  }
+
+  // Exit keys that give neither Esc nor Up: nothing would ever let the
+  // operator (or a hung-up terminal) out of the form.
+  const std::string field = "1,2,\"Data: \",8,0,0,0,1,0,\"\"\r\n0\r\n";
+  config::SettingsState().language = "GLG";
+  for (const char* keys : {"d,1b=0d,5000", "", "d,=1b"}) {
+    const std::string path = dir().Write(
+        "FORMS/SHUT.KPN", "1,1\r\n\"" + std::string(keys) + "\",1,0,3,10,12,60\r\n" + field);
+    ASSERT_TRUE(app::LoadFormFile(path).ok);
+    EXPECT_EQ(app::PrepareParameterForm(path).message,
+              path + ": O FORMULARIO 1 NOM SE PODE DEIXAR: AS TECLAS DE SA\xD6" "DA NOM INCLUEM ESC")
+        << keys;
+  }
+  for (const char* keys : {"d,1b", "4800,5000", "0d=1b"}) {
+    const std::string path = dir().Write(
+        "FORMS/OPEN.KPN", "1,1\r\n\"" + std::string(keys) + "\",1,0,3,10,12,60\r\n" + field);
+    ASSERT_TRUE(app::LoadFormFile(path).ok);
+    EXPECT_TRUE(app::PrepareParameterForm(path).ok) << keys;
   }
 }
 

@@ -1,6 +1,8 @@
 #include "app/config/settings.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "app/config/paths.h"
 #include "tests/support/temp_dir.h"
@@ -114,6 +116,21 @@ TEST_F(SettingsTest, BlankFirstCharacterMeansMissing) {
   config::SetUpPaths();
   EXPECT_EQ(config::SettingsState().colour_string, "15000700000700070007");
   EXPECT_EQ(config::SettingsState().language, "GLG");
+}
+
+TEST_F(SettingsTest, PipesAndDevicesUnderSettingsNamesAreNotRead) {
+  alarm(30);  // a reader waiting on the pipe or reading the device for ever
+  ScopedEnv root("KELROOT", dir.path() + "root/");
+  ScopedEnv tmp("KELTMP", dir.path());
+  dir.Write("root/.keep", "");
+  ASSERT_EQ(mkfifo((dir.path() + "Sessio.ini").c_str(), 0600), 0);
+  ASSERT_EQ(symlink("/dev/zero", (dir.path() + "TavoTerm.ini").c_str()), 0);
+  ASSERT_EQ(mkfifo((dir.path() + "root/Tavo.ini").c_str(), 0600), 0);
+  config::SetUpPaths();
+  alarm(0);
+  EXPECT_EQ(config::SettingsState().menu_title, "  ");
+  EXPECT_EQ(config::SettingsState().colour_string, "15000700000700070007");
+  EXPECT_EQ(config::SettingsState().language, "   ");
 }
 
 }  // namespace

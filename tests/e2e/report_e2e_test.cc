@@ -5,6 +5,7 @@
 // (no alternate screen) and that the PDF exists.
 
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -150,14 +151,14 @@ class ReportEndToEnd : public ::testing::Test {
 
   // Starts the program in the tmux session on the installation at root; the
   // shell records its exit code in root/rc and then says KEL_DONE.
-  void Start(const std::string& root) {
+  void Start(const std::string& root, const std::string& size = "-x 80 -y 25") {
     const std::string bin = KEL_BIN_DIR;
     const std::string program = "KELROOT=" + Quote(root + "/") + " KELEXE=" + Quote(bin + "/") +
                                 " KELTMP=" + Quote(root + "/tmp/") +
                                 " TERM=xterm-256color " + Quote(bin + "/RBPNDLST") +
                                 "; echo $? > " + Quote(root + "/rc") +
                                 "; echo KEL_DONE; exec sleep 60";
-    Tmux("new-session -d -s kel -x 80 -y 25 " + Quote("sh -c " + Quote(program)));
+    Tmux("new-session -d -s kel " + size + " " + Quote("sh -c " + Quote(program)));
   }
   // Waits for the end and checks the exit code and the terminal given back.
   void ExpectEnded(const std::string& root, const std::string& code) {
@@ -166,6 +167,25 @@ class ReportEndToEnd : public ::testing::Test {
     ASSERT_TRUE(WaitFor("KEL_DONE")) << Capture();
     EXPECT_EQ(Tmux("display-message -p -t kel '#{alternate_on}'"), "0\n")
         << "the program left the alternate screen";
+  }
+
+  // The process id of the running program, a child of the pane's shell; 0
+  // when there is none.
+  pid_t ProgramPid() {
+    std::string shell = Tmux("display-message -p -t kel '#{pane_pid}'");
+    shell = shell.substr(0, shell.find('\n'));
+    std::error_code ec;
+    for (const auto& entry : fs::directory_iterator("/proc", ec)) {
+      // "pid (name) state parent ..."
+      const std::string stat = ReadFile(entry.path() / "stat");
+      const size_t name_end = stat.rfind(')');
+      if (name_end == std::string::npos || stat.find("(RBPNDLST)") == std::string::npos) continue;
+      std::istringstream rest(stat.substr(name_end + 1));
+      std::string state, parent;
+      rest >> state >> parent;
+      if (parent == shell) return static_cast<pid_t>(std::stol(entry.path().filename().string()));
+    }
+    return 0;
   }
 
   std::string socket_;
@@ -324,6 +344,40 @@ TEST_F(ReportEndToEnd, BothEnginesWriteTheSameWorkFile) {
   testing_support::ServerCommand("DROP SCHEMA IF EXISTS " + schema + " CASCADE");
   EXPECT_NE(files[0].find("TOTAL GENERAL"), std::string::npos) << "a report with rows";
   EXPECT_TRUE(files[0] == files[1]) << "the work files differ";
+}
+
+TEST_F(ReportEndToEnd, HangUpEndsTheProgramInOrderWhateverItIsDoing) {
+  const std::string root = StartDemo();
+  Send("M-c");
+  ASSERT_TRUE(WaitFor("DESEMBRE")) << Capture();
+  const pid_t pid = ProgramPid();
+  ASSERT_GT(pid, 0);
+  ASSERT_EQ(kill(pid, SIGHUP), 0);
+  ExpectEnded(root, "129");
+}
+
+TEST_F(ReportEndToEnd, MissingTemporaryFolderIsToldOnceAndFormsKeepTheirFrames) {
+  const std::string root = DemoInstallation();
+  fs::remove_all(root + "/tmp");
+  Start(root);
+  ASSERT_TRUE(WaitFor("NO ES POT ESCRIURE A LA CARPETA TEMPORAL " + root + "/tmp/")) << Capture();
+  Send("Space");
+  ASSERT_TRUE(WaitFor("Data inicial")) << Capture();
+  const std::string form1 = Capture();
+  EXPECT_NE(form1.find("\u2554"), std::string::npos) << "the form's frame: " << form1;
+  EXPECT_NE(form1.find("Finca final  : 999"), std::string::npos) << "values by their labels";
+  Send("Escape");
+  ExpectEnded(root, "0");
+}
+
+TEST_F(ReportEndToEnd, SmallWindowNoticeSpeaksTheSessionLanguage) {
+  const std::string root = DemoInstallation();
+  std::ofstream(root + "/tmp/TavoTerm.ini") << "[Sistema]\r\nData=20261207\r\nIdioma=SPA\r\n";
+  Start(root, "-x 70 -y 20");
+  ASSERT_TRUE(WaitFor("Hace falta una ventana de 80 x 25 como m\u00EDnimo")) << Capture();
+  EXPECT_EQ(Capture().find("The window must"), std::string::npos);
+  Send("Escape");
+  ExpectEnded(root, "0");
 }
 
 }  // namespace

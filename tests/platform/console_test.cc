@@ -282,6 +282,20 @@ TEST_F(ConsoleTest, WaitEventReturnsScriptedEvents) {
   EXPECT_EQ(ev.ch, 'k');
 }
 
+TEST_F(ConsoleTest, HangUpGoesToTheProgramsEndOrReadsAsEsc) {
+  InputEvent hang_up;
+  hang_up.kind = InputEvent::kHangUp;
+  term_->PushEvent(hang_up);
+  InputEvent ev;
+  ASSERT_TRUE(PollKey(ev));
+  EXPECT_EQ(ev.ch, 27) << "no end of the program set";
+  int ends = 0;
+  SetHangUpHandler([&ends] { ++ends; });
+  term_->PushEvent(hang_up);
+  ASSERT_TRUE(WaitEvent(ev, 50));
+  EXPECT_EQ(ends, 1);
+}
+
 TEST_F(ConsoleTest, ClipboardKeepsACopyAndUsesTheTerminalChannel) {
   const std::string display = GetEnv("DISPLAY");
   const std::string wayland = GetEnv("WAYLAND_DISPLAY");

@@ -1,19 +1,18 @@
 #include "platform/tty_terminal.h"
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <poll.h>
 #include <signal.h>
-#include <stdlib.h>
-#include <sys/ioctl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <string>
 #include <vector>
+
+#include "tests/support/pseudo_terminal.h"
 
 namespace platform {
 namespace {
@@ -22,25 +21,11 @@ namespace {
 class TtyTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    master_ = posix_openpt(O_RDWR | O_NOCTTY);
-    ASSERT_GE(master_, 0);
-    ASSERT_EQ(grantpt(master_), 0);
-    ASSERT_EQ(unlockpt(master_), 0);
-    slave_ = open(ptsname(master_), O_RDWR | O_NOCTTY);
-    ASSERT_GE(slave_, 0);
-    SetSize(25, 80);
+    ASSERT_TRUE(pty_.ok());
+    slave_ = pty_.slave;
   }
-  void TearDown() override {
-    term_.reset();
-    if (slave_ >= 0) close(slave_);
-    if (master_ >= 0) close(master_);
-  }
-  void SetSize(int rows, int cols) {
-    struct winsize ws {};
-    ws.ws_row = static_cast<unsigned short>(rows);
-    ws.ws_col = static_cast<unsigned short>(cols);
-    ioctl(master_, TIOCSWINSZ, &ws);
-  }
+  void TearDown() override { term_.reset(); }
+  void SetSize(int rows, int cols) { pty_.SetSize(rows, cols); }
   void Start(bool signals = false) {
     TtyTerminal::Options opt;
     opt.handle_signals = signals;
@@ -48,24 +33,12 @@ class TtyTest : public ::testing::Test {
     ASSERT_TRUE(term_->Start());
   }
   // Everything the program has sent so far.
-  std::string Output() {
-    std::string out;
-    char buf[4096];
-    struct pollfd p = {master_, POLLIN, 0};
-    while (poll(&p, 1, 50) > 0) {
-      ssize_t n = read(master_, buf, sizeof buf);
-      if (n <= 0) break;
-      out.append(buf, static_cast<size_t>(n));
-    }
-    return out;
-  }
-  void Type(const std::string& bytes) {
-    ASSERT_EQ(write(master_, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
-  }
+  std::string Output() { return pty_.Output(); }
+  void Type(const std::string& bytes) { ASSERT_TRUE(pty_.Type(bytes)); }
   void Present(const std::vector<Cell>& grid, int row = 1, int col = 1, int size = 0) {
     term_->Present(grid, 25, 80, row, col, size);
   }
-  int master_ = -1;
+  testing_support::PseudoTerminal pty_;
   int slave_ = -1;
   std::unique_ptr<TtyTerminal> term_;
 };
@@ -346,13 +319,58 @@ TEST_F(TtyTest, EveryDeadlySignalRestoresTheTerminal) {
   }
 }
 
-TEST_F(TtyTest, HangUpEndsInEscInsteadOfSpinning) {
-  Start();
-  close(master_);
-  master_ = -1;
+TEST_F(TtyTest, HangUpIsReportedOnEveryRead) {
+  Start(/*signals=*/true);
+  raise(SIGHUP);
   InputEvent ev;
   ASSERT_TRUE(term_->ReadEvent(ev, 500));
-  EXPECT_EQ(ev.ch, 27);
+  EXPECT_EQ(ev.kind, InputEvent::kHangUp);
+  term_->Shutdown();
+
+  // The end of the tty's input says the same.
+  Start();
+  pty_.HangUp();
+  ASSERT_TRUE(term_->ReadEvent(ev, 500));
+  EXPECT_EQ(ev.kind, InputEvent::kHangUp);
+  ASSERT_TRUE(term_->ReadEvent(ev, 500));
+  EXPECT_EQ(ev.kind, InputEvent::kHangUp);
+  EXPECT_TRUE(term_->HungUp());
+}
+
+TEST_F(TtyTest, StopGivesTheTerminalBackAndContinueTakesItAgain) {
+  struct termios before {};
+  ASSERT_EQ(tcgetattr(slave_, &before), 0);
+  pid_t pid = fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    setpgid(0, 0);  // a process group of its own, which may be stopped
+    TtyTerminal t(slave_, slave_, TtyTerminal::Options());
+    if (!t.Start()) _exit(3);
+    InputEvent ev;
+    if (!t.ReadEvent(ev, 20000) || ev.kind != InputEvent::kResize) _exit(4);
+    std::vector<Cell> grid(25 * 80, Cell{'Q', 0x07});
+    t.Present(grid, 25, 80, 1, 1, 0);
+    _exit(0);
+  }
+  std::string out;
+  for (int i = 0; i < 100 && !Contains(out, "\x1b[?1049h"); ++i) out += Output();
+  ASSERT_TRUE(Contains(out, "\x1b[?1049h"));
+  kill(pid, SIGTSTP);
+  int status = 0;
+  ASSERT_EQ(waitpid(pid, &status, WUNTRACED), pid);
+  ASSERT_TRUE(WIFSTOPPED(status));
+  struct termios stopped {};
+  ASSERT_EQ(tcgetattr(slave_, &stopped), 0);
+  EXPECT_EQ(stopped.c_lflag, before.c_lflag) << "the shell gets a cooked tty";
+  EXPECT_TRUE(Contains(Output(), "\x1b[?1049l"));
+
+  kill(pid, SIGCONT);
+  ASSERT_EQ(waitpid(pid, &status, 0), pid);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  out = Output();
+  EXPECT_TRUE(Contains(out, "\x1b[?1049h")) << "the alternate screen again";
+  EXPECT_GT(std::count(out.begin(), out.end(), 'Q'), 1000) << "everything painted again";
 }
 
 }  // namespace

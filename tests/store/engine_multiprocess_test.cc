@@ -215,6 +215,38 @@ TEST_P(EngineMultiProcessTest, LocksOfAKilledProcessAreReleased) {
   EXPECT_EQ(WhenReleased([&] { return mine.Read(kOpGetFirst + kLockBias).status; }), kStOk);
 }
 
+// Reads share one snapshot for a short while. Another process's writes must
+// still show at once to a locked read and to this process's own writes, and
+// to plain reads and Stat once that while has passed.
+TEST_P(EngineMultiProcessTest, SharedReadSnapshotNeverHidesOthersWritesForLong) {
+  EngineFile mine;
+  ASSERT_EQ(mine.Open(path_), kStOk);
+  ASSERT_EQ(mine.Read(kOpGetFirst).status, kStOk);
+  ASSERT_EQ(mine.RecordCount(), 3u);
+  std::string changed = Rec(1);
+  changed[10] = '!';
+  Child writer([&](Child& me) {
+    EngineFile f;
+    if (f.Open(path_) != kStOk || f.Read(kOpGetEqual, Rec(1).substr(0, 6)).status != kStOk)
+      return 1;
+    if (f.Update(changed) != kStOk || f.Insert(Rec(50)) != kStOk) return 2;
+    me.Tell('1');
+    me.Hear();
+    return f.Insert(Rec(70)) == kStOk ? 0 : 3;
+  });
+  ASSERT_EQ(writer.Hear_(), '1');
+  EXPECT_EQ(mine.Read(kOpGetEqual + kLockBias, Rec(1).substr(0, 6)).data, changed);
+  EXPECT_EQ(mine.Insert(Rec(60)), kStOk);
+  EXPECT_EQ(mine.RecordCount(), 5u);
+
+  ASSERT_EQ(mine.Read(kOpGetFirst).status, kStOk);
+  writer.Tell_('g');
+  ASSERT_EQ(writer.Wait(), 0);
+  usleep(150000);  // longer than a snapshot is kept
+  EXPECT_EQ(mine.RecordCount(), 6u);
+  EXPECT_EQ(mine.Read(kOpGetEqual, Rec(70).substr(0, 6)).status, kStOk);
+}
+
 TEST_P(EngineMultiProcessTest, KilledDuringInsertsLeavesAWholeFile) {
   Child writer([&](Child& me) {
     EngineFile f;

@@ -628,6 +628,46 @@ TEST_P(EngineTest, TransactionsCommitOrDiscardEverything) {
   EXPECT_EQ(f.RecordCount(), 100u);
 }
 
+TEST_P(EngineTest, AWriteFailingHalfWayTakesTheWholeTransactionDown) {
+  if (GetParam() == TestEngine::kPostgres) GTEST_SKIP() << "the failure is planted with SQLite";
+  using testing_support::SimpleCall;
+  // A trigger makes the third key's row of one record fail after its record
+  // row and first keys went in: the state no savepoint is there to undo.
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open(path_.c_str(), &db), SQLITE_OK);
+  ASSERT_EQ(sqlite3_exec(db,
+                         "CREATE TRIGGER boom BEFORE INSERT ON key2 WHEN hex(NEW.k) LIKE "
+                         "hex('BOOM') || '%' BEGIN SELECT RAISE(ABORT, 'boom'); END",
+                         nullptr, nullptr, nullptr),
+            SQLITE_OK);
+  sqlite3_close(db);
+  const std::string other_path = dir_.path() + "OTHER.dat";
+  ASSERT_EQ(CreateRecordFile(other_path, TestSpec()), kStOk);
+  EngineFile other;
+  ASSERT_EQ(other.Open(other_path), kStOk);
+
+  ASSERT_EQ(SimpleCall(kOpBeginTransaction), kStOk);
+  ASSERT_EQ(other.Insert(Rec("O", 1, "x", "o")), kStOk);
+  ASSERT_EQ(file_.Insert(Rec("A", 1, "x", "a")), kStOk);
+  EXPECT_EQ(file_.Insert(Rec("B", 2, "boom", "b")), kStIoError);
+  // Gone already, in every file; nothing more goes in, and the end says so.
+  EXPECT_EQ(file_.RecordCount(), 0u);
+  EXPECT_EQ(other.RecordCount(), 0u);
+  EXPECT_EQ(file_.Insert(Rec("C", 3, "x", "c")), kStIoError);
+  EXPECT_EQ(SimpleCall(kOpEndTransaction), kStIoError);
+  EXPECT_EQ(SimpleCall(kOpEndTransaction), kStNoTransaction);
+  EXPECT_EQ(file_.Read(kOpGetFirst).status, kStEndOfFile);
+  EXPECT_EQ(other.Read(kOpGetFirst).status, kStEndOfFile);
+  // The next transaction starts clean; an abort of a failed one is plain.
+  ASSERT_EQ(SimpleCall(kOpBeginTransaction), kStOk);
+  ASSERT_EQ(file_.Insert(Rec("D", 4, "x", "d")), kStOk);
+  ASSERT_EQ(SimpleCall(kOpEndTransaction), kStOk);
+  ASSERT_EQ(SimpleCall(kOpBeginTransaction), kStOk);
+  EXPECT_EQ(file_.Insert(Rec("E", 5, "boom", "e")), kStIoError);
+  EXPECT_EQ(SimpleCall(kOpAbortTransaction), kStOk);
+  EXPECT_EQ(file_.RecordCount(), 1u);
+}
+
 TEST_P(EngineTest, ResetClosesEveryFileAndDropsAnOpenTransaction) {
   EngineFile other;
   ASSERT_EQ(other.Open(path_), kStOk);

@@ -400,7 +400,51 @@ TEST(KelprintParse, TooManyPagesIsRefusedNotEndless) {
   PrintDocument doc;
   tools::ParseError error;
   EXPECT_FALSE(tools::ParseWorkFile(bytes, doc, error));
+  EXPECT_EQ(error.line, 4);
   EXPECT_NE(error.message.find("massa pàgines"), std::string::npos);
+  // Up to the limit, blank pages are what the advance asks for.
+  EXPECT_EQ(MustParse("DEVICE\r\nPAGE 1 \r\n 1 ,A, 11 \r\n 1 ,B, 0 \r\n").pages.size(),
+            12u);
+}
+
+TEST(KelprintParse, PiecesOfAnySizeGiveTheSamePagesOneAtATime) {
+  const std::string work = RealisticWorkFile("PDF");
+  const PrintDocument whole = MustParse(work);
+  const std::string bad = "DEVICE\r\nPAGE 66 \r\n 1 ,A, 0 \r\n 1 ," +
+                          std::string(1500, 'x') + "\x01, 0 \r\n";
+  for (size_t piece : {1, 2, 3, 7, 4096}) {
+    std::vector<tools::PrintPage> pages;
+    size_t lines_held = 0;
+    tools::WorkFileParser parser([&](const tools::PrintPage& page) {
+      pages.push_back(page);
+      lines_held = std::max(lines_held, page.lines.size());
+      return true;
+    });
+    for (size_t at = 0; at < work.size(); at += piece)
+      ASSERT_TRUE(parser.Feed(std::string_view(work).substr(at, piece))) << piece;
+    ASSERT_TRUE(parser.Finish()) << parser.error().message;
+    EXPECT_EQ(parser.device(), "PDF");
+    ASSERT_EQ(pages.size(), whole.pages.size()) << piece;
+    for (size_t p = 0; p < pages.size(); ++p)
+      EXPECT_EQ(tools::RenderText({tools::LayOutPage(pages[p])}),
+                tools::RenderText({tools::LayOutPage(whole.pages[p])}))
+          << piece << ", page " << p;
+    EXPECT_LE(lines_held, 66u);
+    // A record too long is judged the same whatever pieces it came in.
+    tools::WorkFileParser refused([](const tools::PrintPage&) { return true; });
+    for (size_t at = 0; at < bad.size() && refused.Feed(bad.substr(at, piece)); at += piece) {
+    }
+    EXPECT_EQ(refused.error().line, 4) << piece;
+    EXPECT_NE(refused.error().message.find("1509 bytes"), std::string::npos)
+        << piece << ": " << refused.error().message;
+  }
+  // A handler that says stop ends the reading there.
+  int seen = 0;
+  tools::WorkFileParser stopping([&seen](const tools::PrintPage&) { return ++seen < 2; });
+  EXPECT_FALSE(stopping.Feed(work));
+  EXPECT_TRUE(stopping.stopped());
+  EXPECT_FALSE(stopping.failed());
+  EXPECT_EQ(seen, 2);
 }
 
 // ----------------------------------------------------------------- layout
@@ -493,15 +537,16 @@ TEST(KelprintText, RealisticReportMatchesTheExpectedListing) {
 }
 
 TEST(KelprintPdf, NoPagesIsRefusedAndSinkFailureReported) {
-  std::string error;
   auto sink = [](const unsigned char*, size_t) { return true; };
-  EXPECT_FALSE(tools::RenderPdf({}, {"T", "K"}, sink, error));
-  EXPECT_FALSE(error.empty());
+  auto empty = tools::MakePdfRenderer({"T", "K"}, sink);
+  EXPECT_FALSE(empty->Finish());
+  EXPECT_FALSE(empty->error().empty());
   PrintDocument doc = MustParse("DEVICE\r\nPAGE 66 \r\n 1 ,X, 0 \r\n");
-  auto failing = [](const unsigned char*, size_t) { return false; };
-  error.clear();
-  EXPECT_FALSE(tools::RenderPdf(tools::LayOutDocument(doc), {"T", "K"}, failing, error));
-  EXPECT_FALSE(error.empty());
+  auto failing = tools::MakePdfRenderer(
+      {"T", "K"}, [](const unsigned char*, size_t) { return false; });
+  bool ok = failing->Page(tools::LayOutPage(doc.pages[0]));
+  EXPECT_FALSE(ok && failing->Finish());
+  EXPECT_FALSE(failing->error().empty());
 }
 
 // -------------------------------------------------------- listing files
@@ -642,6 +687,14 @@ TEST_F(KelprintProgram, PdfHasThePagesAndLinesOfTheReport) {
       text, std::regex("REBUT +DEPART\\. +TITULAR +TELÈFON +D\\.EXPED\\. +D\\.COBR\\. +PENDENT +TORNAT")));
   // pdftotext ends every page with a form feed.
   EXPECT_EQ(std::count(text.begin(), text.end(), '\f'), 3);
+  // And byte for byte the listing this work file has always given, the
+  // moment of its making aside.
+  const std::regex made("/CreationDate \\(D:[^)]*\\)");
+  EXPECT_TRUE(std::regex_replace(ReadFile(pdf), made, "") ==
+              std::regex_replace(ReadFile(std::string(KEL_SOURCE_DIR) +
+                                          "/tests/tools/data/kelprint_expected.pdf"),
+                                 made, ""))
+      << "the PDF differs from tests/tools/data/kelprint_expected.pdf";
 }
 
 TEST_F(KelprintProgram, TextDeviceWritesTheExpectedListing) {
@@ -653,6 +706,24 @@ TEST_F(KelprintProgram, TextDeviceWritesTheExpectedListing) {
   EXPECT_EQ(files[0].substr(files[0].size() - 4), ".txt");
   EXPECT_EQ(ReadFile(files[0]),
             ReadFile(std::string(KEL_SOURCE_DIR) + "/tests/tools/data/kelprint_expected.txt"));
+}
+
+TEST_F(KelprintProgram, WorkFilesOfAnySizeArePrinted) {
+  // More pages than the program once took, one line each.
+  constexpr int kPages = 25000;
+  std::string work = "DEVICETXT\r\n";
+  for (int p = 1; p <= kPages; ++p) work += "PAGE 1 \r\n 1 ,P" + std::to_string(p) + ", 1 \r\n";
+  WriteWorkFile(work);
+  tools::KelprintRequest req;
+  req.work_file = tmp_ + "kelprint.tmp";
+  req.listing_dir = root_ + "LLISTATS";
+  req.program = "RBPNDLST";
+  tools::KelprintResult result = tools::RunKelprint(req);
+  ASSERT_EQ(result.exit_code, 0) << result.message;
+  EXPECT_EQ(result.pages, kPages);
+  const std::string text = ReadFile(result.output);
+  EXPECT_EQ(std::count(text.begin(), text.end(), '\f'), kPages - 1);
+  EXPECT_EQ(text.substr(text.size() - 8), "\fP25000\n");
 }
 
 TEST_F(KelprintProgram, TwoRunsNeverOverwrite) {

@@ -2,7 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
+
 #include "platform/key_decoder.h"
+#include "platform/tty_terminal.h"
+#include "tests/support/pseudo_terminal.h"
 #include "tests/support/ui_fixture.h"
 
 namespace {
@@ -206,6 +210,25 @@ TEST_F(KeysTest, HotKeyInsideItsOwnPopupDoesNotOpenASecond) {
   EXPECT_EQ(Poll(), 0x2E00);
   EXPECT_EQ(runs, 1);
   EXPECT_EQ(ui::KeyInputState().injected, "07/12/2026");
+}
+
+TEST_F(KeysTest, TypeAheadIsDroppedEvenAnEscNotYetToldApart) {
+  testing_support::PseudoTerminal pty;
+  ASSERT_TRUE(pty.ok());
+  platform::TtyTerminal::Options opt;
+  opt.handle_signals = false;
+  auto tty = std::make_unique<platform::TtyTerminal>(pty.slave, pty.slave, opt);
+  ASSERT_TRUE(tty->Start());
+  platform::InstallTerminal(std::move(tty));
+  ASSERT_TRUE(pty.Type("a\x1b"));
+  platform::InputEvent ev;
+  ASSERT_TRUE(platform::WaitEvent(ev, 1000));  // 'a'; the Esc may start a sequence
+  ASSERT_TRUE(pty.Type("b\x1b"));
+  ui::DiscardTypeAhead();
+  EXPECT_FALSE(platform::WaitEvent(ev, 300)) << "a key typed ahead came through";
+  ASSERT_TRUE(pty.Type("z"));
+  EXPECT_EQ(Wait(), 'z');
+  platform::ResetConsoleState();  // the tty is given back before the pty goes
 }
 
 class KeyMapTest : public UiTest {

@@ -2,6 +2,8 @@
 // file's layout, which other programs of the suite read too.
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -138,12 +140,87 @@ TEST_F(WindowStackTest, HeaderBeyondTheFileEndIsNotTrusted) {
   EXPECT_EQ(static_cast<unsigned char>(file[0]), 32);
 }
 
-TEST_F(WindowStackTest, StackFileSymlinkIsNotFollowed) {
-  std::string target = dir().Write("elsewhere.txt", "keep me");
-  std::filesystem::create_symlink(target, StackFile());
+// Pushes a framed window with a word in it, as a pop-up does.
+void FramedWindow(int16_t top, int16_t left, int16_t bottom, int16_t right) {
+  ui::WinPush(top, left, bottom, right);
+  ui::WinFrame(1);
+  ui::WinLocate(1, 1);
+  platform::WriteText("in");
+}
+
+TEST_F(WindowStackTest, StaleFileOfAKilledRunIsNeitherStackedOnNorKept) {
+  ui::WinPush(10, 20, 12, 40);  // the run that was killed
+  ui::ResetScreenState();
+  PaintPattern();
+  std::vector<platform::Cell> before = Snapshot();
   ui::WinPush(2, 2, 3, 3);
-  EXPECT_EQ(dir().Read("elsewhere.txt"), "keep me");
+  EXPECT_EQ(static_cast<unsigned char>(FileBytes(StackFile())[0]), 5 + 33);
+  ui::WinPop();
+  EXPECT_EQ(Snapshot(), before);
+  EXPECT_FALSE(platform::FileExists(StackFile()));
+
+  // A pop with nothing of this run on the stack paints nothing of the old.
+  ui::WinPush(10, 20, 12, 40);
+  ui::ResetScreenState();
+  ui::WinPop();
+  EXPECT_EQ(Snapshot(), before);
+  EXPECT_FALSE(platform::FileExists(StackFile()));
+}
+
+TEST_F(WindowStackTest, FolderThatCannotBeWrittenKeepsWindowsAndTellsOnce) {
+  config::PathsState().temp_dir = dir().path() + "gone/";
+  PaintPattern();
+  platform::SetCursor(7, 9);
+  std::vector<platform::Cell> before = Snapshot();
+  Keys({' '});  // for the notice
+
+  FramedWindow(5, 10, 9, 40);
+  EXPECT_NE(term().ScreenText().find("NO ES POT ESCRIURE A LA CARPETA TEMPORAL " + dir().path() +
+                                     "gone/"),
+            std::string::npos);
+  EXPECT_EQ(term().Pending(), 0u);
+  EXPECT_EQ(ui::ScreenState().win_depth, 1);
+  EXPECT_EQ(ScreenAt(5, 10, 1), "\xDA") << "the frame where the window is";
+  EXPECT_EQ(ScreenAt(6, 11, 2), "in") << "drawn inside it";
+  FramedWindow(6, 12, 8, 30);  // told once only: no key is waited for
+  EXPECT_EQ(term().DryEscapes(), 0);
+  ui::WinPop();
+  EXPECT_EQ(ScreenAt(6, 11, 2), "in");
+  ui::WinPop();
+  EXPECT_EQ(Snapshot(), before);
+  EXPECT_EQ(Cursor(), std::make_pair(7, 9));
   EXPECT_EQ(ui::ScreenState().win_depth, 0);
+}
+
+TEST_F(WindowStackTest, PlantedStackFileIsNeitherFollowedNorWritten) {
+  const std::string target = dir().Write("elsewhere.txt", "keep me");
+  std::filesystem::create_symlink(target, StackFile());
+  PaintPattern();
+  std::vector<platform::Cell> before = Snapshot();
+  Keys({' '});
+  FramedWindow(2, 2, 4, 20);
+  EXPECT_NE(term().ScreenText().find("EL FITXER DE TREBALL NO \x90S DE L'OPERADOR"),
+            std::string::npos);
+  EXPECT_EQ(ScreenAt(3, 3, 2), "in");
+  ui::WinPop();
+  EXPECT_EQ(Snapshot(), before);
+  EXPECT_EQ(dir().Read("elsewhere.txt"), "keep me");
+
+  // A pipe under the name neither hangs nor takes a record; nor does a
+  // file of another user (only root can make one here).
+  std::filesystem::remove(StackFile());
+  ASSERT_EQ(mkfifo(StackFile().c_str(), 0600), 0);
+  FramedWindow(2, 2, 4, 20);
+  ui::WinPop();
+  EXPECT_EQ(Snapshot(), before);
+  std::filesystem::remove(StackFile());
+  dir().Write("WinPush.tmp", "theirs");
+  if (chown(StackFile().c_str(), 1, 1) == 0) {
+    FramedWindow(2, 2, 4, 20);
+    ui::WinPop();
+    EXPECT_EQ(Snapshot(), before);
+    EXPECT_EQ(dir().Read("WinPush.tmp"), "theirs");
+  }
 }
 
 TEST_F(WindowStackTest, WideTerminalRoundTripsColumnsPastNinetyNine) {

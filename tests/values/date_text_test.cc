@@ -163,6 +163,9 @@ TEST_F(FormatDateTest, SettingsAreReadOncePerRun) {
 TEST_F(FormatDateTest, BlankOrOddSettingsFallBack) {
   UseSettings("DatCaracter= -\nDatOrdre=   \n");
   EXPECT_EQ(FormatDate(december7_, 0, "dma"), "7/12/2026 ");
+  // A leading blank makes the value missing, as it does for the language.
+  UseSettings("DatOrdre= AMD\n");
+  EXPECT_EQ(FormatDate(december7_, 0, "dma"), "7/12/2026 ");
   UseSettings("DatOrdre=DXA\n");  // unknown letters contribute nothing
   EXPECT_EQ(FormatDate(december7_, 0, "dma"), "7/2026    ");
   UseSettings("DatOrdre=am\n");  // short order: the rest is blank

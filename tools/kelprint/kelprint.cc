@@ -1,4 +1,5 @@
-// The print program's run: work file -> document -> layout -> device.
+// The print program's run: work file -> pages -> layout -> device, one page
+// at a time.
 
 #include "tools/kelprint/kelprint.h"
 
@@ -20,7 +21,7 @@ namespace {
 
 const char kPrefix[] = "KELPRINT: ";
 
-std::string PageCount(int n) {
+std::string PageCount(int64_t n) {
   return std::to_string(n) + (n == 1 ? " pàgina" : " pàgines");
 }
 
@@ -31,67 +32,83 @@ KelprintResult Fail(std::string message) {
   return r;
 }
 
-// Writes the listing into a new file of the listings folder.
-bool WriteListing(const KelprintRequest& req, const std::vector<LaidPage>& pages,
-                  bool as_text, std::string& path, std::string& error) {
-  if (!EnsureDirectory(req.listing_dir, error)) return false;
-  ListingFile file;
-  std::string base = ListingBaseName(req.program, req.when);
-  if (!file.Create(req.listing_dir, base, as_text ? ".txt" : ".pdf", error))
-    return false;
-  bool ok;
-  if (as_text) {
-    std::string text = RenderText(pages);
-    ok = file.Write(text.data(), text.size());
-    if (!ok) error = "no s'ha pogut escriure";
-  } else {
-    PdfInfo info{req.program, "KELPRINT"};
-    ok = RenderPdf(
-        pages, info,
-        [&file](const unsigned char* data, size_t size) {
-          return file.Write(data, size);
-        },
-        error);
-  }
-  if (ok && !file.Commit()) {
-    ok = false;
-    error = "no s'ha pogut escriure";
-  }
-  if (!ok) {
-    error = file.path() + ": " + error;
+// The listing being written, started when the first page is ready (so that
+// a work file without pages leaves nothing behind) and fed page by page.
+class Listing {
+ public:
+  explicit Listing(const KelprintRequest& req) : req_(req) {}
+
+  bool Page(const std::string& device, const PrintPage& page) {
+    if (!renderer_ && !Start(device)) return false;
+    if (renderer_->Page(LayOutPage(page))) return true;
+    error_ = file_.path() + ": " + renderer_->error();
     return false;
   }
-  path = AbsolutePath(file.path());
-  return true;
-}
+  // Completes the listing and keeps its file.
+  bool Finish() {
+    if (!renderer_->Finish()) {
+      error_ = file_.path() + ": " + renderer_->error();
+      return false;
+    }
+    if (!file_.Commit()) {
+      error_ = file_.path() + ": no s'ha pogut escriure";
+      return false;
+    }
+    path_ = AbsolutePath(file_.path());
+    return true;
+  }
+  const std::string& error() const { return error_; }
+  const std::string& path() const { return path_; }
+
+ private:
+  bool Start(const std::string& device) {
+    const bool as_text = platform::UpperAscii(platform::TrimBlanks(device)) == "TXT";
+    if (!EnsureDirectory(req_.listing_dir, error_)) return false;
+    if (!file_.Create(req_.listing_dir, ListingBaseName(req_.program, req_.when),
+                      as_text ? ".txt" : ".pdf", error_))
+      return false;
+    ByteSink sink = [this](const unsigned char* data, size_t size) {
+      return file_.Write(data, size);
+    };
+    renderer_ = as_text ? MakeTextRenderer(std::move(sink))
+                        : MakePdfRenderer(PdfInfo{req_.program, "KELPRINT"}, std::move(sink));
+    return true;
+  }
+
+  const KelprintRequest& req_;
+  ListingFile file_;
+  // After the file: it goes first, and never writes into a closed file.
+  std::unique_ptr<PageRenderer> renderer_;
+  std::string error_, path_;
+};
 
 }  // namespace
 
 KelprintResult RunKelprint(const KelprintRequest& req) {
-  std::string bytes, error;
-  if (!ReadWorkFileBytes(req.work_file, bytes, error))
+  Listing listing(req);
+  WorkFileParser parser([&](const PrintPage& page) {
+    return listing.Page(parser.device(), page);
+  });
+  std::string error;
+  if (!ReadWorkFile(req.work_file, parser, error))
     return Fail("no es pot llegir el fitxer de treball " + req.work_file + ": " +
                 error);
-  PrintDocument doc;
-  ParseError perr;
-  if (!ParseWorkFile(bytes, doc, perr))
-    return Fail(req.work_file + ":" + std::to_string(perr.line) + ": " +
-                perr.message);
-  if (doc.pages.empty()) {
+  if (parser.failed())
+    return Fail(req.work_file + ":" + std::to_string(parser.error().line) + ": " +
+                parser.error().message);
+  if (parser.stopped() || (parser.pages() > 0 && !listing.Finish()))
+    return Fail("no s'ha pogut desar el llistat " + listing.error());
+  if (parser.pages() == 0) {
     KelprintResult r;
     r.exit_code = 0;
     r.message = std::string(kPrefix) + "el llistat no té cap pàgina; no s'ha escrit res";
     return r;
   }
-  std::vector<LaidPage> pages = LayOutDocument(doc);
-  const int count = static_cast<int>(pages.size());
-  const std::string device = platform::TrimBlanks(doc.device);
+  const std::string device = platform::TrimBlanks(parser.device());
   const std::string kind = platform::UpperAscii(device);
   const bool as_text = kind == "TXT";
-
-  std::string path;
-  if (!WriteListing(req, pages, as_text, path, error))
-    return Fail("no s'ha pogut desar el llistat " + error);
+  const std::string& path = listing.path();
+  const int64_t count = parser.pages();
 
   KelprintResult r;
   r.pages = count;

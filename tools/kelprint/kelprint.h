@@ -12,6 +12,7 @@
 // named with the line at fault: "FILE:LINE: what".
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "platform/system.h"
@@ -30,7 +31,7 @@ struct KelprintResult {
   int exit_code = 1;
   std::string message;  // one line, UTF-8, no line end
   std::string output;   // the listing kept, if any (OS path)
-  int pages = 0;
+  int64_t pages = 0;
 };
 
 KelprintResult RunKelprint(const KelprintRequest& request);

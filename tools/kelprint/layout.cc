@@ -139,16 +139,18 @@ LaidLine LayOutLine(const PrintLine& line) {
   return out;
 }
 
+LaidPage LayOutPage(const PrintPage& page) {
+  LaidPage laid;
+  laid.length = page.length;
+  laid.lines.reserve(page.lines.size());
+  for (const PrintLine& line : page.lines) laid.lines.push_back(LayOutLine(line));
+  return laid;
+}
+
 std::vector<LaidPage> LayOutDocument(const PrintDocument& doc) {
   std::vector<LaidPage> pages;
   pages.reserve(doc.pages.size());
-  for (const PrintPage& page : doc.pages) {
-    LaidPage laid;
-    laid.length = page.length;
-    laid.lines.reserve(page.lines.size());
-    for (const PrintLine& line : page.lines) laid.lines.push_back(LayOutLine(line));
-    pages.push_back(std::move(laid));
-  }
+  for (const PrintPage& page : doc.pages) pages.push_back(LayOutPage(page));
   return pages;
 }
 

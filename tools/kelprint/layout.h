@@ -55,6 +55,7 @@ struct LaidPage {
   std::vector<LaidLine> lines;  // up to the last line written
 };
 
+LaidPage LayOutPage(const PrintPage& page);
 std::vector<LaidPage> LayOutDocument(const PrintDocument& doc);
 LaidLine LayOutLine(const PrintLine& line);
 

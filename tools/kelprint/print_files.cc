@@ -6,11 +6,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 #include "tools/kelprint/work_file.h"
 
@@ -45,9 +47,8 @@ class Fd {
 
 }  // namespace
 
-bool ReadWorkFileBytes(const std::string& path, std::string& bytes,
-                       std::string& error) {
-  bytes.clear();
+bool ReadWorkFile(const std::string& path, WorkFileParser& parser,
+                  std::string& error) {
   Fd fd(::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK));
   if (fd.get() < 0) {
     error = ErrorText(errno);
@@ -62,26 +63,22 @@ bool ReadWorkFileBytes(const std::string& path, std::string& bytes,
     error = "no és un fitxer normal";
     return false;
   }
-  if (static_cast<uint64_t>(st.st_size) > kMaxWorkFileBytes) {
-    error = "és massa gran (" + std::to_string(st.st_size) + " bytes)";
-    return false;
-  }
-  char buf[65536];
-  for (;;) {
-    ssize_t n = ::read(fd.get(), buf, sizeof buf);
+  // Up to the size it has now: a file still growing is not followed
+  // without end.
+  uint64_t left = static_cast<uint64_t>(st.st_size);
+  std::vector<char> buf(1 << 20);
+  while (left > 0) {
+    ssize_t n = ::read(fd.get(), buf.data(), std::min<uint64_t>(buf.size(), left));
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) {
       error = ErrorText(errno);
       return false;
     }
     if (n == 0) break;
-    bytes.append(buf, static_cast<size_t>(n));
-    // It may still be growing; refuse rather than read without end.
-    if (bytes.size() > kMaxWorkFileBytes) {
-      error = "és massa gran";
-      return false;
-    }
+    left -= static_cast<uint64_t>(n);
+    if (!parser.Feed(std::string_view(buf.data(), static_cast<size_t>(n)))) return true;
   }
+  parser.Finish();
   return true;
 }
 

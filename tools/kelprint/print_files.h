@@ -1,6 +1,6 @@
-// The files KELPRINT reads and writes. The work file is read whole, never
+// The files KELPRINT reads and writes. The work file is read in blocks, never
 // through a symbolic link (the temporary directory may be shared) and only
-// when it is a regular file of sane size. Listings go into a folder that is
+// when it is a regular file. Listings go into a folder that is
 // created when missing, under names that hold the program name, the date and
 // the time; an existing file is never replaced: "-1", "-2" ... are added.
 // All paths here are operating-system paths. Messages are Catalan, UTF-8.
@@ -9,12 +9,16 @@
 #include <string>
 
 #include "platform/system.h"
+#include "tools/kelprint/work_file.h"
 
 namespace tools {
 
-// False with a message ("no existeix", "és un enllaç simbòlic", ...).
-bool ReadWorkFileBytes(const std::string& path, std::string& bytes,
-                       std::string& error);
+// Feeds the whole work file to the parser, up to the size it had when
+// opened, and finishes it; what the parser made of it is the parser's to
+// tell. False with a message when the file cannot be opened or read ("no
+// existeix", "és un enllaç simbòlic", ...).
+bool ReadWorkFile(const std::string& path, WorkFileParser& parser,
+                  std::string& error);
 
 // The program name to put in listing names: the value given when it is 1 to
 // 16 letters, digits, "_" or "-", else "RBPNDLST".

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -13,19 +14,35 @@
 
 namespace tools {
 
-std::string RenderText(const std::vector<LaidPage>& pages);
+// Receives the bytes of a rendering as they are produced; false stops the
+// output.
+using ByteSink = std::function<bool(const unsigned char* data, size_t size)>;
 
-// Receives the PDF bytes as cairo produces them; false stops the output.
-using PdfSink = std::function<bool(const unsigned char* data, size_t size)>;
+// One device's drawing of a listing. Pages come one at a time, in order, and
+// none is kept once drawn, so a listing of any length takes the memory of a
+// page; every device (the listing files, the print queue, a preview) sits
+// behind this.
+class PageRenderer {
+ public:
+  virtual ~PageRenderer() = default;
+  // False when the output failed (error() tells); later pages are ignored.
+  virtual bool Page(const LaidPage& page) = 0;
+  // After the last page: completes the output. False with error() when
+  // anything was lost or the device cannot do without pages (PDF).
+  virtual bool Finish() = 0;
+  virtual const std::string& error() const = 0;
+};
+
+std::unique_ptr<PageRenderer> MakeTextRenderer(ByteSink sink);
 
 struct PdfInfo {
   std::string title;    // UTF-8
   std::string creator;  // UTF-8
 };
 
-// False with a message when cairo or the sink fails. A document without
-// pages is refused (a PDF must have one).
-bool RenderPdf(const std::vector<LaidPage>& pages, const PdfInfo& info,
-               const PdfSink& sink, std::string& error);
+std::unique_ptr<PageRenderer> MakePdfRenderer(const PdfInfo& info, ByteSink sink);
+
+// The text of whole pages at once.
+std::string RenderText(const std::vector<LaidPage>& pages);
 
 }  // namespace tools

@@ -28,7 +28,7 @@ constexpr double kBaselineRatio = 0.80;
 constexpr const char* kFontFamily = "DejaVu Sans Mono";
 
 struct SinkState {
-  const PdfSink* sink;
+  const ByteSink* sink;
   bool failed = false;
 };
 
@@ -184,32 +184,52 @@ class PdfWriter {
   cairo_scaled_font_t* fonts_[2][2] = {{nullptr, nullptr}, {nullptr, nullptr}};
 };
 
+class PdfRenderer : public PageRenderer {
+ public:
+  PdfRenderer(const PdfInfo& info, ByteSink sink)
+      : sink_(std::move(sink)), state_{&sink_}, writer_(info, state_) {}
+  // Unfinished (no pages, or given up): whatever cairo still has to say
+  // goes nowhere.
+  ~PdfRenderer() override { state_.failed = true; }
+
+  bool Page(const LaidPage& page) override {
+    if (!Check()) return false;
+    writer_.Page(page);
+    ++pages_;
+    return Check();
+  }
+  bool Finish() override {
+    if (pages_ == 0) {
+      error_ = "el document no té cap pàgina";
+      return false;
+    }
+    if (!Check()) return false;
+    writer_.Finish();
+    return Check();
+  }
+  const std::string& error() const override { return error_; }
+
+ private:
+  bool Check() {
+    if (!error_.empty()) return false;
+    if (state_.failed)
+      error_ = "no s'ha pogut escriure el PDF";
+    else if (!writer_.Ok())
+      error_ = "error de cairo: " + writer_.Status();
+    return error_.empty();
+  }
+
+  ByteSink sink_;
+  SinkState state_;
+  PdfWriter writer_;
+  int64_t pages_ = 0;
+  std::string error_;
+};
+
 }  // namespace
 
-bool RenderPdf(const std::vector<LaidPage>& pages, const PdfInfo& info,
-               const PdfSink& sink, std::string& error) {
-  if (pages.empty()) {
-    error = "el document no té cap pàgina";
-    return false;
-  }
-  SinkState state{&sink};
-  {
-    PdfWriter writer(info, state);
-    for (const LaidPage& page : pages) {
-      if (!writer.Ok() || state.failed) break;
-      writer.Page(page);
-    }
-    writer.Finish();
-    if (state.failed) {
-      error = "no s'ha pogut escriure el PDF";
-      return false;
-    }
-    if (!writer.Ok()) {
-      error = "error de cairo: " + writer.Status();
-      return false;
-    }
-  }
-  return true;
+std::unique_ptr<PageRenderer> MakePdfRenderer(const PdfInfo& info, ByteSink sink) {
+  return std::make_unique<PdfRenderer>(info, std::move(sink));
 }
 
 }  // namespace tools

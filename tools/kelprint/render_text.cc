@@ -8,18 +8,49 @@
 
 namespace tools {
 
-std::string RenderText(const std::vector<LaidPage>& pages) {
-  std::string out;
-  for (size_t p = 0; p < pages.size(); ++p) {
-    if (p > 0) out += '\f';
-    for (const LaidLine& line : pages[p].lines) {
-      std::string bytes;
-      bytes.reserve(line.cells.size());
+namespace {
+
+class TextRenderer : public PageRenderer {
+ public:
+  explicit TextRenderer(ByteSink sink) : sink_(std::move(sink)) {}
+
+  bool Page(const LaidPage& page) override {
+    if (!error_.empty()) return false;
+    std::string out;
+    if (pages_++ > 0) out += '\f';
+    std::string bytes;
+    for (const LaidLine& line : page.lines) {
+      bytes.clear();
       for (const Cell& cell : line.cells) bytes += cell.written ? cell.ch : ' ';
       out += platform::Cp850ToUtf8(platform::TrimTrailingBlanks(bytes));
       out += '\n';
     }
+    if (sink_(reinterpret_cast<const unsigned char*>(out.data()), out.size())) return true;
+    error_ = "no s'ha pogut escriure";
+    return false;
   }
+  bool Finish() override { return error_.empty(); }
+  const std::string& error() const override { return error_; }
+
+ private:
+  ByteSink sink_;
+  int64_t pages_ = 0;
+  std::string error_;
+};
+
+}  // namespace
+
+std::unique_ptr<PageRenderer> MakeTextRenderer(ByteSink sink) {
+  return std::make_unique<TextRenderer>(std::move(sink));
+}
+
+std::string RenderText(const std::vector<LaidPage>& pages) {
+  std::string out;
+  TextRenderer renderer([&out](const unsigned char* data, size_t size) {
+    out.append(reinterpret_cast<const char*>(data), size);
+    return true;
+  });
+  for (const LaidPage& page : pages) renderer.Page(page);
   return out;
 }
 

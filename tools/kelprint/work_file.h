@@ -1,8 +1,10 @@
-// Reading the print work file "kelprint.tmp". The parser is pure and strict:
-// it takes the file's bytes and either fills a PrintDocument or names the
-// first faulty record (1-based line number and a message in Catalan, UTF-8).
-// Any input at all, binary junk included, ends in one of the two within time
-// and memory bounded by the size of the input and the limits below.
+// Reading the print work file "kelprint.tmp". The parser is strict: it takes
+// the file's bytes, in pieces of any size, and hands on each page as soon as
+// it is complete, or names the first faulty record (1-based line number and
+// a message in Catalan, UTF-8). It holds one page at a time, so a file of
+// any length is read in bounded memory; any input at all, binary junk
+// included, ends in pages or an error within time and output bounded by the
+// size of the input and the limits below.
 //
 // Records, one per line, CR LF (a bare LF is accepted too):
 //   "DEVICE" name   first line, once
@@ -15,6 +17,8 @@
 // continuous paper.
 #pragma once
 
+#include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -26,15 +30,67 @@ namespace tools {
 constexpr size_t kMaxRecordBytes = 1024;
 constexpr int kMaxPageLength = 500;
 constexpr int kMaxPrintNumber = 32767;  // columns and advances are 16-bit
-constexpr size_t kMaxPages = 20000;
-constexpr size_t kMaxWorkFileBytes = 64u << 20;
+// Blank pages one advance may run over: a few bytes must not make millions
+// of pages.
+constexpr int64_t kMaxBlankPages = 10;
 
 struct ParseError {
   int line = 0;         // 1-based record number
   std::string message;  // UTF-8
 };
 
-// Returns true and fills doc, or false and fills error.
+// Receives each page once it is complete, in order; false stops the reading.
+using PageHandler = std::function<bool(const PrintPage& page)>;
+
+class WorkFileParser {
+ public:
+  explicit WorkFileParser(PageHandler on_page) : on_page_(std::move(on_page)) {}
+
+  // The next bytes of the file. False once a record is faulty or the
+  // handler stopped the reading; everything after that is ignored.
+  bool Feed(std::string_view bytes);
+  // After the last bytes: the last record and the last page. False as Feed.
+  bool Finish();
+
+  bool failed() const { return !error_.message.empty(); }
+  const ParseError& error() const { return error_; }
+  bool stopped() const { return stopped_; }  // by the handler
+  const std::string& device() const { return device_; }
+  int64_t pages() const { return pages_; }
+
+ private:
+  bool Line(std::string_view piece, bool ended);
+  bool Fail(std::string message);
+  bool CheckBytes(std::string_view rec, size_t length);
+  bool Record(std::string_view rec);
+  bool Page(std::string_view rest);
+  bool NewPage(int length);
+  bool HandOn();
+  bool Justify(std::string_view rest);
+  void Style(std::string_view letters);
+  bool Item(std::string_view rec);
+
+  PageHandler on_page_;
+  ParseError error_;
+  bool stopped_ = false;
+  bool finished_ = false;
+  std::string device_;
+  int line_no_ = 0;
+  // The record read so far when a piece ends inside it; past the length
+  // limit only counted, since the record is refused anyway.
+  std::string partial_;
+  size_t partial_length_ = 0;
+  char partial_last_ = '\0';
+  bool have_page_ = false;
+  PrintPage page_;
+  int64_t pages_ = 0;
+  int64_t line_ = 0;  // current line on the page, may run past its end
+  Alignment align_;
+  PrintStyle style_;
+};
+
+// The whole file at once into a document (true), or the first faulty record
+// (false, doc empty).
 bool ParseWorkFile(std::string_view bytes, PrintDocument& doc,
                    ParseError& error);
 

@@ -21,7 +21,8 @@ const char kOverview[] =
     "  kelrec init DIR [--db URI [--schema NAME]]\n"
     "  kelrec import DIR KIND FILE.csv [--replace]\n"
     "  kelrec export DIR KIND\n"
-    "  kelrec demo DIR [--estates N] [--seed S] [--years Y] [--db URI [--schema NAME]]\n"
+    "  kelrec demo DIR [--estates N] [--seed S] [--years Y] [--units U]\n"
+    "                  [--unpaid PCT] [--db URI [--schema NAME]]\n"
     "  kelrec migrate DIR URI [--schema NAME]\n"
     "  kelrec help [COMMAND]\n"
     "\n"
@@ -61,20 +62,25 @@ const std::map<std::string, std::string>& CommandHelp() {
        "  Every row is checked first: a bad row (column count, number, date,\n"
        "  amount, text, or a key already present for owners, estates and\n"
        "  units) is reported as FILE:LINE: what is wrong, and then nothing of\n"
-       "  the import is written. Otherwise all rows go in one transaction.\n"},
+       "  the import is written. Otherwise all rows go in one transaction.\n"
+       "  On a terminal, a progress line shows on standard error.\n"},
       {"export",
        "kelrec export DIR KIND\n"
        "  Writes the record file of KIND as CSV (the columns of import) to\n"
        "  standard output in key order. Importing an export with --replace\n"
        "  gives the same file back.\n"},
       {"demo",
-       "kelrec demo DIR [--estates N] [--seed S] [--years Y]\n"
+       "kelrec demo DIR [--estates N] [--seed S] [--years Y] [--units U]\n"
+       "                [--unpaid PCT] [--db URI [--schema NAME]]\n"
        "  Makes an installation as init does and fills it with demo data:\n"
        "  N estates (default 300, at most 999) with their owners (a few\n"
        "  missing), flats and shops with holders and telephones, and Y years\n"
        "  (default 3, up to the current month) of monthly receipts in the\n"
        "  states P pending, D returned, C collected, A cancelled and F in\n"
        "  instalments. The same seed (default 1) gives the same data.\n"
+       "  Larger installations: --units U gives each estate about U units\n"
+       "  (1..200) and --unpaid PCT leaves that share of the receipts pending\n"
+       "  or returned (1..100).\n"
        "  --db and --schema put the record files on a server, as for init.\n"},
       {"migrate",
        "kelrec migrate DIR URI [--schema NAME]\n"
@@ -170,7 +176,7 @@ bool ParseKind(const std::string& text, Kind& kind, std::ostream& err) {
 }  // namespace
 
 int RunKelrec(const std::vector<std::string>& args, std::ostream& out,
-              std::ostream& err) {
+              std::ostream& err, bool progress) {
   if (args.empty()) return Usage(err, "no command given");
   const std::string& cmd = args[0];
   size_t n = args.size();
@@ -195,7 +201,7 @@ int RunKelrec(const std::vector<std::string>& args, std::ostream& out,
     }
     Kind kind;
     if (!ParseKind(args[2], kind, err)) return kExitUsage;
-    return ImportCsv(args[1], kind, args[3], replace, err);
+    return ImportCsv(args[1], kind, args[3], replace, err, progress ? &err : nullptr);
   }
   if (cmd == "export") {
     if (n != 3) return Usage(err, "export takes DIR KIND");
@@ -219,6 +225,10 @@ int RunKelrec(const std::vector<std::string>& args, std::ostream& out,
         options.estates = value;
       } else if (opt == "--years" && ParseCount(args[i + 1], 1, 20, value)) {
         options.years = value;
+      } else if (opt == "--units" && ParseCount(args[i + 1], 1, 200, value)) {
+        options.units = value;
+      } else if (opt == "--unpaid" && ParseCount(args[i + 1], 1, 100, value)) {
+        options.unpaid = value;
       } else if (opt == "--seed" && ParseCount(args[i + 1], 0, 999999999, value)) {
         options.seed = static_cast<uint32_t>(value);
       } else {

@@ -1,6 +1,7 @@
 // The kelrec command line: init, import, export, demo, help (and the
 // maintainers' "ddf DIR", which writes the creation dictionaries). Returns
-// the exit code: 0 ok, 1 bad data, 2 usage.
+// the exit code: 0 ok, 1 bad data, 2 usage. progress: keep a progress line of
+// long imports on err (when it is a terminal).
 #pragma once
 
 #include <ostream>
@@ -10,6 +11,6 @@
 namespace tools {
 
 int RunKelrec(const std::vector<std::string>& args, std::ostream& out,
-              std::ostream& err);
+              std::ostream& err, bool progress = false);
 
 }  // namespace tools

@@ -1,88 +1,178 @@
-// CSV splitting and quoting for the import and export of kelrec.
+// CSV reading and quoting for the import and export of kelrec.
 #include "tools/kelrec/csv.h"
+
+#include <cstring>
 
 namespace tools {
 
-bool ParseCsv(const std::string& text, std::vector<CsvRow>& rows,
-              int& error_line, std::string& error) {
-  rows.clear();
-  size_t i = 0;
-  if (text.compare(0, 3, "\xEF\xBB\xBF") == 0) i = 3;
-  int line = 1;
-  const size_t n = text.size();
-  while (i < n) {
-    // An empty line holds no record.
-    if (text[i] == '\n' || (text[i] == '\r' && i + 1 < n && text[i + 1] == '\n')) {
-      i += text[i] == '\r' ? 2 : 1;
-      ++line;
+bool CsvReader::Open(const std::string& path) {
+  if (!file_.Open(path, platform::File::Mode::kRead)) return false;
+  size_ = file_.Length();
+  while (end_ < 3 && !eof_) {
+    if (!Fill()) return false;
+  }
+  if (std::string_view(buf_.data(), end_).substr(0, 3) == "\xEF\xBB\xBF") pos_ = 3;
+  return true;
+}
+
+bool CsvReader::Fail(int line, std::string what) {
+  error_line_ = line;
+  error_ = std::move(what);
+  return false;
+}
+
+bool CsvReader::TooLong() {
+  return Fail(record_line_,
+              "record longer than " + std::to_string(kMaxRecordBytes) + " bytes");
+}
+
+// Keeps the unread part, moved to the front, and appends a block. Only
+// called while the record at pos_ is incomplete, so all of it is that record.
+bool CsvReader::Fill() {
+  if (end_ - pos_ > kMaxRecordBytes) return TooLong();
+  if (pos_ > 0) {
+    std::memmove(buf_.data(), buf_.data() + pos_, end_ - pos_);
+    consumed_ += static_cast<int64_t>(pos_);
+    end_ -= pos_;
+    pos_ = 0;
+  }
+  if (buf_.size() < end_ + block_) buf_.resize(end_ + block_);
+  platform::ErrorNumber() = 0;
+  const size_t got = file_.Read(buf_.data() + end_, block_);
+  if (got < block_ && platform::ErrorNumber() != 0)
+    return Fail(line_, std::string("cannot read: ") + std::strerror(platform::ErrorNumber()));
+  end_ += got;
+  eof_ = got < block_;
+  return true;
+}
+
+bool CsvReader::SkipEmptyLines() {
+  for (;;) {
+    if (pos_ >= end_ || (buf_[pos_] == '\r' && pos_ + 1 >= end_)) {
+      if (eof_ && pos_ >= end_) return false;
+      if (!eof_) {
+        if (!Fill()) return false;
+        continue;
+      }
+    }
+    if (buf_[pos_] == '\n') {
+      ++pos_;
+    } else if (buf_[pos_] == '\r' && pos_ + 1 < end_ && buf_[pos_ + 1] == '\n') {
+      pos_ += 2;
+    } else {
+      return true;
+    }
+    ++line_;
+  }
+}
+
+// One field from i: its span goes to spans_ and i stops at what ends it
+// (comma, line end or the end of the file). kMore: the buffer ends first.
+CsvReader::Scan CsvReader::ScanField(size_t& i, int& line) {
+  // A CR ends a record only with the LF after it.
+  auto line_end_at = [this](size_t k) {
+    return buf_[k] == '\n' || (buf_[k] == '\r' && k + 1 < end_ && buf_[k + 1] == '\n');
+  };
+  auto undecided_cr = [this](size_t k) {
+    return buf_[k] == '\r' && k + 1 >= end_ && !eof_;
+  };
+  if (i < end_ && buf_[i] == '"') {
+    // Quoted: runs to the lone closing quote.
+    size_t j = i + 1;
+    bool doubled = false;
+    for (;; ++j) {
+      if (j >= end_) {
+        if (!eof_) return Scan::kMore;
+        Fail(record_line_, "unterminated quoted field");
+        return Scan::kBad;
+      }
+      if (buf_[j] == '"') {
+        if (j + 1 >= end_ && !eof_) return Scan::kMore;
+        if (j + 1 >= end_ || buf_[j + 1] != '"') break;
+        doubled = true;
+        ++j;
+      } else if (buf_[j] == '\n') {
+        ++line;
+      }
+    }
+    spans_.push_back({i + 1, j, doubled});
+    i = j + 1;
+    if (i >= end_) return eof_ ? Scan::kRecord : Scan::kMore;
+    if (undecided_cr(i)) return Scan::kMore;
+    if (buf_[i] == ',' || line_end_at(i)) return Scan::kRecord;
+    Fail(line, "text after a closing quote");
+    return Scan::kBad;
+  }
+  size_t j = i;
+  for (; j < end_ && buf_[j] != ',' && !line_end_at(j); ++j) {
+    if (undecided_cr(j)) return Scan::kMore;
+    if (buf_[j] == '"') {
+      Fail(line, "quote inside an unquoted field");
+      return Scan::kBad;
+    }
+  }
+  if (j >= end_ && !eof_) return Scan::kMore;
+  spans_.push_back({i, j, false});
+  i = j;
+  return Scan::kRecord;
+}
+
+// The record at pos_; on success pos_ and line_ move past it.
+CsvReader::Scan CsvReader::ScanRecord() {
+  spans_.clear();
+  size_t i = pos_;
+  int line = line_;
+  for (;;) {
+    Scan s = ScanField(i, line);
+    if (s != Scan::kRecord) return s;
+    if (i >= end_) break;  // the file ends without a line end
+    if (buf_[i] == ',') {
+      ++i;
       continue;
     }
-    CsvRow row;
-    row.line = line;
-    std::string field;
-    bool ended = false;
-    while (!ended) {
-      if (i < n && text[i] == '"') {
-        // Quoted field: runs to the lone closing quote.
-        ++i;
-        for (;;) {
-          if (i >= n) {
-            error_line = row.line;
-            error = "unterminated quoted field";
-            return false;
-          }
-          char c = text[i++];
-          if (c == '"') {
-            if (i < n && text[i] == '"') {
-              field += '"';
-              ++i;
-              continue;
-            }
-            break;
-          }
-          if (c == '\n') ++line;
-          field += c;
-        }
-        if (i < n && text[i] != ',' && text[i] != '\n' &&
-            !(text[i] == '\r' && i + 1 < n && text[i + 1] == '\n')) {
-          error_line = line;
-          error = "text after a closing quote";
-          return false;
-        }
-      } else {
-        while (i < n && text[i] != ',' && text[i] != '\n' &&
-               !(text[i] == '\r' && i + 1 < n && text[i + 1] == '\n')) {
-          if (text[i] == '"') {
-            error_line = line;
-            error = "quote inside an unquoted field";
-            return false;
-          }
-          field += text[i++];
-        }
+    i += buf_[i] == '\r' ? 2 : 1;
+    ++line;
+    break;
+  }
+  pos_ = i;
+  line_ = line;
+  return Scan::kRecord;
+}
+
+bool CsvReader::Next() {
+  fields_.clear();
+  if (failed() || !SkipEmptyLines()) return false;
+  record_line_ = line_;
+  const int64_t start = bytes_done();
+  for (;;) {
+    Scan s = ScanRecord();
+    if (s == Scan::kRecord) break;
+    if (s == Scan::kBad || !Fill()) return false;
+  }
+  if (bytes_done() - start > static_cast<int64_t>(kMaxRecordBytes)) return TooLong();
+  for (const Span& s : spans_) {
+    char* text = buf_.data() + s.begin;
+    size_t n = s.end - s.begin;
+    if (s.doubled_quotes) {
+      // Undoubled in place: the buffer is not scanned again.
+      size_t out = 0;
+      for (size_t k = 0; k < n; ++k, ++out) {
+        text[out] = text[k];
+        if (text[k] == '"') ++k;
       }
-      row.fields.push_back(field);
-      field.clear();
-      if (i >= n) {
-        ended = true;
-      } else if (text[i] == ',') {
-        ++i;
-      } else {
-        i += text[i] == '\r' ? 2 : 1;
-        ++line;
-        ended = true;
-      }
+      n = out;
     }
-    rows.push_back(std::move(row));
+    fields_.emplace_back(text, n);
   }
   return true;
 }
 
-std::string CsvField(const std::string& text) {
+std::string CsvField(std::string_view text) {
   bool quote = !text.empty() && (text.front() == ' ' || text.back() == ' ');
   for (char c : text) {
     if (c == ',' || c == '"' || c == '\n' || c == '\r') quote = true;
   }
-  if (!quote) return text;
+  if (!quote) return std::string(text);
   std::string out = "\"";
   for (char c : text) {
     if (c == '"') out += '"';

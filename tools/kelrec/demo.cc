@@ -133,6 +133,38 @@ std::vector<std::string> UnitDesignations(Random& rnd) {
   return out;
 }
 
+// Catalan floor ordinals: 1r, 2n, 3r, 4t, then 5è, 6è, ... 12è.
+std::string Ordinal(int floor) {
+  if (floor < static_cast<int>(std::size(kOrdinals))) return kOrdinals[floor];
+  return std::to_string(floor + 1) + "è";
+}
+
+// About n units: a shop or two, then floors of four flats.
+std::vector<std::string> UnitDesignationsAbout(Random& rnd, int n) {
+  std::vector<std::string> out;
+  int count = rnd.Between(std::max(1, n / 2), n + n / 2);
+  int shops = std::min(count - 1, rnd.Between(0, 2));
+  for (int i = 1; i <= shops; ++i) out.push_back("Local " + std::to_string(i));
+  for (int i = 0; i < count - shops; ++i)
+    out.push_back(Ordinal(i / 4) + " " + std::to_string(i % 4 + 1) + "a");
+  return out;
+}
+
+// The state of a month's receipt (roll 0-99): mostly collected, the last
+// months more often pending, a debtor's last eight unpaid. When a share is
+// asked for, that share is unpaid, three in four of those pending.
+char ReceiptState(int roll, size_t from_end, bool debtor, int unpaid) {
+  if (unpaid > 0) {
+    if (roll < unpaid * 3 / 4) return 'P';
+    if (roll < unpaid) return 'D';
+    return roll < unpaid + 2 ? 'A' : 'C';
+  }
+  if (debtor && from_end < 8) return roll < 80 ? 'P' : 'D';
+  if (from_end == 0) return roll < 55 ? 'P' : roll < 60 ? 'D' : 'C';
+  if (from_end <= 2) return roll < 15 ? 'P' : roll < 20 ? 'D' : 'C';
+  return roll < 1 ? 'P' : roll < 4 ? 'D' : roll < 6 ? 'A' : roll < 8 ? 'F' : 'C';
+}
+
 struct Month {
   int year, month;
 };
@@ -179,7 +211,9 @@ DemoData MakeDemoData(const DemoOptions& options) {
     PutField(r, estate::kHeading, rnd.Percent(8) ? "P" : " ");
     data.estates.push_back(r);
 
-    std::vector<std::string> designations = UnitDesignations(rnd);
+    std::vector<std::string> designations = options.units > 0
+                                                ? UnitDesignationsAbout(rnd, options.units)
+                                                : UnitDesignations(rnd);
     for (size_t u = 0; u < designations.size(); ++u) {
       int unit = static_cast<int>(u) + 1;
       std::string unit_key = PackNumber(e, 4) + PackNumber(unit, 4);
@@ -200,17 +234,7 @@ DemoData MakeDemoData(const DemoOptions& options) {
         const Month& month = months[m];
         if (month.month == 1 && m > 0) rent = rent * 102 / 100;  // yearly update
         size_t from_end = months.size() - 1 - m;
-        int roll = rnd.Below(100);
-        char state = 'C';
-        if (debtor && from_end < 8) {
-          state = roll < 80 ? 'P' : 'D';
-        } else if (from_end == 0) {
-          state = roll < 55 ? 'P' : roll < 60 ? 'D' : 'C';
-        } else if (from_end <= 2) {
-          state = roll < 15 ? 'P' : roll < 20 ? 'D' : 'C';
-        } else {
-          state = roll < 1 ? 'P' : roll < 4 ? 'D' : roll < 6 ? 'A' : roll < 8 ? 'F' : 'C';
-        }
+        const char state = ReceiptState(rnd.Below(100), from_end, debtor, options.unpaid);
         std::string rr = BlankRecord(Kind::kReceipts);
         PutField(rr, receipt::kUnitKey, unit_key);
         PutField(rr, receipt::kIssued, PackDate(month.year, month.month, 1));

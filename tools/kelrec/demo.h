@@ -18,6 +18,11 @@ struct DemoOptions {
   int years = 3;       // 1..20
   int end_year = 0;    // last month of receipts; 0: the current month
   int end_month = 0;
+  // Larger installations: about this many units per estate (half to one and
+  // a half times it) instead of the varied buildings, and this percentage of
+  // receipts pending or returned instead of the usual few. 0: as usual.
+  int units = 0;
+  int unpaid = 0;
   std::string server_uri;  // not empty: the record files go on this server
   std::string schema;
 };

@@ -1,4 +1,6 @@
 // kelrec: makes, fills and dumps installations of the report module.
+#include <unistd.h>
+
 #include <iostream>
 #include <string>
 #include <vector>
@@ -7,7 +9,7 @@
 
 int main(int argc, char** argv) {
   std::vector<std::string> args(argv + 1, argv + argc);
-  int code = tools::RunKelrec(args, std::cout, std::cerr);
+  int code = tools::RunKelrec(args, std::cout, std::cerr, isatty(STDERR_FILENO) != 0);
   std::cout.flush();
   return code;
 }

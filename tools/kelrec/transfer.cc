@@ -9,6 +9,7 @@
 #include "platform/files.h"
 #include "store/btrcall.h"
 #include "tools/kelrec/csv.h"
+#include "tools/kelrec/progress.h"
 #include "tools/kelrec/record_io.h"
 #include "values/digits.h"
 
@@ -32,7 +33,7 @@ using store::PutField;
 
 constexpr int kShownProblems = 20;
 
-bool AllDigits(const std::string& s) {
+bool AllDigits(std::string_view s) {
   if (s.empty()) return false;
   for (char c : s) {
     if (c < '0' || c > '9') return false;
@@ -47,19 +48,26 @@ int DaysInMonth(int y, int m) {
   return m == 2 && LeapYear(y) ? 29 : days[m - 1];
 }
 
+// Digits only, at most 9 of them.
+int SmallNumber(std::string_view digits) {
+  int value = 0;
+  for (char c : digits) value = value * 10 + (c - '0');
+  return value;
+}
+
 // A decimal code of at most `digits` digits.
-bool ParseCode(const std::string& text, int digits, const char* what, int& value,
+bool ParseCode(std::string_view text, int digits, const char* what, int& value,
                std::string& error) {
   if (!AllDigits(text) || text.size() > 9 ||
-      (value = std::stoi(text)) >= (digits == 4 ? 10000 : 100)) {
-    error = std::string("bad ") + what + " number \"" + text +
+      (value = SmallNumber(text)) >= (digits == 4 ? 10000 : 100)) {
+    error = std::string("bad ") + what + " number \"" + std::string(text) +
             "\" (0 to " + (digits == 4 ? "9999" : "99") + ")";
     return false;
   }
   return true;
 }
 
-bool OneCharacter(const std::string& utf8, const char* what, char& byte,
+bool OneCharacter(std::string_view utf8, const char* what, char& byte,
                   std::string& error) {
   if (utf8.empty()) {
     byte = ' ';
@@ -68,30 +76,30 @@ bool OneCharacter(const std::string& utf8, const char* what, char& byte,
   std::string field;
   std::string why;
   if (!TextField(utf8, 1, field, why)) {
-    error = std::string("bad ") + what + " \"" + utf8 + "\": " + why;
+    error = std::string("bad ") + what + " \"" + std::string(utf8) + "\": " + why;
     return false;
   }
   byte = field[0];
   return true;
 }
 
-bool Text(const std::string& utf8, const char* what, std::string& record,
+bool Text(std::string_view utf8, const char* what, std::string& record,
           RecordField at, std::string& error) {
   std::string field;
   std::string why;
   if (!TextField(utf8, static_cast<int>(at.width), field, why)) {
-    error = std::string("bad ") + what + " \"" + utf8 + "\": " + why;
+    error = std::string("bad ") + what + " \"" + std::string(utf8) + "\": " + why;
     return false;
   }
   PutField(record, at, field);
   return true;
 }
 
-bool Date(const std::string& text, const char* what, std::string& record,
+bool Date(std::string_view text, const char* what, std::string& record,
           RecordField at, std::string& error) {
   std::string packed;
   if (!ParseIsoDate(text, packed)) {
-    error = std::string("bad ") + what + " date \"" + text +
+    error = std::string("bad ") + what + " date \"" + std::string(text) +
             "\" (YYYY-MM-DD or empty)";
     return false;
   }
@@ -128,20 +136,25 @@ std::string FileText(const std::string& root, Kind kind) {
 
 }  // namespace
 
-bool ParseIsoDate(const std::string& text, std::string& packed) {
+bool ParseIsoDate(std::string_view text, std::string& packed) {
   if (text.empty()) {
     packed = PackDate(0, 0, 0);
     return true;
   }
   if (text.size() != 10 || text[4] != '-' || text[7] != '-') return false;
-  std::string y = text.substr(0, 4), m = text.substr(5, 2), d = text.substr(8, 2);
+  std::string_view y = text.substr(0, 4), m = text.substr(5, 2), d = text.substr(8, 2);
   if (!AllDigits(y) || !AllDigits(m) || !AllDigits(d)) return false;
-  int year = std::stoi(y), month = std::stoi(m), day = std::stoi(d);
+  int year = SmallNumber(y), month = SmallNumber(m), day = SmallNumber(d);
   if (year < 1 || month < 1 || month > 12 || day < 1 ||
       day > DaysInMonth(year, month)) {
     return false;
   }
-  packed = PackDate(year, month, day);
+  // The digits are checked: packed as they stand, YYYYMMDD.
+  char digits[8];
+  y.copy(digits, 4);
+  m.copy(digits + 4, 2);
+  d.copy(digits + 6, 2);
+  packed = values::PackDigits(std::string_view(digits, sizeof digits));
   return true;
 }
 
@@ -151,7 +164,7 @@ std::string IsoDate(const std::string& packed) {
   return d.substr(0, 4) + "-" + d.substr(4, 2) + "-" + d.substr(6, 2);
 }
 
-bool ParseAmount(const std::string& text, int32_t& cents) {
+bool ParseAmount(std::string_view text, int32_t& cents) {
   size_t i = 0;
   bool negative = false;
   if (i < text.size() && (text[i] == '-' || text[i] == '+')) {
@@ -159,16 +172,18 @@ bool ParseAmount(const std::string& text, int32_t& cents) {
     ++i;
   }
   size_t dot = text.find('.', i);
-  std::string whole = text.substr(i, dot == std::string::npos ? std::string::npos
-                                                              : dot - i);
-  std::string fraction = dot == std::string::npos ? "" : text.substr(dot + 1);
+  std::string_view whole = text.substr(i, dot == std::string_view::npos
+                                              ? std::string_view::npos
+                                              : dot - i);
+  std::string_view fraction =
+      dot == std::string_view::npos ? std::string_view() : text.substr(dot + 1);
   if (!AllDigits(whole) || whole.size() > 8) return false;
-  if (dot != std::string::npos && (!AllDigits(fraction) || fraction.size() > 2)) {
+  if (dot != std::string_view::npos && (!AllDigits(fraction) || fraction.size() > 2)) {
     return false;
   }
-  int64_t value = std::stoll(whole) * 100;
+  int64_t value = int64_t{SmallNumber(whole)} * 100;
   if (fraction.size() == 1) value += (fraction[0] - '0') * 10;
-  if (fraction.size() == 2) value += std::stoi(fraction);
+  if (fraction.size() == 2) value += SmallNumber(fraction);
   if (negative) value = -value;
   if (value > INT32_MAX || value < INT32_MIN) return false;
   cents = static_cast<int32_t>(value);
@@ -184,10 +199,10 @@ std::string AmountText(int32_t cents) {
   return sign + std::to_string(v / 100) + "." + fraction;
 }
 
-bool TextField(const std::string& utf8, int width, std::string& field,
+bool TextField(std::string_view utf8, int width, std::string& field,
                std::string& error) {
   bool ok = true;
-  std::string cp850 = platform::Utf8ToCp850(utf8, &ok);
+  std::string cp850 = platform::Utf8ToCp850(std::string(utf8), &ok);
   if (!ok) {
     error = "a character has no code page 850 form";
     return false;
@@ -211,7 +226,7 @@ std::string TrimmedText(const std::string& field) {
   return platform::Cp850ToUtf8(platform::TrimTrailingBlanks(field));
 }
 
-bool RecordFromFields(Kind kind, const std::vector<std::string>& f,
+bool RecordFromFields(Kind kind, const std::vector<std::string_view>& f,
                       std::string& r, std::string& error) {
   const Layout& layout = LayoutOf(kind);
   size_t columns = 1;
@@ -265,7 +280,7 @@ bool RecordFromFields(Kind kind, const std::vector<std::string>& f,
       }
       int32_t cents = 0;
       if (!ParseAmount(f[4], cents)) {
-        error = "bad amount \"" + f[4] + "\" (euros, \".\" and up to two decimals)";
+        error = "bad amount \"" + std::string(f[4]) + "\" (euros, \".\" and up to two decimals)";
         return false;
       }
       store::PutInt32(r, receipt::kAmount, cents);
@@ -307,11 +322,10 @@ std::vector<std::string> FieldsFromRecord(Kind kind, const std::string& record) 
 
 namespace {
 
-// Empties the file (when asked) and inserts the records, all in one
-// transaction; on any failure nothing of it stays.
-int WriteAll(const std::string& root, Kind kind, RecordIo& file,
-             const std::vector<std::string>& records, bool replace,
-             std::ostream& err) {
+// Starts the transaction over the file and empties the file inside it when
+// asked.
+int BeginWriting(const std::string& root, Kind kind, RecordIo& file, bool replace,
+                 std::ostream& err) {
   int16_t status = RecordIo::Begin();
   if (status != store::kStOk) {
     err << FileText(root, kind) << ": cannot begin a transaction (status "
@@ -331,23 +345,36 @@ int WriteAll(const std::string& root, Kind kind, RecordIo& file,
       return kExitBadData;
     }
   }
-  for (const std::string& record : records) {
-    status = file.Insert(record);
-    if (status != store::kStOk) {
-      RecordIo::Abort();
-      err << FileText(root, kind) << ": cannot insert " << KeyText(kind, record)
-          << " (status " << status << "); nothing was written\n";
-      return kExitBadData;
-    }
-  }
-  status = RecordIo::Commit();
-  if (status != store::kStOk) {
-    RecordIo::Abort();
-    err << FileText(root, kind) << ": cannot commit (status " << status
-        << "); nothing was written\n";
-    return kExitBadData;
-  }
   return kExitOk;
+}
+
+int InsertFailed(const std::string& root, Kind kind, const std::string& record,
+                 int16_t status, std::ostream& err) {
+  RecordIo::Abort();
+  err << FileText(root, kind) << ": cannot insert " << KeyText(kind, record)
+      << " (status " << status << "); nothing was written\n";
+  return kExitBadData;
+}
+
+int CommitFailed(const std::string& root, Kind kind, int16_t status, std::ostream& err) {
+  RecordIo::Abort();
+  err << FileText(root, kind) << ": cannot commit (status " << status
+      << "); nothing was written\n";
+  return kExitBadData;
+}
+
+// Empties the file (when asked) and inserts the records, all in one
+// transaction; on any failure nothing of it stays.
+int WriteAll(const std::string& root, Kind kind, RecordIo& file,
+             const std::vector<std::string>& records, bool replace,
+             std::ostream& err) {
+  if (int rc = BeginWriting(root, kind, file, replace, err); rc != kExitOk) return rc;
+  for (const std::string& record : records) {
+    int16_t status = file.Insert(record);
+    if (status != store::kStOk) return InsertFailed(root, kind, record, status, err);
+  }
+  int16_t status = RecordIo::Commit();
+  return status == store::kStOk ? kExitOk : CommitFailed(root, kind, status, err);
 }
 
 int OpenFor(const std::string& root, Kind kind, RecordIo& file,
@@ -361,91 +388,136 @@ int OpenFor(const std::string& root, Kind kind, RecordIo& file,
   return kExitOk;
 }
 
+// One import, row by row in a single reading of the file: every row is
+// checked and, while all rows so far were good, inserted at once inside the
+// transaction. After the first problem the rows are only checked, so that
+// the operator sees them all, and the transaction is rolled back at the end:
+// nothing or everything, as if every row had been checked first.
+class Import {
+ public:
+  Import(const std::string& root, Kind kind, const std::string& csv_path,
+         bool replace, std::ostream& err, std::ostream* progress)
+      : root_(root), kind_(kind), layout_(LayoutOf(kind)), path_(csv_path),
+        replace_(replace), err_(err), progress_(progress, layout_.kind_name) {}
+
+  int Run() {
+    if (!csv_.Open(path_)) {
+      err_ << path_ << ": cannot read the file\n";
+      return kExitBadData;
+    }
+    if (!Header()) return kExitBadData;
+    if (int rc = OpenFor(root_, kind_, file_, err_); rc != kExitOk) return rc;
+    if (int rc = BeginWriting(root_, kind_, file_, replace_, err_); rc != kExitOk) return rc;
+    while (csv_.Next()) {
+      if (int rc = Row(); rc != kExitOk) return rc;
+      progress_.Update(++rows_, csv_.bytes_done(), csv_.file_size());
+    }
+    if (csv_.failed()) {
+      progress_.Clear();
+      err_ << path_ << ":" << csv_.error_line() << ": " << csv_.error() << "\n";
+      bad_ = true;
+    }
+    if (bad_) {
+      RecordIo::Abort();
+      progress_.Finish(rows_, csv_.bytes_done(), csv_.file_size());
+      if (problems_ > kShownProblems)
+        err_ << path_ << ": " << problems_ - kShownProblems << " more problems not shown\n";
+      return kExitBadData;
+    }
+    // The commit of millions of rows takes a while of its own.
+    progress_.Show(rows_, csv_.bytes_done(), csv_.file_size());
+    int16_t status = RecordIo::Commit();
+    progress_.Finish(rows_, csv_.bytes_done(), csv_.file_size());
+    return status == store::kStOk ? kExitOk : CommitFailed(root_, kind_, status, err_);
+  }
+
+ private:
+  bool Header() {
+    std::vector<std::string> names;
+    if (csv_.Next()) names.assign(csv_.fields().begin(), csv_.fields().end());
+    if (csv_.failed()) {
+      err_ << path_ << ":" << csv_.error_line() << ": " << csv_.error() << "\n";
+      return false;
+    }
+    if (CsvLine(names) != std::string(layout_.header) + "\n") {
+      err_ << path_ << ":" << (names.empty() ? 1 : csv_.line())
+           << ": the first row must be the header \"" << layout_.header << "\"\n";
+      return false;
+    }
+    return true;
+  }
+
+  // A wholly wrong file would bury the terminal: the first problems suffice.
+  void Report(int line, const std::string& what) {
+    bad_ = true;
+    if (++problems_ <= kShownProblems) {
+      progress_.Clear();
+      err_ << path_ << ":" << line << ": " << what << "\n";
+    }
+  }
+
+  int Row() {
+    const int line = csv_.line();
+    if (!RecordFromFields(kind_, csv_.fields(), record_, error_)) {
+      Report(line, error_);
+      return kExitOk;
+    }
+    if (layout_.key0_unique) {
+      auto [it, fresh] = seen_.emplace(
+          record_.substr(0, static_cast<size_t>(layout_.key0_length)), line);
+      if (!fresh) {
+        Report(line, "duplicate " + KeyText(kind_, record_) + " (also on line " +
+                         std::to_string(it->second) + ")");
+        return kExitOk;
+      }
+    }
+    if (!bad_) {
+      const int16_t status = file_.Insert(record_);
+      if (status == store::kStOk) return kExitOk;
+      if (status != store::kStDuplicateKey || !layout_.key0_unique) {
+        progress_.Clear();
+        return InsertFailed(root_, kind_, record_, status, err_);
+      }
+    } else if (layout_.key0_unique && !replace_) {
+      // Nothing goes in any more; a key already there is still worth telling.
+      std::string found;
+      const int16_t status = file_.Equal(
+          record_.substr(0, static_cast<size_t>(layout_.key0_length)), found);
+      if (status == store::kStKeyNotFound) return kExitOk;
+      if (status != store::kStOk) {
+        progress_.Clear();
+        RecordIo::Abort();
+        err_ << FileText(root_, kind_) << ": cannot read (status " << status << ")\n";
+        return kExitBadData;
+      }
+    } else {
+      return kExitOk;
+    }
+    Report(line, KeyText(kind_, record_) + " is already in " + FileText(root_, kind_));
+    return kExitOk;
+  }
+
+  const std::string& root_;
+  const Kind kind_;
+  const Layout& layout_;
+  const std::string& path_;
+  const bool replace_;
+  std::ostream& err_;
+  ProgressLine progress_;
+  CsvReader csv_;
+  RecordIo file_;
+  std::map<std::string, int> seen_;  // key 0 -> line, for unique keys
+  std::string record_, error_;
+  int64_t rows_ = 0;
+  int problems_ = 0;
+  bool bad_ = false;
+};
+
 }  // namespace
 
 int ImportCsv(const std::string& root, Kind kind, const std::string& csv_path,
-              bool replace, std::ostream& err) {
-  const Layout& layout = LayoutOf(kind);
-  std::string text;
-  if (!platform::ReadWholeFile(csv_path, text)) {
-    err << csv_path << ": cannot read the file\n";
-    return kExitBadData;
-  }
-  std::vector<CsvRow> rows;
-  int error_line = 0;
-  std::string error;
-  if (!ParseCsv(text, rows, error_line, error)) {
-    err << csv_path << ":" << error_line << ": " << error << "\n";
-    return kExitBadData;
-  }
-  if (rows.empty() || CsvLine(rows[0].fields) != std::string(layout.header) + "\n") {
-    err << csv_path << ":" << (rows.empty() ? 1 : rows[0].line)
-        << ": the first row must be the header \"" << layout.header << "\"\n";
-    return kExitBadData;
-  }
-  std::vector<std::string> records;
-  std::vector<int> lines;
-  std::map<std::string, int> seen;  // key 0 -> line, for unique keys
-  bool bad = false;
-  // A wholly wrong file would bury the terminal: the first problems suffice.
-  int problems = 0;
-  auto report = [&](int line, const std::string& what) {
-    bad = true;
-    if (++problems <= kShownProblems) {
-      err << csv_path << ":" << line << ": " << what << "\n";
-    }
-  };
-  auto finish_report = [&] {
-    if (problems > kShownProblems) {
-      err << csv_path << ": " << problems - kShownProblems
-          << " more problems not shown\n";
-    }
-  };
-  for (size_t i = 1; i < rows.size(); ++i) {
-    std::string record;
-    if (!RecordFromFields(kind, rows[i].fields, record, error)) {
-      report(rows[i].line, error);
-      continue;
-    }
-    if (layout.key0_unique) {
-      std::string key = record.substr(0, static_cast<size_t>(layout.key0_length));
-      auto [it, fresh] = seen.emplace(key, rows[i].line);
-      if (!fresh) {
-        report(rows[i].line, "duplicate " + KeyText(kind, record) +
-                                 " (also on line " + std::to_string(it->second) + ")");
-        continue;
-      }
-    }
-    records.push_back(record);
-    lines.push_back(rows[i].line);
-  }
-  if (bad) {
-    finish_report();
-    return kExitBadData;
-  }
-
-  RecordIo file;
-  if (int rc = OpenFor(root, kind, file, err); rc != kExitOk) return rc;
-  if (layout.key0_unique && !replace) {
-    for (size_t i = 0; i < records.size(); ++i) {
-      std::string found;
-      std::string key = records[i].substr(0, static_cast<size_t>(layout.key0_length));
-      int16_t status = file.Equal(key, found);
-      if (status == store::kStOk) {
-        report(lines[i], KeyText(kind, records[i]) + " is already in " +
-                             FileText(root, kind));
-      } else if (status != store::kStKeyNotFound) {
-        err << FileText(root, kind) << ": cannot read (status " << status
-            << ")\n";
-        return kExitBadData;
-      }
-    }
-    if (bad) {
-      finish_report();
-      return kExitBadData;
-    }
-  }
-  return WriteAll(root, kind, file, records, replace, err);
+              bool replace, std::ostream& err, std::ostream* progress) {
+  return Import(root, kind, csv_path, replace, err, progress).Run();
 }
 
 int ExportCsv(const std::string& root, Kind kind, std::ostream& out,

@@ -8,6 +8,7 @@
 
 #include <ostream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "tools/kelrec/layouts.h"
@@ -20,15 +21,16 @@ constexpr int kExitBadData = 1;
 constexpr int kExitUsage = 2;
 
 // One record from the fields of a CSV row; false with what is wrong.
-bool RecordFromFields(Kind kind, const std::vector<std::string>& fields,
+bool RecordFromFields(Kind kind, const std::vector<std::string_view>& fields,
                       std::string& record, std::string& error);
 // The CSV fields of a record.
 std::vector<std::string> FieldsFromRecord(Kind kind, const std::string& record);
 
-// Validates every row first and writes all of them in one transaction, or
-// nothing. Problems are written to err as "FILE:LINE: what is wrong".
+// Writes all rows in one transaction, or nothing when any row is bad.
+// Problems are written to err as "FILE:LINE: what is wrong". With progress,
+// a progress line is kept there (see progress.h).
 int ImportCsv(const std::string& root, Kind kind, const std::string& csv_path,
-              bool replace, std::ostream& err);
+              bool replace, std::ostream& err, std::ostream* progress = nullptr);
 // Writes the header and every record in key order.
 int ExportCsv(const std::string& root, Kind kind, std::ostream& out,
               std::ostream& err);
@@ -41,13 +43,13 @@ int WriteRecords(const std::string& root, Kind kind,
 std::string PackNumber(int value, int digits);  // digits even
 int UnpackNumber(const std::string& packed);
 std::string PackDate(int year, int month, int day);  // 0,0,0: the empty date
-bool ParseIsoDate(const std::string& text, std::string& packed);
+bool ParseIsoDate(std::string_view text, std::string& packed);
 std::string IsoDate(const std::string& packed);  // "" for the empty date
-bool ParseAmount(const std::string& text, int32_t& cents);
+bool ParseAmount(std::string_view text, int32_t& cents);
 std::string AmountText(int32_t cents);
 // UTF-8 text to a blank-padded code page 850 field; false when it does not
 // fit or holds a character that has no place there.
-bool TextField(const std::string& utf8, int width, std::string& field,
+bool TextField(std::string_view utf8, int width, std::string& field,
                std::string& error);
 std::string TrimmedText(const std::string& field);  // UTF-8, right-trimmed
 
