@@ -18,10 +18,11 @@ class LineBuilder {
  public:
   explicit LineBuilder(std::vector<Cell>& cells) : cells_(cells) {}
 
-  void Put(int column, char ch, const PrintStyle& style) {
+  void Put(int column, char ch, const PrintStyle& style, bool fill = false) {
     if (column < 1 || column > kMaxColumns) return;
     if (cells_.size() < static_cast<size_t>(column)) cells_.resize(column);
-    cells_[column - 1] = Cell{ch, true, style};
+    cells_[column - 1] = Cell{ch, true, item_start_, fill, style};
+    item_start_ = false;
   }
 
   void PutText(int column, std::string_view text, const PrintStyle& style) {
@@ -35,6 +36,7 @@ class LineBuilder {
   void Place(const PrintRun& run) {
     const std::string& text = run.text;
     const int col = run.column < 1 ? 1 : run.column;
+    item_start_ = true;
     switch (run.align.mode) {
       case AlignMode::kLeft:
         PutText(col, text, run.style);
@@ -63,7 +65,7 @@ class LineBuilder {
         int last = run.align.fill_column < kMaxColumns ? run.align.fill_column
                                                         : kMaxColumns;
         for (int c = col + static_cast<int>(text.size()); c <= last; ++c)
-          Put(c, run.align.fill, run.style);
+          Put(c, run.align.fill, run.style, true);
         break;
       }
     }
@@ -127,6 +129,7 @@ class LineBuilder {
   }
 
   std::vector<Cell>& cells_;
+  bool item_start_ = false;  // the next cell put is the item's first
 };
 
 }  // namespace

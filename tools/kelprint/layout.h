@@ -43,7 +43,11 @@ inline int LineColumns(const PrintStyle& style) {
 struct Cell {
   char ch = ' ';
   bool written = false;  // set by an item; other cells are gaps
-  PrintStyle style;      // gaps take the style of the next item to the right
+  // First cell of the item that wrote it last, so that a line can be cut
+  // back into its items; fill bytes of a fill alignment are marked apart.
+  bool starts_item = false;
+  bool fill = false;
+  PrintStyle style;  // gaps take the style of the next item to the right
 };
 
 struct LaidLine {
