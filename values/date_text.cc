@@ -71,6 +71,16 @@ std::string WithoutLeadingZeros(std::string_view two_digits) {
 
 }  // namespace
 
+std::string DateOrder() {
+  LoadDateSettings();
+  return ValuesState().date_order;
+}
+
+char DateSeparator() {
+  LoadDateSettings();
+  return ValuesState().date_separator[0];
+}
+
 std::string MonthName(int month) {
   if (month < 1 || month > 12) return std::to_string(month);
   const LanguageWords words = WordsFor(config::SettingsState().language);

@@ -22,6 +22,11 @@ namespace values {
 std::string FormatDate(std::string_view date, int16_t mode,
                        std::string_view fields);
 
+// The configured field order ("DMA" by default) and separator ("/"),
+// loaded on first call as FormatDate loads them.
+std::string DateOrder();
+char DateSeparator();
+
 // Month name of the session language, trailing blanks removed; the month
 // number as text outside 1..12.
 std::string MonthName(int month);
