@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # KELPRINT on the work file of a ten-year report: seconds and peak memory
-# (maximum resident set size) for the PDF and the text device.
+# (maximum resident set size) for the PDF, text, XLSX and CSV devices.
 #
 #   bench/kelprint_bench.sh [PAGES]       (default 9000)
 #
@@ -97,3 +97,5 @@ run() {  # device
 echo "work file  $(($(wc -c <"$work") / 1048576)) MB, $(grep -c '^PAGE' "$work") page records"
 run PDF
 run TXT
+run XLSX
+run CSV

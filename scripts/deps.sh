@@ -3,9 +3,10 @@
 # they are missing. Runs apt-get as root (or through sudo).
 set -euo pipefail
 
-packages=(g++ cmake ninja-build pkg-config libsqlite3-dev libcairo2-dev
+packages=(g++ cmake ninja-build pkg-config libsqlite3-dev libcairo2-dev libxlsxwriter-dev
           libgtest-dev libgmock-dev libbenchmark-dev fonts-dejavu-core
-          poppler-utils tmux clang sqlite3 libpq-dev postgresql)
+          poppler-utils tmux clang sqlite3 libpq-dev postgresql python3-openpyxl
+          dpkg-dev groff-base)
 if [ "${1:-}" = "--fuzz" ]; then packages+=(libclang-rt-dev); fi
 
 missing=()

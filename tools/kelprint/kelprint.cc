@@ -14,6 +14,8 @@
 #include "tools/kelprint/render.h"
 #include "tools/kelprint/spool.h"
 #include "tools/kelprint/work_file.h"
+#include "values/date_text.h"
+#include "values/masks.h"
 
 namespace tools {
 
@@ -30,6 +32,39 @@ KelprintResult Fail(std::string message) {
   r.exit_code = 1;
   r.message = kPrefix + std::move(message);
   return r;
+}
+
+// What the device record names: a listing file of some kind, or else a
+// print queue that gets a PDF.
+enum class Device { kPdf, kText, kXlsx, kCsv, kQueue };
+
+Device DeviceOf(const std::string& record) {
+  const std::string name = platform::UpperAscii(platform::TrimBlanks(record));
+  if (name.empty() || name == "PDF") return Device::kPdf;
+  if (name == "TXT") return Device::kText;
+  if (name == "XLSX") return Device::kXlsx;
+  if (name == "CSV") return Device::kCsv;
+  return Device::kQueue;
+}
+
+const char* Extension(Device device) {
+  switch (device) {
+    case Device::kText: return ".txt";
+    case Device::kXlsx: return ".xlsx";
+    case Device::kCsv: return ".csv";
+    default: return ".pdf";
+  }
+}
+
+std::unique_ptr<PageRenderer> MakeRenderer(Device device, const KelprintRequest& req,
+                                           ByteSink sink) {
+  switch (device) {
+    case Device::kText: return MakeTextRenderer(std::move(sink));
+    case Device::kXlsx:
+      return MakeXlsxRenderer(SheetInfo{req.program, "KELPRINT", req.format}, std::move(sink));
+    case Device::kCsv: return MakeCsvRenderer(req.format, std::move(sink));
+    default: return MakePdfRenderer(PdfInfo{req.program, "KELPRINT"}, std::move(sink));
+  }
 }
 
 // The listing being written, started when the first page is ready (so that
@@ -61,17 +96,16 @@ class Listing {
   const std::string& path() const { return path_; }
 
  private:
-  bool Start(const std::string& device) {
-    const bool as_text = platform::UpperAscii(platform::TrimBlanks(device)) == "TXT";
+  bool Start(const std::string& record) {
+    const Device device = DeviceOf(record);
     if (!EnsureDirectory(req_.listing_dir, error_)) return false;
     if (!file_.Create(req_.listing_dir, ListingBaseName(req_.program, req_.when),
-                      as_text ? ".txt" : ".pdf", error_))
+                      Extension(device), error_))
       return false;
     ByteSink sink = [this](const unsigned char* data, size_t size) {
       return file_.Write(data, size);
     };
-    renderer_ = as_text ? MakeTextRenderer(std::move(sink))
-                        : MakePdfRenderer(PdfInfo{req_.program, "KELPRINT"}, std::move(sink));
+    renderer_ = MakeRenderer(device, req_, std::move(sink));
     return true;
   }
 
@@ -105,8 +139,6 @@ KelprintResult RunKelprint(const KelprintRequest& req) {
     return r;
   }
   const std::string device = platform::TrimBlanks(parser.device());
-  const std::string kind = platform::UpperAscii(device);
-  const bool as_text = kind == "TXT";
   const std::string& path = listing.path();
   const int64_t count = parser.pages();
 
@@ -114,7 +146,7 @@ KelprintResult RunKelprint(const KelprintRequest& req) {
   r.pages = count;
   r.output = path;
   r.exit_code = 0;
-  if (kind.empty() || kind == "PDF" || as_text) {
+  if (DeviceOf(device) != Device::kQueue) {
     r.message = kPrefix + PageCount(count) + " a " + path;
     return r;
   }
@@ -160,6 +192,10 @@ KelprintRequest RequestFromEnvironment() {
   req.program = ListingProgramName(platform::GetEnv("KELPROG"));
   req.when = platform::Now();
   req.search_path = platform::GetEnv("PATH");
+  req.format.decimal = values::DecimalChar();
+  req.format.thousands = values::ThousandsChar();
+  req.format.date_order = values::DateOrder();
+  req.format.date_separator = values::DateSeparator();
   return req;
 }
 

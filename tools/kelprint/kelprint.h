@@ -2,6 +2,8 @@
 // the device named by its device record:
 //   empty or "PDF"  a PDF in the listings folder
 //   "TXT"           UTF-8 text with form feeds, in the listings folder
+//   "XLSX", "CSV"   the listing as a table (sheet_table.h), in the listings
+//                   folder
 //   any other name  a PDF sent to that print queue with lp; when there is no
 //                   lp, or the name cannot be a queue, the PDF is kept
 // The outcome is one line for the operator and the exit code: 0 when a
@@ -16,6 +18,7 @@
 #include <string>
 
 #include "platform/system.h"
+#include "tools/kelprint/sheet_table.h"
 
 namespace tools {
 
@@ -25,6 +28,7 @@ struct KelprintRequest {
   std::string program;      // for listing names ("RBPNDLST")
   platform::LocalTime when;
   std::string search_path;  // where lp is looked for (PATH)
+  ListingFormat format;     // how the listing writes figures and dates
 };
 
 struct KelprintResult {
@@ -37,7 +41,8 @@ struct KelprintResult {
 KelprintResult RunKelprint(const KelprintRequest& request);
 
 // The run as the installed program does it: paths from the environment and
-// the session settings, program name from KELPROG, the local clock and PATH.
+// the session settings, program name from KELPROG, the local clock and PATH,
+// figures and dates as "Tavo.ini" has them.
 KelprintRequest RequestFromEnvironment();
 
 }  // namespace tools

@@ -2,7 +2,9 @@
 // feed before every page but the first. PDF: A4 portrait, 66-line pages on
 // an 11-inch body (the line pitch follows the page length), the 8-inch print
 // line 7.5 inches wide, DejaVu Sans Mono; condensed cells are narrower
-// glyphs of the same height, emphasised cells bold.
+// glyphs of the same height, emphasised cells bold. Spreadsheets: the
+// listing as a table (sheet_table.h), one header row and one row per body
+// line; XLSX with numeric amounts and date cells, CSV as RFC 4180.
 #pragma once
 
 #include <functional>
@@ -11,6 +13,7 @@
 #include <vector>
 
 #include "tools/kelprint/layout.h"
+#include "tools/kelprint/sheet_table.h"
 
 namespace tools {
 
@@ -41,6 +44,21 @@ struct PdfInfo {
 };
 
 std::unique_ptr<PageRenderer> MakePdfRenderer(const PdfInfo& info, ByteSink sink);
+
+struct SheetInfo {
+  std::string name;     // of the sheet: the program name, ASCII
+  std::string creator;  // UTF-8
+  ListingFormat format;
+};
+
+// The workbook is built in a private temporary folder, row by row (libxlsxwriter's
+// constant memory mode), and handed to the sink when finished: header row
+// frozen, autofilter, estate headings and totals bold, landscape A4 one page
+// wide. A sheet that reaches the row limit goes on in a new one.
+std::unique_ptr<PageRenderer> MakeXlsxRenderer(const SheetInfo& info, ByteSink sink);
+// UTF-8, CR LF, quotes doubled; amounts as numbers with a "." decimal point
+// and no grouping, dates as YYYY-MM-DD, so that any reader takes them.
+std::unique_ptr<PageRenderer> MakeCsvRenderer(const ListingFormat& format, ByteSink sink);
 
 // The text of whole pages at once.
 std::string RenderText(const std::vector<LaidPage>& pages);
