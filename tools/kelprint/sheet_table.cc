@@ -127,8 +127,10 @@ bool ReadAmount(std::string_view s, const ListingFormat& f, SheetCell& cell) {
     }
   }
   if (digits == 0 || decimals == 0) return false;
-  double value = static_cast<double>(mantissa);
-  for (int k = 0; k < decimals; ++k) value /= 10;
+  // One division, so that 474'06 is the double nearest 474.06.
+  int64_t scale = 1;
+  for (int k = 0; k < decimals; ++k) scale *= 10;
+  const double value = static_cast<double>(mantissa) / static_cast<double>(scale);
   cell.kind = SheetCell::Kind::kNumber;
   cell.number = negative ? -value : value;
   cell.decimals = decimals < 0 ? 0 : decimals;

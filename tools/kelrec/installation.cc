@@ -42,8 +42,14 @@ void CopyFolder(const fs::path& from, const fs::path& to, bool whole, std::error
 }  // namespace
 
 std::string TemplateDirectory() {
-  fs::path beside = fs::path(platform::ExecutableDirectory()) / "install";
+  const fs::path exe_dir = platform::ExecutableDirectory();
+  fs::path beside = exe_dir / "install";
   if (IsTemplate(beside)) return beside.string();
+#ifdef KEL_INSTALLED_TEMPLATE
+  // Installed: <prefix>/bin/kelrec and the template under <prefix>/share.
+  fs::path installed = (exe_dir / ".." / KEL_INSTALLED_TEMPLATE).lexically_normal();
+  if (IsTemplate(installed)) return installed.string();
+#endif
 #ifdef KEL_SOURCE_DIR
   fs::path source = fs::path(KEL_SOURCE_DIR) / "install";
   if (IsTemplate(source)) return source.string();

@@ -7,8 +7,9 @@
 
 namespace tools {
 
-// The template: "<exe dir>/install" when it holds the dictionaries, else the
-// source tree's install folder. Empty when neither exists.
+// The template: "<exe dir>/install" when it holds the dictionaries (a build
+// tree), else where the package puts it ("<exe dir>/../share/kel-pendents/
+// install"), else the source tree's install folder. Empty when none exists.
 std::string TemplateDirectory();
 
 // Makes dir (which must not exist or be empty) into a new installation.
