@@ -1,13 +1,14 @@
 // Any bytes at all as a print work file: the parser must answer with a
 // document or a located error, the same whether it gets the bytes at once or
-// in pieces, and the layout and text rendering of a document it accepts must
-// hold up too.
+// in pieces, and the layout, the text rendering and the table of the
+// spreadsheet devices of a document it accepts must hold up too.
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
 
 #include "tools/kelprint/layout.h"
 #include "tools/kelprint/render.h"
+#include "tools/kelprint/sheet_table.h"
 #include "tools/kelprint/work_file.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -39,5 +40,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         __builtin_trap();
   }
   (void)tools::RenderText(pages);
+  // Every row has a cell per column, or one when there are no columns.
+  tools::SheetTable table(tools::ListingFormat{});
+  for (const tools::LaidPage& page : pages)
+    for (const tools::SheetRow& row : table.Rows(page))
+      if (row.cells.size() != (table.columns().empty() ? 1 : table.columns().size()))
+        __builtin_trap();
   return 0;
 }

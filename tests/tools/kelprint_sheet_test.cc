@@ -137,11 +137,11 @@ TEST(KelprintSheet, LaterPagesLeaveTheirHeadingOutAndPagesWithoutOneKeepAll) {
 class KelprintSheetProgram : public ::testing::Test {
  protected:
   // The installed program with the installation's settings; its one line.
-  std::string Run(const std::string& work) {
+  std::string Run(const std::string& work, const std::string& more_env = "") {
     dir_.Write("tmp/kelprint.tmp", work);
     const std::string cmd = "cd '" + dir_.path() + "' && env -i KELROOT='" + dir_.path() +
-                            "root/' KELTMP='" + dir_.path() + "tmp/' PATH=/usr/bin:/bin '" +
-                            KEL_BIN_DIR + "/KELPRINT' 2>&1";
+                            "root/' KELTMP='" + dir_.path() + "tmp/' PATH=/usr/bin:/bin " +
+                            more_env + " '" KEL_BIN_DIR "/KELPRINT' 2>&1; echo \"rc=$?\"";
     std::string out;
     if (FILE* p = popen(cmd.c_str(), "r")) {
       char buf[4096];
@@ -169,8 +169,17 @@ TEST_F(KelprintSheetProgram, FiguresAndDatesAreReadAsTheInstallationWritesThem) 
   ASSERT_EQ(files.size(), 1u) << out;
   EXPECT_EQ(files[0].substr(files[0].size() - 4), ".csv");
   EXPECT_NE(out.find("1 pàgina a "), std::string::npos) << out;
+  EXPECT_NE(out.find("rc=0"), std::string::npos) << out;
   EXPECT_EQ(testing_support::ReadFileBytes(files[0]),
             "REBUT,TITULAR,DATA,IMPORT,TOTAL IMPORT\r\nA1,,2026-12-07,1234.56,\r\n");
+}
+
+TEST_F(KelprintSheetProgram, XlsxWithoutAScratchFolderFailsAndLeavesNothing) {
+  const std::string out = Run(RealisticWorkFile("XLSX"), "TMPDIR=" + dir_.path() + "none");
+  EXPECT_NE(out.find("no es pot crear una carpeta temporal a " + dir_.path() + "none"),
+            std::string::npos) << out;
+  EXPECT_NE(out.find("rc=1"), std::string::npos) << out;
+  EXPECT_TRUE(Listings().empty());
 }
 
 TEST_F(KelprintSheetProgram, XlsxReadBackHasNumbersDatesAndTheSheetSetUp) {

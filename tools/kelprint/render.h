@@ -21,6 +21,10 @@ namespace tools {
 // output.
 using ByteSink = std::function<bool(const unsigned char* data, size_t size)>;
 
+// Gives the bytes of out to the sink; false, with error set, when it does
+// not take them.
+bool SendToSink(const ByteSink& sink, const std::string& out, std::string& error);
+
 // One device's drawing of a listing. Pages come one at a time, in order, and
 // none is kept once drawn, so a listing of any length takes the memory of a
 // page; every device (the listing files, the print queue, a preview) sits

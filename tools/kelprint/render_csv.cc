@@ -49,9 +49,7 @@ class CsvRenderer : public PageRenderer {
       }
       out += "\r\n";
     }
-    if (sink_(reinterpret_cast<const unsigned char*>(out.data()), out.size())) return true;
-    error_ = "no s'ha pogut escriure";
-    return false;
+    return SendToSink(sink_, out, error_);
   }
   bool Finish() override { return error_.empty(); }
   const std::string& error() const override { return error_; }

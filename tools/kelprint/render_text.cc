@@ -25,9 +25,7 @@ class TextRenderer : public PageRenderer {
       out += platform::Cp850ToUtf8(platform::TrimTrailingBlanks(bytes));
       out += '\n';
     }
-    if (sink_(reinterpret_cast<const unsigned char*>(out.data()), out.size())) return true;
-    error_ = "no s'ha pogut escriure";
-    return false;
+    return SendToSink(sink_, out, error_);
   }
   bool Finish() override { return error_.empty(); }
   const std::string& error() const override { return error_; }
@@ -39,6 +37,12 @@ class TextRenderer : public PageRenderer {
 };
 
 }  // namespace
+
+bool SendToSink(const ByteSink& sink, const std::string& out, std::string& error) {
+  if (sink(reinterpret_cast<const unsigned char*>(out.data()), out.size())) return true;
+  error = "no s'ha pogut escriure";
+  return false;
+}
 
 std::unique_ptr<PageRenderer> MakeTextRenderer(ByteSink sink) {
   return std::make_unique<TextRenderer>(std::move(sink));

@@ -27,9 +27,9 @@ constexpr uint8_t kPaperA4 = 9;
 // shared listings folder.
 class ScratchFolder {
  public:
-  ScratchFolder() {
-    std::string base = platform::GetEnv("TMPDIR");
-    std::string name = (base.empty() ? "/tmp" : base) + "/kelprint-XXXXXX";
+  ScratchFolder() : base_(platform::GetEnv("TMPDIR")) {
+    if (base_.empty()) base_ = "/tmp";
+    std::string name = base_ + "/kelprint-XXXXXX";
     if (::mkdtemp(name.data()) != nullptr) path_ = name;
   }
   ~ScratchFolder() {
@@ -39,9 +39,10 @@ class ScratchFolder {
   ScratchFolder(const ScratchFolder&) = delete;
   ScratchFolder& operator=(const ScratchFolder&) = delete;
   const std::string& path() const { return path_; }
+  const std::string& base() const { return base_; }  // where it was made
 
  private:
-  std::string path_;
+  std::string base_, path_;
 };
 
 // "&" starts a code in a print header.
@@ -105,7 +106,8 @@ class XlsxRenderer : public PageRenderer {
   }
 
   bool Open() {
-    if (scratch_.path().empty()) return Fail("no es pot crear una carpeta temporal");
+    if (scratch_.path().empty())
+      return Fail("no es pot crear una carpeta temporal a " + scratch_.base());
     file_ = scratch_.path() + "/listing.xlsx";
     lxw_workbook_options options{};
     options.constant_memory = LXW_TRUE;
