@@ -91,7 +91,9 @@ TEST(KelprintSheet, CsvIsTheListingAsATableOfFiguresAndDates) {
     ++rows;
     EXPECT_EQ(f[4].size(), 10u) << "an ISO date: " << lines[i];
     EXPECT_EQ(f[4].substr(0, 8), "2026-11-") << lines[i];
-    auto cents = [](const std::string& s) { return s.empty() ? 0L : std::lround(std::stod(s) * 100); };
+    auto cents = [](const std::string& s) {
+      return s.empty() ? 0L : std::lround(std::stod(s) * 100);
+    };
     pending += cents(f[6]);
     returned += cents(f[7]);
     unit_p += cents(f[8]);

@@ -158,8 +158,8 @@ class XlsxRenderer : public PageRenderer {
     worksheet_set_paper(sheet_, kPaperA4);
     worksheet_fit_to_pages(sheet_, 1, 0);
     // Too long a header is only left out: the rows are what matters.
-    if (worksheet_set_header(sheet_, ("&L" + HeaderText(firm_) + "&C" + HeaderText(title_)).c_str()) !=
-        LXW_NO_ERROR)
+    const std::string header = "&L" + HeaderText(firm_) + "&C" + HeaderText(title_);
+    if (worksheet_set_header(sheet_, header.c_str()) != LXW_NO_ERROR)
       worksheet_set_header(sheet_, ("&C" + HeaderText(title_)).c_str());
     worksheet_set_footer(sheet_, "&R&P / &N");
     row_ = 0;
@@ -175,7 +175,8 @@ class XlsxRenderer : public PageRenderer {
       const double width = std::max<double>(columns[c].last - columns[c].first + 1,
                                             static_cast<double>(columns[c].heading.size()));
       worksheet_set_column(sheet_, col, col, width + 2, nullptr);
-      lxw_error status = worksheet_write_string(sheet_, 0, col, columns[c].heading.c_str(), heading_);
+      lxw_error status =
+          worksheet_write_string(sheet_, 0, col, columns[c].heading.c_str(), heading_);
       if (status != LXW_NO_ERROR) return Fail(status);
     }
     row_ = 1;
@@ -197,21 +198,16 @@ class XlsxRenderer : public PageRenderer {
     for (size_t c = 0; c < row.cells.size(); ++c) {
       const SheetCell& cell = row.cells[c];
       const auto col = static_cast<lxw_col_t>(c);
+      if (cell.kind == SheetCell::Kind::kEmpty) continue;
+      lxw_format* format = Format(cell, row.bold);
       lxw_error status = LXW_NO_ERROR;
-      switch (cell.kind) {
-        case SheetCell::Kind::kEmpty:
-          continue;
-        case SheetCell::Kind::kText:
-          status = worksheet_write_string(sheet_, row_, col, cell.text.c_str(), Format(cell, row.bold));
-          break;
-        case SheetCell::Kind::kNumber:
-          status = worksheet_write_number(sheet_, row_, col, cell.number, Format(cell, row.bold));
-          break;
-        case SheetCell::Kind::kDate: {
-          lxw_datetime when{cell.year, cell.month, cell.day, 0, 0, 0.0};
-          status = worksheet_write_datetime(sheet_, row_, col, &when, Format(cell, row.bold));
-          break;
-        }
+      if (cell.kind == SheetCell::Kind::kText) {
+        status = worksheet_write_string(sheet_, row_, col, cell.text.c_str(), format);
+      } else if (cell.kind == SheetCell::Kind::kNumber) {
+        status = worksheet_write_number(sheet_, row_, col, cell.number, format);
+      } else {
+        lxw_datetime when{cell.year, cell.month, cell.day, 0, 0, 0.0};
+        status = worksheet_write_datetime(sheet_, row_, col, &when, format);
       }
       if (status != LXW_NO_ERROR) return Fail(status);
     }
