@@ -15,6 +15,7 @@
 #include "platform/system.h"
 #include "ui/keys.h"
 #include "ui/screen.h"
+#include "values/text.h"
 
 namespace app {
 
@@ -257,13 +258,8 @@ void ShowPrintResult(const std::string& output) {
   st.last_result = LastLine(output);
   // The bottom row is outside every form, so the line stays in view while
   // the operator fills in the next parameters.
-  std::string line = st.last_result;
   const size_t cols = static_cast<size_t>(ui::ScreenCols());
-  if (line.size() > cols && cols > 20) {
-    // The end of a long path names the file: drop its middle instead.
-    const size_t head = cols / 3;
-    line = line.substr(0, head) + "..." + line.substr(line.size() - (cols - head - 3));
-  }
+  std::string line = values::CutMiddle(st.last_result, cols);
   line.resize(cols, ' ');
   ui::SetColour("+n");
   platform::SetCursor(ui::ScreenRows(), 1);

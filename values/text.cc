@@ -225,4 +225,11 @@ int16_t CenterOffset(std::string_view text, int16_t width) {
       std::numeric_limits<int16_t>::max()));
 }
 
+std::string CutMiddle(std::string_view text, size_t width) {
+  if (text.size() <= width || width <= 20) return std::string(text);
+  const size_t head = width / 3;
+  return std::string(text.substr(0, head)) + "..." +
+         std::string(text.substr(text.size() - (width - head - 3)));
+}
+
 }  // namespace values

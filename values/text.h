@@ -33,4 +33,8 @@ int16_t IsAllChar(std::string_view text, int16_t code);
 // (width - length) / 2, truncated towards zero; negative for wide texts.
 int16_t CenterOffset(std::string_view text, int16_t width);
 
+// A line longer than width (above 20) with its middle dropped for "...":
+// the end of a long path names the file. Shorter lines are kept whole.
+std::string CutMiddle(std::string_view text, size_t width);
+
 }  // namespace values
