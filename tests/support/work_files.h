@@ -1,6 +1,6 @@
-// Print work files as the report writes them, for the print program's
-// tests: a writer of records and a realistic three-page report of invented
-// estates and tenants. Header only.
+// Print work files as the report writes them, for the tests of KELPRINT and
+// its preview: the records of the module's writer and a realistic listing
+// of three pages. Header-only; needs nothing but the standard library.
 #pragma once
 
 #include <cstdio>
@@ -51,6 +51,11 @@ inline std::string Amount(long cents, size_t width) {
   std::snprintf(dec, sizeof dec, "%02ld", v % 100);
   std::string s = (negative ? "-" : "") + whole + "'" + dec;
   return std::string(width > s.size() ? width - s.size() : 0, ' ') + s;
+}
+
+inline std::string Padded(std::string text, size_t width) {
+  text.resize(width, ' ');
+  return text;
 }
 
 inline std::string Date(int day, int month) {
@@ -160,10 +165,12 @@ inline std::string RealisticWorkFile(const std::string& device) {
           unit_flag = true;
           char ref[16];
           std::snprintf(ref, sizeof ref, "%03d%03dV", estate.number, unit.number);
+          // Record fields as they stand, blank-padded; under "D" after the
+          // previous unit's totals.
           w.Item(1, ref, 0);
-          w.Item(11, unit.designation, 0);
-          w.Item(22, unit.holder, 0);
-          w.Item(53, unit.phone, 0);
+          w.Item(11, Padded(unit.designation, 10), 0);
+          w.Item(22, Padded(unit.holder, 30), 0);
+          w.Item(53, Padded(unit.phone, 20), 0);
         }
         w.Item(74, Date(r.issue_day, 11), 0);
         w.Item(85, Date(r.collect_day, 11), 0);

@@ -256,12 +256,14 @@ TEST(KelprintParse, PiecesOfAnySizeGiveTheSamePagesOneAtATime) {
 
 // ----------------------------------------------------------------- layout
 
-TEST(KelprintLayout, RightAlignmentKeepsTheColumnAsStart) {
+TEST(KelprintLayout, RightAlignedItemsKeepTheirColumns) {
   // A fixed-width amount at its heading's column ends where the heading ends.
   EXPECT_EQ(LayOne("JUSD\r\n 5 , 1.234'56, 0 \r\n"), "     1.234'56");
-  // Trailing blanks move to the front within the item's own width.
-  EXPECT_EQ(LayOne("JUSD\r\n 3 ,AB  , 0 \r\n"), "    AB");
-  EXPECT_EQ(LayOne("JUSE\r\n 3 ,AB  , 0 \r\n"), "  AB  ");
+  // "D" stays in force after a total: the padded fields of the next row
+  // stand where they stand under "E".
+  const std::string row = " 1 ,007001V, 0 \r\n 11 ,1r 1a      , 0 \r\n 22 ,JOAN PUIG     , 0 \r\n";
+  EXPECT_EQ(LayOne("JUSD\r\n" + row), LayOne("JUSE\r\n" + row));
+  EXPECT_EQ(LayOne("JUSD\r\n" + row), "007001V   1r 1a      JOAN PUIG     ");
 }
 
 TEST(KelprintLayout, FillRunsFromTheTextToTheFillColumn) {

@@ -11,7 +11,7 @@ namespace tools {
 
 enum class AlignMode {
   kLeft,    // "E": text starts at the column
-  kRight,   // "D": text right-aligned inside its own width from the column
+  kRight,   // "D": text as written; the writer pads it to end its field
   kCentre,  // "C": centred between the column and the end of the line
   kBoth,    // "A": words spread between the column and the end of the line
   kFill,    // "N c \x\": text at the column, then x up to column c

@@ -38,14 +38,13 @@ class LineBuilder {
     const int col = run.column < 1 ? 1 : run.column;
     item_start_ = true;
     switch (run.align.mode) {
+      // The report pads a right-aligned item to its field itself and
+      // leaves "D" in force for the items that follow a heading or a
+      // total, so moving blanks would push those off their columns.
       case AlignMode::kLeft:
+      case AlignMode::kRight:
         PutText(col, text, run.style);
         break;
-      case AlignMode::kRight: {
-        const std::string core = platform::TrimTrailingBlanks(text);
-        PutText(col, std::string(text.size() - core.size(), ' ') + core, run.style);
-        break;
-      }
       case AlignMode::kCentre: {
         const std::string core = platform::TrimBlanks(text);
         int span = LineColumns(run.style) - col + 1;

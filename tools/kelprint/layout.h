@@ -10,9 +10,11 @@
 //
 // Alignments, applied to an item of text T at column c:
 //   left      T starts at c.
-//   right     T keeps the columns c .. c+len(T)-1 but its trailing blanks
-//             move to the front, so fixed-width amounts printed at the
-//             column of their heading end where the heading ends.
+//   right     T as written, in the columns c .. c+len(T)-1: on a
+//             fixed-pitch line the writer has padded it to its field
+//             already, so it ends where the field ends, and texts that
+//             follow under the same mode keep the columns of the rows
+//             written under left alignment.
 //   centre    T without outer blanks is centred between c and the end of
 //             the line (left when it does not fit).
 //   both      the words of T are spread from c to the end of the line.
