@@ -2,6 +2,7 @@
 // the start and the end, the hand-over to a child program and back.
 #include "platform/tty_terminal.h"
 
+#include <fcntl.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
 
@@ -14,7 +15,10 @@ namespace platform {
 TtyTerminal::TtyTerminal(int in_fd, int out_fd, Options options)
     : in_fd_(in_fd), out_fd_(out_fd), options_(options) {}
 
-TtyTerminal::~TtyTerminal() { Shutdown(); }
+TtyTerminal::~TtyTerminal() {
+  Shutdown();
+  if (options_.close_fd) ::close(in_fd_);
+}
 
 bool TtyTerminal::EnterRaw() {
   struct termios raw = saved_;
@@ -134,6 +138,16 @@ std::unique_ptr<Terminal> MakeTtyTerminal() {
   if (in < 0 || out < 0) return nullptr;
   auto term = std::make_unique<TtyTerminal>(in, out);
   if (!term->Start()) return nullptr;
+  return term;
+}
+
+std::unique_ptr<Terminal> MakeControllingTtyTerminal() {
+  const int fd = ::open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) return nullptr;
+  TtyTerminal::Options options;
+  options.close_fd = true;
+  auto term = std::make_unique<TtyTerminal>(fd, fd, options);
+  if (!term->Start()) return nullptr;  // the descriptor goes with it
   return term;
 }
 

@@ -28,6 +28,7 @@ class TtyTerminal : public Terminal {
   struct Options {
     bool handle_signals = true;  // tests over a pseudo-terminal may say no
     bool alternate_screen = true;
+    bool close_fd = false;  // in_fd (also out_fd) is the terminal's to close
   };
   TtyTerminal(int in_fd, int out_fd, Options options);
   TtyTerminal(int in_fd, int out_fd) : TtyTerminal(in_fd, out_fd, Options()) {}
@@ -100,6 +101,10 @@ class TtyTerminal : public Terminal {
 // A started terminal on the standard input and output (the standard error
 // when the output is redirected), or nullptr when there is no tty.
 std::unique_ptr<Terminal> MakeTtyTerminal();
+// A started terminal on the controlling terminal ("/dev/tty"), whatever the
+// standard streams are: a program whose output another program collects
+// can still show a screen. nullptr when the process has none.
+std::unique_ptr<Terminal> MakeControllingTtyTerminal();
 
 // Base64 of a byte string (the clipboard channel carries it).
 std::string Base64(const std::string& bytes);

@@ -32,6 +32,7 @@ constexpr int16_t kKeyAltX = 0x2D00;
 constexpr int16_t kKeyAltC = 0x2E00;
 constexpr int16_t kKeyF1 = 0x3B00;
 constexpr int16_t kKeyF2 = 0x3C00;
+constexpr int16_t kKeyF3 = 0x3D00;
 constexpr int16_t kKeyF4 = 0x3E00;
 constexpr int16_t kKeyF10 = 0x4400;
 constexpr int16_t kKeyHome = 0x4700;

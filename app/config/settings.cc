@@ -129,6 +129,8 @@ void ReadTerminalSettings() {
 
   s.work_date_text = ReadSetting(terminal, "Sistema", "Data");
   s.output_device = ReadSetting(terminal, "Sistema", "Sortida");
+  const std::string printer = ReadSetting(terminal, "Sistema", "Impressora");
+  s.printer_device = printer.empty() ? "PDF" : printer;
   std::string language = FixedWidthSetting(ReadSetting(terminal, "Sistema", "Idioma"), 3);
   if (language.empty()) language = FixedWidthSetting(ReadSetting(MainSettingsFile(), "Usuari", "Idioma"), 3);
   s.language = language.empty() ? "   " : language;

@@ -38,6 +38,7 @@ struct Settings {
   std::string work_date_text;  // [Sistema] Data as read
   std::string work_date;       // its packing (set by the program start-up)
   std::string output_device;
+  std::string printer_device = "PDF";  // [Sistema] Impressora: the preview prints there
   std::string language = "   ";  // 3 characters, blank means Catalan
 };
 Settings& SettingsState();

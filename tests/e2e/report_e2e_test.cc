@@ -1,7 +1,7 @@
 // The real program in a real terminal: RBPNDLST runs in a detached tmux
 // session of 80 x 25 on an installation made by "kelrec demo"; the test
-// types the parameters, confirms, lets the real KELPRINT write its PDF, and
-// leaves with Esc. It checks the exit code, that the terminal was given back
+// types the parameters, confirms, lets the real KELPRINT write its PDF (or
+// show its preview), and leaves with Esc. It checks the exit code, that the terminal was given back
 // (no alternate screen) and that the PDF exists.
 
 #include <gtest/gtest.h>
@@ -209,6 +209,26 @@ TEST_F(ReportEndToEnd, TypedRunPrintsAndEndsCleanly) {
   ASSERT_TRUE(WaitFor("31/12/2099")) << Capture();
   LeaveFormOne(root);
   EXPECT_EQ(Capture().find("Data inicial"), std::string::npos) << "the shell's screen is back";
+}
+
+TEST_F(ReportEndToEnd, PreviewOnTheScreenPagesAndEscGivesFormOneBack) {
+  const std::string root = DemoInstallation();
+  std::ofstream(root + "/tmp/TavoTerm.ini")
+      << "[Sistema]\r\nData=20261207\r\nSortida=PANTALLA\r\n";
+  Start(root);
+  ASSERT_TRUE(WaitFor("Data inicial")) << Capture();
+  Send("01012000 Enter 31122099 Enter 1 Enter 12 Enter");
+  ASSERT_TRUE(WaitFor("Confirmeu")) << Capture();
+  Send("Enter");
+  ASSERT_TRUE(WaitFor("P\u00E0gina 1 de ")) << Capture();
+  EXPECT_NE(Capture().find("RELACI\u00D3 DE PENDENTS DE VERTICAL"), std::string::npos);
+  Send("PageDown");
+  ASSERT_TRUE(WaitFor("P\u00E0gina 2 de ")) << Capture();
+  Send("Escape");
+  ASSERT_TRUE(WaitFor("KELPRINT: vista pr\u00E8via de ")) << Capture();
+  EXPECT_NE(Capture().find("Finca final  : 12"), std::string::npos) << "form 1 as it was";
+  EXPECT_FALSE(fs::exists(fs::path(root) / "LLISTATS")) << "nothing printed";
+  LeaveFormOne(root);
 }
 
 TEST_F(ReportEndToEnd, F1ShowsTheHelpAndEscGivesTheFormBack) {

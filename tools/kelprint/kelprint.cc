@@ -6,10 +6,13 @@
 #include <unistd.h>
 
 #include "app/config/paths.h"
+#include "app/config/settings.h"
 #include "platform/ascii.h"
 #include "platform/console.h"
 #include "platform/files.h"
+#include "platform/tty_terminal.h"
 #include "tools/kelprint/layout.h"
+#include "tools/kelprint/preview.h"
 #include "tools/kelprint/print_files.h"
 #include "tools/kelprint/render.h"
 #include "tools/kelprint/spool.h"
@@ -75,9 +78,12 @@ class Listing {
 
   bool Page(const std::string& device, const PrintPage& page) {
     if (!renderer_ && !Start(device)) return false;
-    if (renderer_->Page(LayOutPage(page))) return true;
-    error_ = file_.path() + ": " + renderer_->error();
-    return false;
+    if (!renderer_->Page(LayOutPage(page))) {
+      error_ = file_.path() + ": " + renderer_->error();
+      return false;
+    }
+    cancelled_ = req_.progress && !req_.progress(++pages_);
+    return !cancelled_;
   }
   // Completes the listing and keeps its file.
   bool Finish() {
@@ -94,6 +100,7 @@ class Listing {
   }
   const std::string& error() const { return error_; }
   const std::string& path() const { return path_; }
+  bool cancelled() const { return cancelled_; }
 
  private:
   bool Start(const std::string& record) {
@@ -114,43 +121,15 @@ class Listing {
   // After the file: it goes first, and never writes into a closed file.
   std::unique_ptr<PageRenderer> renderer_;
   std::string error_, path_;
+  int64_t pages_ = 0;
+  bool cancelled_ = false;
 };
 
-}  // namespace
-
-KelprintResult RunKelprint(const KelprintRequest& req) {
-  Listing listing(req);
-  WorkFileParser parser([&](const PrintPage& page) {
-    return listing.Page(parser.device(), page);
-  });
-  std::string error;
-  if (!ReadWorkFile(req.work_file, parser, error))
-    return Fail("no es pot llegir el fitxer de treball " + req.work_file + ": " +
-                error);
-  if (parser.failed())
-    return Fail(req.work_file + ":" + std::to_string(parser.error().line) + ": " +
-                parser.error().message);
-  if (parser.stopped() || (parser.pages() > 0 && !listing.Finish()))
-    return Fail("no s'ha pogut desar el llistat " + listing.error());
-  if (parser.pages() == 0) {
-    KelprintResult r;
-    r.exit_code = 0;
-    r.message = std::string(kPrefix) + "el llistat no té cap pàgina; no s'ha escrit res";
-    return r;
-  }
-  const std::string device = platform::TrimBlanks(parser.device());
-  const std::string& path = listing.path();
-  const int64_t count = parser.pages();
-
-  KelprintResult r;
-  r.pages = count;
-  r.output = path;
-  r.exit_code = 0;
-  if (DeviceOf(device) != Device::kQueue) {
-    r.message = kPrefix + PageCount(count) + " a " + path;
-    return r;
-  }
-  // A print queue.
+// The listing kept in r.output goes to a print queue.
+KelprintResult SendListing(KelprintResult r, const std::string& device,
+                           const std::string& search_path) {
+  const std::string path = r.output;
+  const int64_t count = r.pages;
   if (!IsQueueName(device)) {
     r.exit_code = 1;
     r.message = std::string(kPrefix) + "\"" + platform::Cp850ToUtf8(device) +
@@ -158,7 +137,7 @@ KelprintResult RunKelprint(const KelprintRequest& req) {
                 PageCount(count) + " desades a " + path;
     return r;
   }
-  std::string lp = FindProgram("lp", req.search_path);
+  std::string lp = FindProgram("lp", search_path);
   if (lp.empty()) {
     r.message = kPrefix + std::string("no hi ha lp per imprimir a ") + device +
                 "; " + PageCount(count) + " desades a " + path;
@@ -182,6 +161,67 @@ KelprintResult RunKelprint(const KelprintRequest& req) {
   return r;
 }
 
+}  // namespace
+
+KelprintResult WorkFileUnreadable(const KelprintRequest& req, const std::string& error) {
+  return Fail("no es pot llegir el fitxer de treball " + req.work_file + ": " + error);
+}
+
+KelprintResult WorkFileFaulty(const KelprintRequest& req, const ParseError& error) {
+  return Fail(req.work_file + ":" + std::to_string(error.line) + ": " + error.message);
+}
+
+KelprintResult NoPages() {
+  KelprintResult r;
+  r.exit_code = 0;
+  r.message = std::string(kPrefix) + "el llistat no té cap pàgina; no s'ha escrit res";
+  return r;
+}
+
+KelprintResult RunKelprint(const KelprintRequest& req) {
+  // The device record alone decides; a file without one is refused below
+  // as any listing refuses it.
+  std::string device, error;
+  OpenWorkFile file;
+  if (file.Open(req.work_file, error)) {
+    char head[kMaxRecordBytes + 2];
+    size_t got = 0;
+    WorkFileParser first([](const PrintPage&) { return false; });
+    if (file.ReadAt(0, head, sizeof head, got, error)) first.Feed(std::string_view(head, got));
+    device = first.device();
+  }
+  if (platform::UpperAscii(platform::TrimBlanks(device)) == kPreviewDevice)
+    return RunPreview(req);
+  return PrintListing(req, device);
+}
+
+KelprintResult PrintListing(const KelprintRequest& req, const std::string& device,
+                            bool queues) {
+  if (!queues && DeviceOf(device) == Device::kQueue)
+    return Fail("dispositiu desconegut: " + platform::Cp850ToUtf8(device));
+  Listing listing(req);
+  WorkFileParser parser([&](const PrintPage& page) { return listing.Page(device, page); });
+  std::string error;
+  if (!ReadWorkFile(req.work_file, parser, error)) return WorkFileUnreadable(req, error);
+  if (parser.failed()) return WorkFileFaulty(req, parser.error());
+  if (listing.cancelled()) return Fail("llistat interromput; no s'ha desat res");
+  if (parser.stopped() || (parser.pages() > 0 && !listing.Finish()))
+    return Fail("no s'ha pogut desar el llistat " + listing.error());
+  if (parser.pages() == 0) return NoPages();
+  const std::string& path = listing.path();
+  const int64_t count = parser.pages();
+
+  KelprintResult r;
+  r.pages = count;
+  r.output = path;
+  r.exit_code = 0;
+  if (DeviceOf(device) != Device::kQueue) {
+    r.message = kPrefix + PageCount(count) + " a " + path;
+    return r;
+  }
+  return SendListing(r, platform::TrimBlanks(device), req.search_path);
+}
+
 KelprintRequest RequestFromEnvironment() {
   config::SetUpPaths();
   const config::Paths& paths = config::PathsState();
@@ -196,6 +236,13 @@ KelprintRequest RequestFromEnvironment() {
   req.format.thousands = values::ThousandsChar();
   req.format.date_order = values::DateOrder();
   req.format.date_separator = values::DateSeparator();
+  req.printer = config::SettingsState().printer_device;
+  req.take_terminal = [] {
+    std::unique_ptr<platform::Terminal> tty = platform::MakeControllingTtyTerminal();
+    if (!tty) return false;
+    platform::InstallTerminal(std::move(tty));
+    return true;
+  };
   return req;
 }
 

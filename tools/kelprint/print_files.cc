@@ -31,31 +31,22 @@ std::string ErrorText(int err) {
   }
 }
 
-class Fd {
- public:
-  explicit Fd(int fd) : fd_(fd) {}
-  ~Fd() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  Fd(const Fd&) = delete;
-  Fd& operator=(const Fd&) = delete;
-  int get() const { return fd_; }
-
- private:
-  int fd_;
-};
-
 }  // namespace
 
-bool ReadWorkFile(const std::string& path, WorkFileParser& parser,
-                  std::string& error) {
-  Fd fd(::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK));
-  if (fd.get() < 0) {
+OpenWorkFile::~OpenWorkFile() {
+  if (fd_ >= 0) ::close(fd_);
+}
+
+bool OpenWorkFile::Open(const std::string& path, std::string& error) {
+  if (fd_ >= 0) ::close(fd_);
+  size_ = 0;
+  fd_ = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
+  if (fd_ < 0) {
     error = ErrorText(errno);
     return false;
   }
   struct stat st;
-  if (::fstat(fd.get(), &st) != 0) {
+  if (::fstat(fd_, &st) != 0) {
     error = ErrorText(errno);
     return false;
   }
@@ -65,21 +56,46 @@ bool ReadWorkFile(const std::string& path, WorkFileParser& parser,
   }
   // Up to the size it has now: a file still growing is not followed
   // without end.
-  uint64_t left = static_cast<uint64_t>(st.st_size);
-  std::vector<char> buf(1 << 20);
-  while (left > 0) {
-    ssize_t n = ::read(fd.get(), buf.data(), std::min<uint64_t>(buf.size(), left));
+  size_ = static_cast<int64_t>(st.st_size);
+  return true;
+}
+
+bool OpenWorkFile::ReadAt(int64_t offset, char* data, size_t size, size_t& got,
+                          std::string& error) {
+  got = 0;
+  if (offset >= size_) return true;
+  size = static_cast<size_t>(std::min<int64_t>(static_cast<int64_t>(size), size_ - offset));
+  while (got < size) {
+    ssize_t n = ::pread(fd_, data + got, size - got, offset + static_cast<int64_t>(got));
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) {
       error = ErrorText(errno);
       return false;
     }
     if (n == 0) break;
-    left -= static_cast<uint64_t>(n);
-    if (!parser.Feed(std::string_view(buf.data(), static_cast<size_t>(n)))) return true;
+    got += static_cast<size_t>(n);
+  }
+  return true;
+}
+
+bool FeedWorkFile(OpenWorkFile& file, int64_t from, WorkFileParser& parser,
+                  std::string& error) {
+  std::vector<char> buf(1 << 20);
+  for (int64_t at = from; at < file.size();) {
+    size_t got = 0;
+    if (!file.ReadAt(at, buf.data(), buf.size(), got, error)) return false;
+    if (got == 0) break;
+    at += static_cast<int64_t>(got);
+    if (!parser.Feed(std::string_view(buf.data(), got))) return true;
   }
   parser.Finish();
   return true;
+}
+
+bool ReadWorkFile(const std::string& path, WorkFileParser& parser,
+                  std::string& error) {
+  OpenWorkFile file;
+  return file.Open(path, error) && FeedWorkFile(file, 0, parser, error);
 }
 
 std::string ListingProgramName(const std::string& value) {

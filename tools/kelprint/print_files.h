@@ -6,6 +6,7 @@
 // All paths here are operating-system paths. Messages are Catalan, UTF-8.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "platform/system.h"
@@ -13,10 +14,33 @@
 
 namespace tools {
 
-// Feeds the whole work file to the parser, up to the size it had when
-// opened, and finishes it; what the parser made of it is the parser's to
-// tell. False with a message when the file cannot be opened or read ("no
+// The work file held open, read at any place up to the size it had when
+// opened. False with a message when it cannot be opened or read ("no
 // existeix", "és un enllaç simbòlic", ...).
+class OpenWorkFile {
+ public:
+  OpenWorkFile() = default;
+  ~OpenWorkFile();
+  OpenWorkFile(const OpenWorkFile&) = delete;
+  OpenWorkFile& operator=(const OpenWorkFile&) = delete;
+
+  bool Open(const std::string& path, std::string& error);
+  int64_t size() const { return size_; }
+  // Up to size bytes at offset; got is 0 at the end.
+  bool ReadAt(int64_t offset, char* data, size_t size, size_t& got,
+              std::string& error);
+
+ private:
+  int fd_ = -1;
+  int64_t size_ = 0;
+};
+
+// Feeds the file from an offset to its end, or until the parser stops, and
+// finishes the parser when the end was reached; what the parser made of it
+// is the parser's to tell. False only when the file could not be read.
+bool FeedWorkFile(OpenWorkFile& file, int64_t from, WorkFileParser& parser,
+                  std::string& error);
+// The whole work file, opened and fed.
 bool ReadWorkFile(const std::string& path, WorkFileParser& parser,
                   std::string& error);
 

@@ -23,6 +23,18 @@ std::string Echo(std::string_view text) {
 
 }  // namespace
 
+WorkFileParser::WorkFileParser(PageHandler on_page, const PageMark& from)
+    : on_page_(std::move(on_page)) {
+  fed_ = record_start_ = from.offset;
+  line_no_ = from.records_before;
+  pages_ = from.pages_before;
+  have_page_ = drop_page_ = from.pages_before > 0;
+  page_.length = from.length;
+  line_ = from.line;
+  align_ = from.align;
+  style_ = from.style;
+}
+
 bool WorkFileParser::Fail(std::string message) {
   error_.line = line_no_;
   error_.message = std::move(message);
@@ -32,7 +44,10 @@ bool WorkFileParser::Fail(std::string message) {
 bool WorkFileParser::Feed(std::string_view bytes) {
   if (failed() || stopped_ || finished_) return false;
   size_t pos = 0;
+  const int64_t base = fed_;
+  fed_ += static_cast<int64_t>(bytes.size());
   while (pos < bytes.size()) {
+    if (partial_length_ == 0) record_start_ = base + static_cast<int64_t>(pos);
     const size_t nl = bytes.find('\n', pos);
     if (nl == std::string_view::npos) return Line(bytes.substr(pos), false);
     if (!Line(bytes.substr(pos, nl - pos), true)) return false;
@@ -123,13 +138,24 @@ bool WorkFileParser::Record(std::string_view rec) {
 }
 
 bool WorkFileParser::HandOn() {
+  if (drop_page_) {
+    drop_page_ = false;
+    return true;
+  }
   if (on_page_(page_)) return true;
   stopped_ = true;
   return false;
 }
 
-// The page so far is complete: it goes on, and a new one starts.
+// The page so far is complete: it goes on, and a new one starts. The first
+// new page of a record is called before anything of the record has changed
+// the reading's state, so that state is the record's mark.
 bool WorkFileParser::NewPage(int length) {
+  if (on_mark_ && marked_record_ != line_no_) {
+    marked_record_ = line_no_;
+    on_mark_(PageMark{record_start_, line_no_ - 1, pages_, page_.length, line_,
+                      align_, style_});
+  }
   if (have_page_ && !HandOn()) return false;
   page_ = PrintPage{};
   page_.length = length;
@@ -220,6 +246,10 @@ bool WorkFileParser::Item(std::string_view rec) {
       const int64_t rest = line_ - length;
       if (!NewPage(length)) return false;
       line_ = rest;
+    }
+    if (!keep_lines_) {
+      line_ += advance;
+      return true;
     }
     if (page_.lines.size() <= static_cast<size_t>(line_))
       page_.lines.resize(static_cast<size_t>(line_) + 1);

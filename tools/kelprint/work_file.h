@@ -42,9 +42,34 @@ struct ParseError {
 // Receives each page once it is complete, in order; false stops the reading.
 using PageHandler = std::function<bool(const PrintPage& page)>;
 
+// Where the reading stood just before a record that begins one or more
+// pages (a page record, or an item that runs past the page's end). A parser
+// resumed from it reads on from that record and hands on the same pages as
+// a reading from the start, so that a page can be found again without
+// reading all that comes before it.
+struct PageMark {
+  int64_t offset = 0;        // of the record's first byte in the file
+  int records_before = 0;    // records read before it
+  int64_t pages_before = 0;  // pages begun before it
+  int length = 0;            // page length in force
+  int64_t line = 0;          // current line on the page
+  Alignment align;
+  PrintStyle style;
+};
+using PageMarkHandler = std::function<void(const PageMark& mark)>;
+
 class WorkFileParser {
  public:
   explicit WorkFileParser(PageHandler on_page) : on_page_(std::move(on_page)) {}
+  // Reads on from a mark, with the bytes fed starting at mark.offset. The
+  // page in progress at the mark is not handed on; the first page handed on
+  // is page number mark.pages_before (0-based).
+  WorkFileParser(PageHandler on_page, const PageMark& from);
+
+  // Tells each record that begins pages, before those pages are handed on.
+  void SetMarkHandler(PageMarkHandler on_mark) { on_mark_ = std::move(on_mark); }
+  // Off: pages are handed on without their lines (counting them is cheaper).
+  void SetKeepLines(bool keep) { keep_lines_ = keep; }
 
   // The next bytes of the file. False once a record is faulty or the
   // handler stopped the reading; everything after that is ignored.
@@ -56,6 +81,8 @@ class WorkFileParser {
   const ParseError& error() const { return error_; }
   bool stopped() const { return stopped_; }  // by the handler
   const std::string& device() const { return device_; }
+  // Pages begun so far; while a page is handed on, its number (0-based) is
+  // pages() - 1.
   int64_t pages() const { return pages_; }
 
  private:
@@ -71,6 +98,12 @@ class WorkFileParser {
   bool Item(std::string_view rec);
 
   PageHandler on_page_;
+  PageMarkHandler on_mark_;
+  bool keep_lines_ = true;
+  bool drop_page_ = false;  // the page in progress when resumed mid-file
+  int64_t fed_ = 0;         // file offset of the next byte fed
+  int64_t record_start_ = 0;
+  int marked_record_ = 0;   // the last record told to on_mark_
   ParseError error_;
   bool stopped_ = false;
   bool finished_ = false;
