@@ -22,15 +22,6 @@ constexpr size_t kCountBytes = 1 << 20;
 constexpr int kSideways = 8;
 constexpr int kIdleWaitMs = 100;
 
-// The end of the item text starting at i: written cells of one pitch.
-size_t RunEnd(const std::vector<Cell>& cells, size_t i) {
-  size_t e = i;
-  while (e + 1 < cells.size() && cells[e + 1].written &&
-         cells[e + 1].style.condensed == cells[i].style.condensed)
-    ++e;
-  return e;
-}
-
 // The widest line of a page on the screen.
 int ShownWidth(const LaidPage& page, int units) {
   size_t widest = 0;
@@ -67,21 +58,15 @@ ShownLine ShowLine(const LaidLine& line, int units) {
   const int64_t num = std::max<int64_t>(kLineUnits - units * written, 0);
   const int64_t den = units * std::max<int64_t>(kLineUnits - written_units, 1);
   int64_t blank = 0, before = 0;  // blank units and written cells so far
-  for (size_t i = 0; i < cells.size();) {
-    if (!cells[i].written) {
-      blank += CellUnits(cells[i++].style);
+  for (size_t k = 0; k < cells.size(); ++k) {
+    if (!cells[k].written) {
+      blank += CellUnits(cells[k].style);
       continue;
     }
-    const size_t e = RunEnd(cells, i);
-    const int64_t start = before + (2 * blank * num + den) / (2 * den);
-    for (size_t k = i; k <= e; ++k) {
-      const size_t col = static_cast<size_t>(start) + (k - i);
-      if (out.cells.size() <= col) out.cells.resize(col + 1);
-      out.cells[col] = ShownCell{cells[k].ch, cells[k].style.bold};
-      out.column[k] = static_cast<int>(col);
-    }
-    before += static_cast<int64_t>(e - i + 1);
-    i = e + 1;
+    const size_t col = static_cast<size_t>(before++ + (2 * blank * num + den) / (2 * den));
+    if (out.cells.size() <= col) out.cells.resize(col + 1);
+    out.cells[col] = ShownCell{cells[k].ch, cells[k].style.bold};
+    out.column[k] = static_cast<int>(col);
   }
   return out;
 }

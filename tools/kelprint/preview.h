@@ -43,7 +43,7 @@ struct ShownCell {
 };
 struct ShownLine {
   std::vector<ShownCell> cells;  // screen column 1 first
-  std::vector<int> column;       // per laid cell: its screen column, 0-based (-1: none)
+  std::vector<int> column;       // per laid cell: its screen column, 0-based (-1: a gap)
 };
 // Units of a screen column for a page: a condensed cell when the page has
 // any, else a normal one (1/120 inch).
