@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <memory>
+#include <algorithm>
 #include <string>
 
 #include "platform/ascii.h"
@@ -216,6 +217,11 @@ TEST_F(PreviewTest, PrintAndExportFromThePreview) {
   fs::permissions(dir().path() + "bin/lp", fs::perms::owner_all);
   Press('X');
   EXPECT_FALSE(fs::exists(dir().path() + "lp-ran"));
+  const std::vector<std::string> made = Listings();
+  ASSERT_EQ(made.size(), 2u);
+  EXPECT_EQ(std::count_if(made.begin(), made.end(),
+                          [](const std::string& f) { return f.ends_with(".xlsx"); }),
+            1);
   const tools::KelprintResult both = preview_->Close();
   EXPECT_EQ(both.message.rfind(printed.message + "\nKELPRINT: ", 0), 0u) << both.message;
   EXPECT_NE(platform::UpperAscii(both.message).find("XLSX"), std::string::npos) << both.message;
