@@ -1,4 +1,4 @@
-// ASCII upper-casing and the two trimming rules.
+// ASCII upper-casing and the trimming rules.
 #include "platform/ascii.h"
 
 namespace platform {
@@ -18,6 +18,11 @@ std::string TrimTrailingOf(std::string_view text, std::string_view set) {
   return end == std::string_view::npos ? std::string() : std::string(text.substr(0, end + 1));
 }
 
+// Blanks and the control bytes 0-31 and 127.
+constexpr bool IsBlankOrControl(char c) {
+  return static_cast<unsigned char>(c) <= 32 || c == 127;
+}
+
 }  // namespace
 
 std::string UpperAscii(std::string_view text) {
@@ -34,6 +39,13 @@ std::string TrimWhiteSpace(std::string_view text) { return TrimOf(text, kWhiteSp
 
 std::string TrimTrailingWhiteSpace(std::string_view text) {
   return TrimTrailingOf(text, kWhiteSpace);
+}
+
+std::string TrimControls(std::string_view text) {
+  size_t begin = 0, end = text.size();
+  while (begin < end && IsBlankOrControl(text[begin])) ++begin;
+  while (end > begin && IsBlankOrControl(text[end - 1])) --end;
+  return std::string(text.substr(begin, end - begin));
 }
 
 }  // namespace platform

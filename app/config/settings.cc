@@ -128,8 +128,9 @@ void ReadTerminalSettings() {
   BuildColourTable(s.colour_string, s.colour_table);
 
   s.work_date_text = ReadSetting(terminal, "Sistema", "Data");
-  s.output_device = ReadSetting(terminal, "Sistema", "Sortida");
-  const std::string printer = ReadSetting(terminal, "Sistema", "Impressora");
+  // A stray tab or blank around a name would make another device of it.
+  s.output_device = platform::TrimControls(ReadSetting(terminal, "Sistema", "Sortida"));
+  const std::string printer = platform::TrimControls(ReadSetting(terminal, "Sistema", "Impressora"));
   s.printer_device = printer.empty() ? "PDF" : printer;
   std::string language = FixedWidthSetting(ReadSetting(terminal, "Sistema", "Idioma"), 3);
   if (language.empty()) language = FixedWidthSetting(ReadSetting(MainSettingsFile(), "Usuari", "Idioma"), 3);

@@ -78,7 +78,7 @@ TEST_F(SettingsTest, StartupReadingWithDefaults) {
   dir.Write("tmp/Sessio.ini", "[Menu]\r\nTitol=Caixa\r\nNomMenu=REBUTS\r\nKelTipOper=3x\r\n");
   dir.Write("tmp/TavoTerm.ini",
             "[Pantalla]\r\nSeleccio=2\r\nCol2=15001501070400070007\r\n"
-            "[Sistema]\r\nData=20261207\r\nSortida=TXT\r\nImpressora=OFICINA\r\n");
+            "[Sistema]\r\nData=20261207\r\nSortida= TXT\t\r\nImpressora=OFICINA\r\n");
   dir.Write("root/Tavo.ini", "[Usuari]\r\nIdioma=SPAnish\r\n");
   config::SetUpPaths();
   const config::Settings& s = config::SettingsState();
@@ -88,7 +88,7 @@ TEST_F(SettingsTest, StartupReadingWithDefaults) {
   EXPECT_EQ(s.colour_selection, 2);
   EXPECT_EQ(s.colour_table[1], Pair(15, 1));
   EXPECT_EQ(s.work_date_text, "20261207");
-  EXPECT_EQ(s.output_device, "TXT");
+  EXPECT_EQ(s.output_device, "TXT");  // a tab typed after the name is no part of it
   EXPECT_EQ(s.printer_device, "OFICINA");
   EXPECT_EQ(s.language, "SPA");  // from the main file, cut to three characters
   EXPECT_EQ(config::PathsState().temp_dir, dir.path() + "tmp\\");

@@ -25,5 +25,12 @@ TEST(Ascii, WhiteSpaceRuleTakesTabsAndLineEndsToo) {
   EXPECT_EQ(TrimWhiteSpace("\r\n\t "), "");
 }
 
+TEST(Ascii, ControlRuleTakesEveryControlByteAtTheEnds) {
+  EXPECT_EQ(TrimControls("\x01 PDF\t\x7f\x1b"), "PDF");
+  EXPECT_EQ(TrimControls("LP\tT1"), "LP\tT1");
+  EXPECT_EQ(TrimControls("\xff\x80"), "\xff\x80");  // code page 850 letters stay
+  EXPECT_EQ(TrimControls(std::string_view("\0\0", 2)), "");
+}
+
 }  // namespace
 }  // namespace platform

@@ -96,10 +96,10 @@ TEST(KelprintParse, PrintFormNumbers) {
 
 TEST(KelprintParse, RecordsOfTheReport) {
   PrintDocument doc = MustParse(
-      "DEVICE OFICINA \r\nPAGE 66 \r\n*@e\r\n 1 ,FIRMA, 0 \r\nJUSD\r\n"
+      "DEVICE OFICINA\t\r\nPAGE 66 \r\n*@e\r\n 1 ,FIRMA, 0 \r\nJUSD\r\n"
       " 85 ,P\xB7GINA    1, 2 \r\n*q\r\nJUSN 113 \\.\\\r\n"
       " 75 ,TOTAL FINCA , 0 \r\nJUSE\r\n 3 ,A, B,C, 1 \n");
-  EXPECT_EQ(doc.device, " OFICINA ");
+  EXPECT_EQ(doc.device, "OFICINA");  // what surrounds the name is no part of it
   ASSERT_EQ(doc.pages.size(), 1u);
   const auto& lines = doc.pages[0].lines;
   ASSERT_EQ(lines.size(), 3u);
@@ -507,7 +507,8 @@ TEST_F(KelprintProgram, PdfHasThePagesAndLinesOfTheReport) {
 }
 
 TEST_F(KelprintProgram, TextDeviceWritesTheExpectedListing) {
-  WriteWorkFile(RealisticWorkFile("txt"));
+  // Blanks and control bytes around the device name are no part of it.
+  WriteWorkFile(RealisticWorkFile(" txt\t"));
   ProgramRun run = Run();
   ASSERT_EQ(run.exit_code, 0) << run.err;
   std::vector<std::string> files = Listings();

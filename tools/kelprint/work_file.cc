@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "platform/ascii.h"
 #include "platform/console.h"
 
 namespace tools {
@@ -92,6 +93,14 @@ bool WorkFileParser::Line(std::string_view piece, bool ended) {
     if (rec.size() > length) rec.remove_suffix(rec.size() - length);
   }
   ++line_no_;
+  // Blanks and control bytes around the device name (a tab after "PDF" in
+  // the settings) are no part of it.
+  std::string device_record;
+  if (line_no_ == 1 && length == rec.size() && rec.substr(0, 6) == "DEVICE") {
+    device_record = "DEVICE" + platform::TrimControls(rec.substr(6));
+    rec = device_record;
+    length = rec.size();
+  }
   const bool ok = CheckBytes(rec, length) && Record(rec);
   partial_.clear();
   partial_length_ = 0;
