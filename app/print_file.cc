@@ -2,6 +2,7 @@
 
 #include "app/print_file.h"
 
+#include <cerrno>
 #include <charconv>
 #include <limits>
 #include <string_view>
@@ -156,11 +157,15 @@ int16_t OpenPrintFile(const std::string& device) {
   st.pending.clear();
   st.write_failed = false;
   st.path = config::PrintFilePath();
-  // The temporary directory may be shared: never write through a link
-  // someone left under our name, and never while KELPRINT still reads it.
-  if (!st.file.Open(st.path, platform::File::Mode::kOutput,
+  // The temporary directory may be shared: the report goes only into a
+  // regular file of the operator (never through a link, never into someone
+  // else's file), and never while KELPRINT still reads it.
+  if (!st.file.Open(st.path, platform::File::Mode::kOutputOwn,
                     /*no_follow=*/true, /*exclusive=*/true)) {
-    ShowPrintNotice(CannotCreateText(st.path));
+    const int err = platform::ErrorNumber();
+    const bool planted = err == ELOOP || err == EPERM || err == ENXIO || err == EISDIR;
+    ShowPrintNotice(planted ? ui::WorkFileNotOursText(platform::OsPath(st.path))
+                            : CannotCreateText(st.path));
     return kPrintCannotCreate;
   }
   WriteRecord("DEVICE", device);

@@ -139,6 +139,11 @@ bool File::Open(const std::string& path, Mode mode, bool no_follow,
     case Mode::kReadPlain:
       flags |= O_RDONLY | O_NONBLOCK;
       break;
+    case Mode::kOutputOwn:
+      // A FIFO without a reader fails at once (ENXIO) instead of waiting.
+      flags |= O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK;
+      truncate = true;
+      break;
   }
   if (no_follow) flags |= O_NOFOLLOW;
   int fd;
@@ -156,7 +161,8 @@ bool File::Open(const std::string& path, Mode mode, bool no_follow,
     ::close(fd);
     return Fail(EISDIR);
   }
-  if (mode == Mode::kReadOwn && (!S_ISREG(st.st_mode) || st.st_uid != ::geteuid())) {
+  const bool own_only = mode == Mode::kReadOwn || mode == Mode::kOutputOwn;
+  if (own_only && (!S_ISREG(st.st_mode) || st.st_uid != ::geteuid())) {
     ::close(fd);
     return Fail(EPERM);
   }

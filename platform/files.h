@@ -48,6 +48,9 @@ class File {
                  // through a symbolic link
     kReadPlain,  // an existing regular file of anyone, read only; a FIFO or
                  // a device is refused without waiting on it
+    kOutputOwn,  // created or emptied, write only, as kOutput, but only a
+                 // regular file of this user, never through a symbolic link;
+                 // anything else under the name is left as it was
   };
   File() = default;
   ~File();

@@ -40,6 +40,9 @@ void WinPush(int16_t r1, int16_t c1, int16_t r2, int16_t c2);
 void WinPop();
 // Path of the stack file in the temporary directory.
 std::string WinStackFile();
+// The notice, in the session's language, that a work file under that name
+// is not the operator's own regular file (a link, a pipe, someone else's).
+std::string WorkFileNotOursText(const std::string& os_path);
 
 // Frame style 0 blank, 1 single, 2 double, in the current colour; the
 // interior is blanked. Nothing while no window is open.

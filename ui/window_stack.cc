@@ -233,14 +233,6 @@ std::string CannotWriteFolderText() {
          (dir.empty() ? std::string(".") : platform::OsPath(dir));
 }
 
-std::string NotOursText() {
-  return config::ByLanguage<std::string>(config::SettingsState().language,
-                                         "EL FITXER DE TREBALL NO \x90S DE L'OPERADOR: ",
-                                         "EL FICHERO DE TRABAJO NO ES DEL OPERADOR: ",
-                                         "O FICHEIRO DE TRABALHO NOM \x90 DO OPERADOR: ",
-                                         "ETH FICH\xD4R DE TREBALH NON \x90S DER OPERADOR: ") +
-         platform::OsPath(WinStackFile());
-}
 
 // Once per run; the window just pushed stays current and the drawing colour
 // is what the caller had set.
@@ -249,7 +241,9 @@ void TellOnce(StackFile why) {
   if (s.told_stack_file) return;
   s.told_stack_file = true;
   const uint8_t attr = platform::CurrentAttribute();
-  ShowMessage(kNoticeRow, why == StackFile::kNotOurs ? NotOursText() : CannotWriteFolderText());
+  ShowMessage(kNoticeRow, why == StackFile::kNotOurs
+                              ? WorkFileNotOursText(platform::OsPath(WinStackFile()))
+                              : CannotWriteFolderText());
   int16_t key = 0;
   WaitKey(key);
   WinPop();
@@ -348,6 +342,15 @@ void WinPop() {
     stale.Close();
     platform::DeleteFile(platform::OsPath(WinStackFile()));
   }
+}
+
+std::string WorkFileNotOursText(const std::string& os_path) {
+  return config::ByLanguage<std::string>(config::SettingsState().language,
+                                         "EL FITXER DE TREBALL NO \x90S DE L'OPERADOR: ",
+                                         "EL FICHERO DE TRABAJO NO ES DEL OPERADOR: ",
+                                         "O FICHEIRO DE TRABALHO NOM \x90 DO OPERADOR: ",
+                                         "ETH FICH\xD4R DE TREBALH NON \x90S DER OPERADOR: ") +
+         os_path;
 }
 
 }  // namespace ui

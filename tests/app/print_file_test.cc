@@ -218,12 +218,34 @@ TEST_F(PrintFileTest, SymbolicLinkInPlaceOfTheWorkFileIsRefused) {
     ASSERT_TRUE(f.Open(victim, platform::File::Mode::kOutput));
     f.Write("precious");
   }
-  ASSERT_EQ(symlink(victim.c_str(), (dir_ + "/kelprint.tmp").c_str()), 0);
+  const std::string work = dir_ + "/kelprint.tmp";
+  ASSERT_EQ(symlink(victim.c_str(), work.c_str()), 0);
   EXPECT_EQ(OpenPrintFile("X"), kPrintCannotCreate);
-  EXPECT_EQ(notices_.size(), 1u);
+  ASSERT_EQ(notices_.size(), 1u);
+  EXPECT_EQ(notices_[0], "EL FITXER DE TREBALL NO \x90S DE L'OPERADOR: " + work);
   std::string contents;
   platform::ReadWholeFile(victim, contents);
   EXPECT_EQ(contents, "precious");
+
+  // A pipe is refused without waiting for a reader; another user's file
+  // (only root can make one here) keeps what it holds.
+  ASSERT_EQ(unlink(work.c_str()), 0);
+  ASSERT_EQ(mkfifo(work.c_str(), 0600), 0);
+  EXPECT_EQ(OpenPrintFile("X"), kPrintCannotCreate);
+  ASSERT_EQ(unlink(work.c_str()), 0);
+  {
+    platform::File f;
+    ASSERT_TRUE(f.Open(work, platform::File::Mode::kOutput));
+    f.Write("their report");
+  }
+  chmod(work.c_str(), 0666);
+  if (chown(work.c_str(), 1, 1) == 0) {
+    EXPECT_EQ(OpenPrintFile("X"), kPrintCannotCreate);
+    platform::ReadWholeFile(work, contents);
+    EXPECT_EQ(contents, "their report");
+  }
+  EXPECT_EQ(notices_.size(), geteuid() == 0 ? 3u : 2u);
+  EXPECT_FALSE(PrintFileIsOpen());
 }
 
 TEST_F(PrintFileTest, MissingPrintProgramIsReportedAndNothingElseHappens) {

@@ -603,7 +603,7 @@ TEST_F(KelprintProgram, MalformedWorkFileNamesFileAndLine) {
   EXPECT_TRUE(Listings().empty());
 }
 
-TEST_F(KelprintProgram, MissingOrLinkedWorkFileIsRefused) {
+TEST_F(KelprintProgram, WorkFileThatIsNotTheUsersOwnIsRefused) {
   ProgramRun missing = Run();
   EXPECT_EQ(missing.exit_code, 1);
   EXPECT_NE(missing.err.find(tmp_ + "kelprint.tmp: no existeix"), std::string::npos)
@@ -613,6 +613,18 @@ TEST_F(KelprintProgram, MissingOrLinkedWorkFileIsRefused) {
   ProgramRun linked = Run();
   EXPECT_EQ(linked.exit_code, 1);
   EXPECT_NE(linked.err.find("enllaç simbòlic"), std::string::npos) << linked.err;
+  // Nor a pipe, nor another user's file (only root can make one here).
+  std::filesystem::remove(tmp_ + "kelprint.tmp");
+  ASSERT_EQ(mkfifo((tmp_ + "kelprint.tmp").c_str(), 0600), 0);
+  EXPECT_NE(Run().err.find("no és un fitxer normal de l'usuari"), std::string::npos);
+  std::filesystem::remove(tmp_ + "kelprint.tmp");
+  WriteWorkFile(RealisticWorkFile(""));
+  if (chown((tmp_ + "kelprint.tmp").c_str(), 1, 1) == 0) {
+    ProgramRun theirs = Run();
+    EXPECT_EQ(theirs.exit_code, 1);
+    EXPECT_NE(theirs.err.find("no és un fitxer normal de l'usuari"), std::string::npos)
+        << theirs.err;
+  }
   EXPECT_TRUE(Listings().empty());
 }
 

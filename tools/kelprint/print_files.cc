@@ -14,6 +14,7 @@
 #include <cstring>
 #include <vector>
 
+#include "platform/files.h"
 #include "tools/kelprint/work_file.h"
 
 namespace tools {
@@ -27,36 +28,28 @@ std::string ErrorText(int err) {
     case EACCES: return "no hi ha permís";
     case ENOTDIR: return "el camí no és una carpeta";
     case EISDIR: return "és una carpeta";
+    case EPERM: return "no és un fitxer normal de l'usuari";
     default: return std::strerror(err);
   }
 }
 
 }  // namespace
 
-OpenWorkFile::~OpenWorkFile() {
-  if (fd_ >= 0) ::close(fd_);
-}
-
 bool OpenWorkFile::Open(const std::string& path, std::string& error) {
-  if (fd_ >= 0) ::close(fd_);
   size_ = 0;
-  fd_ = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
-  if (fd_ < 0) {
-    error = ErrorText(errno);
-    return false;
-  }
-  struct stat st;
-  if (::fstat(fd_, &st) != 0) {
-    error = ErrorText(errno);
-    return false;
-  }
-  if (!S_ISREG(st.st_mode)) {
-    error = "no és un fitxer normal";
+  // The temporary directory may be shared: only the operator's own regular
+  // file is read, never through a link, and a pipe is refused at once.
+  if (!file_.Open(path, platform::File::Mode::kReadOwn)) {
+    error = ErrorText(platform::ErrorNumber());
     return false;
   }
   // Up to the size it has now: a file still growing is not followed
   // without end.
-  size_ = static_cast<int64_t>(st.st_size);
+  size_ = file_.Length();
+  if (size_ < 0) {
+    error = ErrorText(platform::ErrorNumber());
+    return false;
+  }
   return true;
 }
 
@@ -65,15 +58,11 @@ bool OpenWorkFile::ReadAt(int64_t offset, char* data, size_t size, size_t& got,
   got = 0;
   if (offset >= size_) return true;
   size = static_cast<size_t>(std::min<int64_t>(static_cast<int64_t>(size), size_ - offset));
-  while (got < size) {
-    ssize_t n = ::pread(fd_, data + got, size - got, offset + static_cast<int64_t>(got));
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) {
-      error = ErrorText(errno);
-      return false;
-    }
-    if (n == 0) break;
-    got += static_cast<size_t>(n);
+  platform::ErrorNumber() = 0;
+  got = file_.ReadAt(offset, data, size);
+  if (got < size && platform::ErrorNumber() != 0) {
+    error = ErrorText(platform::ErrorNumber());
+    return false;
   }
   return true;
 }

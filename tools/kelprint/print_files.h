@@ -1,7 +1,7 @@
 // The files KELPRINT reads and writes. The work file is read in blocks, never
 // through a symbolic link (the temporary directory may be shared) and only
-// when it is a regular file. Listings go into a folder that is
-// created when missing, under names that hold the program name, the date and
+// when it is a regular file of the user who runs the program. Listings go
+// into a folder that is created when missing, under names that hold the program name, the date and
 // the time; an existing file is never replaced: "-1", "-2" ... are added.
 // All paths here are operating-system paths. Messages are Catalan, UTF-8.
 #pragma once
@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/files.h"
 #include "platform/system.h"
 #include "tools/kelprint/work_file.h"
 
@@ -19,11 +20,6 @@ namespace tools {
 // existeix", "és un enllaç simbòlic", ...).
 class OpenWorkFile {
  public:
-  OpenWorkFile() = default;
-  ~OpenWorkFile();
-  OpenWorkFile(const OpenWorkFile&) = delete;
-  OpenWorkFile& operator=(const OpenWorkFile&) = delete;
-
   bool Open(const std::string& path, std::string& error);
   int64_t size() const { return size_; }
   // Up to size bytes at offset; got is 0 at the end.
@@ -31,7 +27,7 @@ class OpenWorkFile {
               std::string& error);
 
  private:
-  int fd_ = -1;
+  platform::File file_;
   int64_t size_ = 0;
 };
 
