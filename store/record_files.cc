@@ -226,6 +226,7 @@ void OpenRecordFile(int16_t id, const std::string& name,
     status = kStInvalidFileName;
     return;
   }
+  bool made_elsewhere = false;
   for (;;) {
     status = OpenCall(slot, path);
     if (status == kStFileLocked) {
@@ -237,6 +238,13 @@ void OpenRecordFile(int16_t id, const std::string& name,
     ReadCreationDictionary(
         CreationDictionaryPath(config::PathsState().root, parts.base), spec);
     status = CreateCall(path, spec);
+    // Another program starting on the same fresh installation made the file
+    // first: it is opened as made. Once only, so that a name that can be
+    // neither opened nor made (a dangling link) still ends in the message.
+    if (status == kStFileExists && !made_elsewhere) {
+      made_elsewhere = true;
+      continue;
+    }
     if (status != kStOk) break;
   }
   if (status != kStOk) {

@@ -99,6 +99,9 @@ bool ReadCreationDictionary(const std::string& path, std::string& spec);
 // The owner name (four digits) every record file is opened with.
 std::string OwnerName();
 
+// Opens the file, creating it from its dictionary when missing (one that
+// another program made meanwhile is opened as made); a locked file is
+// waited for in 3-second steps; any other failure is fatal.
 void OpenRecordFile(int16_t id, const std::string& name,
                     std::string* record_area, int16_t& status);
 void CloseAllRecordFiles(int16_t& status);

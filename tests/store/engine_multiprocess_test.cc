@@ -13,6 +13,7 @@
 
 #include "store/btrcall.h"
 #include "store/engine.h"
+#include "tests/support/child_process.h"
 #include "tests/support/engine_client.h"
 #include "tests/support/engine_installation.h"
 #include "tests/support/temp_dir.h"
@@ -20,71 +21,13 @@
 namespace store {
 namespace {
 
+using testing_support::Child;
 using testing_support::CreateRecordFile;
 using testing_support::CreationSpec;
 using testing_support::EngineFile;
 using testing_support::KeyDefs;
 using testing_support::ResetEngines;
 using testing_support::TestEngine;
-
-// A child process running body; it reports bytes to the parent through a
-// pipe and is told to go on by bytes from the parent.
-class Child {
- public:
-  explicit Child(const std::function<int(Child&)>& body) {
-    int up[2], down[2];
-    if (pipe(up) != 0 || pipe(down) != 0) return;
-    pid_ = fork();
-    if (pid_ == 0) {
-      close(up[0]);
-      close(down[1]);
-      to_parent_ = up[1];
-      from_parent_ = down[0];
-      int code = 99;
-      try {
-        code = body(*this);
-      } catch (...) {
-      }
-      _exit(code);
-    }
-    close(up[1]);
-    close(down[0]);
-    from_child_ = up[0];
-    to_child_ = down[1];
-  }
-  ~Child() {
-    if (pid_ > 0 && !reaped_) {
-      kill(pid_, SIGKILL);
-      Wait();
-    }
-    for (int fd : {from_child_, to_child_}) if (fd >= 0) close(fd);
-  }
-  // In the child.
-  void Tell(char c) { (void)!write(to_parent_, &c, 1); }
-  char Hear() {
-    char c = 0;
-    return read(from_parent_, &c, 1) == 1 ? c : 0;
-  }
-  // In the parent.
-  char Hear_() {
-    char c = 0;
-    return read(from_child_, &c, 1) == 1 ? c : 0;
-  }
-  void Tell_(char c) { (void)!write(to_child_, &c, 1); }
-  int Wait() {
-    int status = 0;
-    waitpid(pid_, &status, 0);
-    reaped_ = true;
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status);
-  }
-  void Kill() { kill(pid_, SIGKILL); }
-  pid_t pid() const { return pid_; }
-
- private:
-  pid_t pid_ = -1;
-  bool reaped_ = false;
-  int to_parent_ = -1, from_parent_ = -1, from_child_ = -1, to_child_ = -1;
-};
 
 // A lock of a process that ended goes when the system (or the server, once
 // it has seen the connection close) lets it go: asked again for a while.

@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <memory>
 #include <vector>
 
 #include "app/config/paths.h"
@@ -20,6 +21,7 @@
 #include "platform/system.h"
 #include "store/record_layouts.h"
 #include "store/store_hooks.h"
+#include "tests/support/child_process.h"
 #include "tests/support/engine_client.h"
 #include "tests/support/engine_installation.h"
 #include "tests/support/installation.h"
@@ -781,6 +783,22 @@ TEST_P(RecordFilesOnEngineTest, CreatesFromTheDictionaryAndWalksByKey) {
   EXPECT_EQ(status, kStKeyNotFound);
   SeekByKey(receipt::kFileId, 3, unit1, 0, status);
   EXPECT_EQ(status, kStNoSuchKey);
+}
+
+// Programs starting together on a fresh installation all meet the missing
+// file: whichever of them makes it, every one opens it.
+TEST_P(RecordFilesOnEngineTest, ProgramsStartingTogetherAllOpenTheFileOneOfThemMade) {
+  std::vector<std::unique_ptr<testing_support::Child>> programs;
+  for (int i = 0; i < 6; ++i)
+    programs.push_back(std::make_unique<testing_support::Child>([this](testing_support::Child& c) {
+      c.Hear();
+      std::string area;
+      int16_t status = -1;
+      OpenRecordFile(receipt::kFileId, root + "\\DADES\\CobramV", &area, status);
+      return int{status};
+    }));
+  for (auto& p : programs) p->Tell_('g');
+  for (auto& p : programs) EXPECT_EQ(p->Wait(), 0);
 }
 
 TEST_P(RecordFilesOnEngineTest, CollatedKeyOrderIsTheManagersOrder) {

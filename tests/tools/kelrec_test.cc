@@ -10,11 +10,13 @@
 #include <algorithm>
 #include <fstream>
 #include <map>
+#include <memory>
 #include <set>
 #include <sstream>
 
 #include "platform/files.h"
 #include "store/btrcall.h"
+#include "tests/support/child_process.h"
 #include "tests/support/engine_client.h"
 #include "tests/support/engine_installation.h"
 #include "tests/support/temp_dir.h"
@@ -233,6 +235,21 @@ TEST_F(KelrecTest, ImportThenExportIsTheSameTextForEveryKind) {
   EXPECT_EQ(FieldText(record, estate::kOwner), "\x80\xA8");  // owner 40
   EXPECT_EQ(FieldText(record, estate::kName), "Pg. de Gr\x85" "cia 12" + std::string(14, ' '));
   EXPECT_EQ(FieldText(record, estate::kHeading), " ");
+}
+
+// Several kelrec runs on a fresh installation meet the missing file at
+// once: whichever makes it, the others open it.
+TEST_F(KelrecTest, RunsStartingTogetherAllOpenTheFileOneOfThemMade) {
+  Init();
+  std::vector<std::unique_ptr<testing_support::Child>> runs;
+  for (int i = 0; i < 6; ++i)
+    runs.push_back(std::make_unique<testing_support::Child>([this](testing_support::Child& c) {
+      c.Hear();
+      RecordIo file;
+      return int{file.Open(dir, Kind::kReceipts)};
+    }));
+  for (auto& r : runs) r->Tell_('g');
+  for (auto& r : runs) EXPECT_EQ(r->Wait(), 0);
 }
 
 TEST_F(KelrecTest, ReplaceEmptiesFirstAndAddingKeepsWhatIsThere) {

@@ -34,7 +34,8 @@ int16_t RecordIo::Open(const std::string& root, Kind kind) {
     return store::kStFileNotFound;
   }
   status = Create(path, spec);
-  if (status != store::kStOk) return status;
+  // Made meanwhile by another program: that file is the one to open.
+  if (status != store::kStOk && status != store::kStFileExists) return status;
   return OpenPath(path, store::kOpenNormal);
 }
 

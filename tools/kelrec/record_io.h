@@ -25,7 +25,8 @@ class RecordIo {
   RecordIo(const RecordIo&) = delete;
   RecordIo& operator=(const RecordIo&) = delete;
 
-  // Opens the kind's file under root, creating it first when missing.
+  // Opens the kind's file under root, creating it first when missing (or
+  // opening the one another program made meanwhile).
   int16_t Open(const std::string& root, Kind kind);
   // Opens the record file at path as it is, in an open mode of
   // store/btrcall.h; the record length comes from its Stat.
