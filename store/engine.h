@@ -151,9 +151,9 @@ int16_t SqliteCall(Call& call);
 int16_t CreateFile(const std::string& path, const uint8_t* data, size_t size,
                    bool replace);
 // Opens (or finds among this process's open files) the record file; checks
-// that it is one of ours. Open modes are applied by the caller.
-int16_t OpenFileShared(const std::string& path, bool read_only,
-                       std::shared_ptr<OpenFile>& out);
+// that it is one of ours. A file this process cannot write (nor its folder)
+// is opened read-only. Open modes are applied by the caller.
+int16_t OpenFileShared(const std::string& path, std::shared_ptr<OpenFile>& out);
 // Closes every cursor of this process, rolling back an open transaction.
 void CloseAll();
 std::string LockPath(const std::string& path);

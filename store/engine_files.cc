@@ -76,6 +76,70 @@ int16_t Validate(OpenFile& f) {
   return kStOk;
 }
 
+// Whether this process may write the file and its folder: WAL needs to
+// make its -wal and -shm files beside it.
+bool WritableByUs(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  const std::string folder = slash == std::string::npos ? "." : path.substr(0, slash + 1);
+  return faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) == 0 &&
+         faccessat(AT_FDCWD, folder.c_str(), W_OK, AT_EACCESS) == 0;
+}
+
+// A file: URI of the path, with what a URI reserves escaped.
+std::string FileUri(const std::string& path, const char* parameters) {
+  static const char kHex[] = "0123456789ABCDEF";
+  std::string uri = "file:";
+  for (unsigned char c : path) {
+    const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
+                       (c >= '0' && c <= '9') || c == '/' || c == '.' || c == '-' || c == '_';
+    if (plain) {
+      uri += static_cast<char>(c);
+    } else {
+      uri += '%';
+      uri += kHex[c >> 4];
+      uri += kHex[c & 15];
+    }
+  }
+  return uri + "?" + parameters;
+}
+
+enum ConnectMode { kReadWrite, kReadOnly, kReadOnlyUri };
+
+// Opens the connection, runs first (if any) before anything is read, and
+// checks that the file is one of ours.
+int16_t Connect(OpenFile& f, const std::string& name, ConnectMode mode,
+                const char* first = nullptr) {
+  if (f.db != nullptr) sqlite3_close_v2(f.db);
+  f.db = nullptr;
+  const int flags = SQLITE_OPEN_NOMUTEX |
+                    (mode == kReadWrite ? SQLITE_OPEN_READWRITE : SQLITE_OPEN_READONLY) |
+                    (mode == kReadOnlyUri ? SQLITE_OPEN_URI : 0);
+  const int rc = sqlite3_open_v2(name.c_str(), &f.db, flags, nullptr);
+  if (rc != SQLITE_OK) return SqliteStatus(rc);
+  f.writable = mode == kReadWrite;
+  // A writer holding the file (a long import) is waited for, not failed.
+  sqlite3_busy_timeout(f.db, 10000);
+  if (first != nullptr && !Exec(f.db, first)) return SqliteStatus(sqlite3_errcode(f.db));
+  return Validate(f);
+}
+
+// A file this process cannot write (a read-only share, an auditor's copy)
+// is still read. With its -wal and -shm files there SQLite reads it as
+// usual; without them it needs to make the -shm, which it cannot, so:
+// with no -wal the file holds everything and is opened as immutable; with a
+// -wal left behind (a writer that died), SQLite reads the WAL into private
+// memory when it takes the file for itself, so it does so without locks (no
+// writer can be at work without the -shm).
+int16_t ConnectReadOnly(OpenFile& f, const std::string& path) {
+  int16_t st = Connect(f, path, kReadOnly);
+  if (st == kStOk || st == kStNotRecordFile) return st;
+  struct stat wal{};
+  if (stat((path + "-wal").c_str(), &wal) != 0 || wal.st_size == 0)
+    return Connect(f, FileUri(path, "immutable=1"), kReadOnlyUri);
+  return Connect(f, FileUri(path, "mode=ro&vfs=unix-none"), kReadOnlyUri,
+                 "PRAGMA locking_mode = EXCLUSIVE");
+}
+
 int16_t PrepareFileStatements(OpenFile& f) {
   bool ok =
       f.select_record.Prepare(f.db, "SELECT data FROM rec WHERE id = ?1") &&
@@ -270,8 +334,7 @@ int16_t CreateFile(const std::string& path, const uint8_t* data, size_t size,
   return kStOk;
 }
 
-int16_t OpenFileShared(const std::string& path, bool read_only,
-                       std::shared_ptr<OpenFile>& out) {
+int16_t OpenFileShared(const std::string& path, std::shared_ptr<OpenFile>& out) {
   struct stat sb{};
   if (stat(path.c_str(), &sb) != 0)
     return (errno == ENOENT || errno == ENOTDIR) ? int16_t(kStFileNotFound) : int16_t(kStIoError);
@@ -289,22 +352,7 @@ int16_t OpenFileShared(const std::string& path, bool read_only,
   f->dev = sb.st_dev;
   f->ino = sb.st_ino;
   f->path = path;
-  int rc = SQLITE_CANTOPEN;
-  if (!read_only || access(path.c_str(), W_OK) == 0) {
-    rc = sqlite3_open_v2(path.c_str(), &f->db,
-                         SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
-    f->writable = rc == SQLITE_OK;
-  }
-  if (rc != SQLITE_OK) {
-    if (f->db != nullptr) sqlite3_close_v2(f->db);
-    f->db = nullptr;
-    rc = sqlite3_open_v2(path.c_str(), &f->db,
-                         SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr);
-    if (rc != SQLITE_OK) return SqliteStatus(rc);
-  }
-  // A writer holding the file (a long import) is waited for, not failed.
-  sqlite3_busy_timeout(f->db, 10000);
-  int16_t st = Validate(*f);
+  int16_t st = WritableByUs(path) ? Connect(*f, path, kReadWrite) : ConnectReadOnly(*f, path);
   if (st != kStOk) return st;
   if (f->writable) {
     // Files created elsewhere in rollback mode are switched to WAL so that

@@ -674,7 +674,7 @@ int16_t Open(const Call& call) {
   const bool read_only = call.key_number == kOpenReadOnly;
   const bool exclusive = call.key_number == kOpenExclusive;
   std::shared_ptr<OpenFile> f;
-  if (int16_t st = OpenFileShared(path, read_only, f)) return st;
+  if (int16_t st = OpenFileShared(path, f)) return st;
   if (exclusive) {
     if (f->normal_opens + f->exclusive_opens > 0) return kStFileLocked;
     if (f->lock_fd < 0) return kStFileLocked;  // cannot keep others out
