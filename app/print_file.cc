@@ -231,6 +231,14 @@ int16_t ClosePrintFile() {
   return kPrintOk;
 }
 
+void DiscardPrintFile() {
+  PrintFile& st = PrintFileState();
+  st.pending.clear();
+  st.write_failed = false;
+  st.file.Truncate(0);
+  st.file.Close();
+}
+
 int16_t HandOverPrintFile() {
   std::string program = PrintProgramPath();
   std::string os_path = platform::OsPath(program);

@@ -75,6 +75,10 @@ int16_t PrintLineCount();
 // included.
 int16_t ClosePrintFile();
 
+// Drops what is still held, empties the work file and closes it: a listing
+// cut short must never be printed as if it were whole.
+void DiscardPrintFile();
+
 // Runs the print program and waits for it; the screen is repainted after and
 // the last line the program said is shown on the bottom row. Its exit status
 // is not examined. kPrintCannotRun (with a notice) when it could not be

@@ -8,9 +8,11 @@
 #include <vector>
 
 #include "app/catalogue.h"
+#include "app/config/language.h"
 #include "app/config/paths.h"
 #include "app/config/settings.h"
 #include "app/print_file.h"
+#include "store/btrcall.h"
 #include "store/record_files.h"
 #include "store/record_layouts.h"
 #include "values/date_text.h"
@@ -55,8 +57,17 @@ class ReportWriter {
       : p_(p), rs_(ReportRunState()), firm_(FirmName()) {}
 
   void Run();
+  const ReportReadFailure& failure() const { return failure_; }
 
  private:
+  // Whether a loop's status is a failure, which ends the production; end
+  // of file and key not found only end the loop.
+  bool Failed(int16_t status, std::string_view file) {
+    if (status == 0 || status == store::kStEndOfFile || status == store::kStKeyNotFound)
+      return false;
+    failure_ = {std::string(file), status};
+    return true;
+  }
   void PageHeading();
   void EstateHeading();
   void ReceiptRow();
@@ -72,6 +83,7 @@ class ReportWriter {
 
   const ReportParameters& p_;
   ReportRun& rs_;
+  ReportReadFailure failure_;
   std::string firm_;
   std::string owner_name_;
   int16_t page_ = 0;
@@ -133,6 +145,7 @@ void ReportWriter::Run() {
     // A missing owner leaves the name blank; the area may hold another
     // owner's record from an earlier read.
     if (owner_st == 0) owner_name_ = FieldText(rs_.owner, owner::kName);
+    if (Failed(owner_st, owner::kFileName)) return;
 
     int16_t unit_st = 0;
     store::SeekByKey(unit::kFileId, 0, estate_number, 1, unit_st);
@@ -150,14 +163,17 @@ void ReportWriter::Run() {
         if (state == 'P' || state == 'D') ReceiptRow();
         store::SkipRecords(receipt::kFileId, 1, receipt_st);
       }
+      if (Failed(receipt_st, receipt::kFileName)) return;
       if (unit_heading_) UnitTotals();
       store::SkipRecords(unit::kFileId, 1, unit_st);
     }
+    if (Failed(unit_st, unit::kFileName)) return;
     if (estate_heading_) EstateTotals();
     // The estates cursor was left on this estate; the nested reads used
     // files of their own.
     store::SkipRecords(estate::kFileId, 1, st);
   }
+  if (Failed(st, estate::kFileName)) return;
   if (page_ > 0) GrandTotal();
 }
 
@@ -286,8 +302,23 @@ std::string FirmName() {
   return name;
 }
 
-void ProduceReport(const ReportParameters& parameters) {
-  ReportWriter(parameters).Run();
+ReportReadFailure ProduceReport(const ReportParameters& parameters) {
+  ReportWriter writer(parameters);
+  writer.Run();
+  return writer.failure();
+}
+
+std::string ReadFailureText(const ReportReadFailure& failure) {
+  const std::string language = config::SettingsState().language;
+  return config::ByLanguage<std::string>(language, "NO ES POT LLEGIR EL FITXER ",
+                                         "NO SE PUEDE LEER EL FICHERO ",
+                                         "NON SE PODE LER O FICHEIRO ",
+                                         "NON SE P\xE3T L\x90GER ETH FICH\xD4R ") +
+         failure.file + " (" + std::to_string(failure.status) + ")" +
+         config::ByLanguage<std::string>(language, ": EL LLISTAT NO S'IMPRIMEIX",
+                                         ": EL LISTADO NO SE IMPRIME",
+                                         ": A LISTAXE NON SE IMPRIME",
+                                         ": ETH LISTAT NON S'IMPRIM\xD6S");
 }
 
 ReportParameters ParametersFromTexts(const std::string& start,

@@ -43,9 +43,21 @@ void OpenReportFiles();
 // "NomEmpresa", at most 35 characters, empty when missing.
 std::string FirmName();
 
+// A read that failed during a production: the record file as the program
+// names it ("DADES\CobramV") and the record manager's status. Status 0:
+// every loop came to the end of its records (or to a missing key).
+struct ReportReadFailure {
+  std::string file;
+  int16_t status = 0;
+};
+
 // Writes the report body for the parameters into the open print work file.
-// A run that selects nothing writes nothing.
-void ProduceReport(const ReportParameters& parameters);
+// A run that selects nothing writes nothing. End of file and key not found
+// end a loop; any other status (a damaged file, an I/O error) stops the
+// production there and is returned: what was written is not the listing.
+ReportReadFailure ProduceReport(const ReportParameters& parameters);
+// The operator's notice of such a failure, in the session's language.
+std::string ReadFailureText(const ReportReadFailure& failure);
 
 // Parameters from the texts of form 1 (period start, period end, first and
 // last estate).

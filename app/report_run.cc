@@ -100,8 +100,13 @@ void RunReport() {
     if (OpenPrintFile(config::SettingsState().output_device) != kPrintOk)
       continue;
     values::SetCurrency("p");
-    ProduceReport(ReportRunState().parameters);
+    const ReportReadFailure failure = ProduceReport(ReportRunState().parameters);
     values::SetCurrency("");
+    if (failure.status != 0) {
+      DiscardPrintFile();
+      ShowPrintNotice(ReadFailureText(failure));
+      continue;
+    }
     // A work file with records missing would print as if it were complete.
     if (ClosePrintFile() != kPrintOk) continue;
     HandOverPrintFile();

@@ -212,6 +212,13 @@ int64_t File::Length() const {
   return static_cast<int64_t>(st.st_size);
 }
 
+bool File::Truncate(int64_t length) {
+  if (fd_ < 0) return Fail(EBADF);
+  if (length < 0) return Fail(EINVAL);
+  if (::ftruncate(fd_, static_cast<off_t>(length)) != 0) return Fail(errno);
+  return true;
+}
+
 bool File::IsOwnRegularFile() const {
   if (fd_ < 0) return Fail(EBADF);
   struct stat st;

@@ -68,6 +68,8 @@ class File {
   void Close();
 
   int64_t Length() const;
+  // Cuts the file to length bytes (the position stays where it was).
+  bool Truncate(int64_t length);
   // A regular file owned by the operator (work files in the temporary
   // directory must be nobody else's and nothing but a file).
   bool IsOwnRegularFile() const;

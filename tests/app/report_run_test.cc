@@ -7,9 +7,13 @@
 
 #include <sys/stat.h>
 
+#include <random>
 #include <string>
+#include <vector>
 
 #include "platform/files.h"
+#include "store/btrcall.h"
+#include "tests/support/engine_client.h"
 #include "tests/support/installation_fixture.h"
 #include "tests/support/report_lines.h"
 
@@ -110,6 +114,46 @@ TEST_F(ReportRunTest, BadDateIsRefusedWithABeep) {
   app::RunReport();
   EXPECT_EQ(term().Beeps(), 1);
   EXPECT_EQ(Value(1), "071226    ");
+}
+
+// Random bytes over the middle of the receipts file, as a damaged disk or
+// a careless copy leaves it: the operator is told which file, and the
+// shortened listing is neither printed nor left to print.
+TEST_F(ReportRunTest, DamagedRecordFileIsToldAndNothingIsPrinted) {
+  // Enough receipts for the file to span many pages.
+  ASSERT_EQ(testing_support::SimpleCall(store::kOpBeginTransaction), 0);
+  for (int unit = 2; unit <= 31; ++unit)
+    for (int month = 0; month < 50; ++month)
+      Receipt(3, unit, std::to_string(2020 + month / 12) + (month % 12 < 9 ? "0" : "") +
+                           std::to_string(month % 12 + 1) + "01",
+              1000, 'P');
+  ASSERT_EQ(testing_support::SimpleCall(store::kOpEndTransaction), 0);
+  int16_t status = 0;
+  store::CloseAllRecordFiles(status);
+  {
+    platform::File file;
+    ASSERT_TRUE(file.Open(dir().path() + "DADES/CobramV.dat", platform::File::Mode::kReadWrite));
+    const int64_t size = file.Length();
+    std::mt19937 random(1);
+    std::string noise(static_cast<size_t>(size / 2), '\0');
+    for (char& c : noise) c = static_cast<char>(random());
+    ASSERT_TRUE(file.WriteAt(size / 4, noise.data(), noise.size()));
+  }
+  app::OpenReportFiles();
+  std::vector<std::string> notices;
+  app::PrintFileState().notice = [&](const std::string& text) { notices.push_back(text); };
+
+  term().PushText("01012020");
+  Keys({kEnter});
+  term().PushText("31122026");
+  Keys({kEnter, kEnter, kEnter, kEnter, kEsc});
+  app::RunReport();
+
+  EXPECT_EQ(term().DryEscapes(), 0);
+  ASSERT_EQ(notices.size(), 1u);
+  EXPECT_EQ(notices[0], "NO ES POT LLEGIR EL FITXER DADES\\CobramV (2): EL LLISTAT NO S'IMPRIMEIX");
+  EXPECT_FALSE(platform::FileExists(dir().path() + "runs")) << "the print program never ran";
+  EXPECT_EQ(dir().Read("kelprint.tmp"), "") << "nothing left that could print as whole";
 }
 
 // A form 1 with nothing to edit would close as soon as it is shown, and the

@@ -339,6 +339,52 @@ TEST_F(ReportTest, OwnerHeadingChoiceUsesTheOwnerOrBlanksWhenMissing) {
 
 // Page breaks: the heading leaves the line count at 5, the estate heading
 // at 8 and each row adds 1.
+
+// Stands in for the record manager: passes every call on, but the reads
+// through one position block answer a planted status.
+struct PlantedStatus {
+  const uint8_t* block = nullptr;
+  int16_t status = 0;
+} planted;
+
+int16_t CallWithPlantedStatus(uint16_t op, uint8_t* pb, void* data, uint32_t* len,
+                              void* key, uint8_t key_len, int8_t key_number) {
+  const bool read = op == store::kOpGetEqual || op == store::kOpGetGreaterOrEqual ||
+                    op == store::kOpGetNext;
+  if (read && pb == planted.block) return planted.status;
+  return store::BTRCALL(op, pb, data, len, key, key_len, key_number);
+}
+
+// A read that fails (a damaged file, an I/O error) stops the production and
+// names the file; end of file and key not found only end their loop.
+TEST_F(ReportTest, FailedReadStopsTheProductionAndNamesTheFile) {
+  Owner(1, "ANNA ROS");
+  Estate(1, 1, "CAL ROS");
+  Unit(1, 1, "PERE", "1r", "");
+  Receipt(1, 1, "20260301", "", 100, 'P');
+  Receipt(1, 1, "20260302", "", 100, 'P');
+  store::FileTableState().call = &CallWithPlantedStatus;
+  const std::pair<int16_t, const char*> files[] = {
+      {store::estate::kFileId, "DADES\\FinquesV"}, {store::owner::kFileId, "DADES\\PropietV"},
+      {store::unit::kFileId, "DADES\\DepartaV"}, {store::receipt::kFileId, "DADES\\CobramV"}};
+  for (const auto& [id, name] : files) {
+    for (int16_t status : {store::kStIoError, store::kStEndOfFile, store::kStKeyNotFound}) {
+      planted = {store::FileTableState().slots[store::FindFileSlot(id).slot].position.data(),
+                 status};
+      ASSERT_EQ(OpenPrintFile(""), kPrintOk);
+      const ReportReadFailure failure = ProduceReport(Period("20260301", "20260331"));
+      ClosePrintFile();
+      const bool failed = status == store::kStIoError;
+      EXPECT_EQ(failure.status, failed ? status : 0) << name << " " << status;
+      EXPECT_EQ(failure.file, failed ? name : "") << status;
+    }
+  }
+  planted = {};
+  config::SettingsState().language = "SPA";
+  EXPECT_EQ(ReadFailureText({"DADES\\CobramV", 2}),
+            "NO SE PUEDE LEER EL FICHERO DADES\\CobramV (2): EL LISTADO NO SE IMPRIME");
+}
+
 class ReportPageTest : public ReportTest {
  protected:
   void OneUnitWith(int receipts) {
