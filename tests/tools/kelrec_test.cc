@@ -324,6 +324,21 @@ TEST_F(KelrecTest, BadRowsAreReportedByLineAndNothingIsWritten) {
   EXPECT_EQ(Export("owners"), owners_before);
 }
 
+// A bad field must not steer the terminal the messages go to (set its
+// clipboard, clear its screen), nor a huge one make a huge message.
+TEST_F(KelrecTest, MessagesShowControlBytesEscapedAndLongFieldsCut) {
+  Init();
+  const std::string path =
+      Csv("hostile.csv", "owner,name\n1,\"\x1b]52;c;aGk=\x07\"\n2," + std::string(100000, 'x') +
+                             "\n3,\xc2\x9b" "2J\n");
+  EXPECT_EQ(Run({"import", dir, "owners", path}), 1);
+  EXPECT_EQ(err.str(), path + ":2: bad name \"\\x1b]52;c;aGk=\\x07\": control characters are not allowed\n" +
+                           path + ":3: bad name \"" + std::string(kShownCharacters, 'x') +
+                           "...\": longer than 30 characters\n" + path +
+                           ":4: bad name \"\\u009b2J\": a character has no code page 850 form\n");
+  EXPECT_EQ(QuotedInput("a\\b\xff\xe0\x80\x9b \xc3\xa7"), "\"a\\\\b\\xff\\xe0\\x80\\x9b \xc3\xa7\"");
+}
+
 TEST_F(KelrecTest, ProgressLineOnlyWhenAskedAndEndedBeforeMessages) {
   Init();
   std::ostringstream o, e;

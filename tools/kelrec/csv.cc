@@ -190,4 +190,51 @@ std::string CsvLine(const std::vector<std::string>& fields) {
   return line + "\n";
 }
 
+namespace {
+
+// Length of the well-formed UTF-8 sequence starting at text[i], 0 when
+// there is none (overlong forms and surrogates included).
+size_t SequenceLength(std::string_view text, size_t i) {
+  const unsigned char b = static_cast<unsigned char>(text[i]);
+  const size_t n = b < 0x80 ? 1 : b >= 0xC2 && b <= 0xDF ? 2 : b >= 0xE0 && b <= 0xEF ? 3
+                 : b >= 0xF0 && b <= 0xF4 ? 4 : 0;
+  if (n == 0 || i + n > text.size()) return 0;
+  for (size_t k = 1; k < n; ++k)
+    if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) return 0;
+  const unsigned char second = n > 1 ? static_cast<unsigned char>(text[i + 1]) : 0;
+  if ((b == 0xE0 && second < 0xA0) || (b == 0xED && second > 0x9F) ||
+      (b == 0xF0 && second < 0x90) || (b == 0xF4 && second > 0x8F))
+    return 0;
+  return n;
+}
+
+void AppendHex(std::string& out, const char* prefix, unsigned char value) {
+  static const char kHex[] = "0123456789abcdef";
+  out += prefix;
+  out += kHex[value >> 4];
+  out += kHex[value & 15];
+}
+
+}  // namespace
+
+std::string QuotedInput(std::string_view utf8) {
+  std::string out = "\"";
+  size_t i = 0;
+  for (size_t shown = 0; i < utf8.size() && shown < kShownCharacters; ++shown) {
+    const unsigned char b = static_cast<unsigned char>(utf8[i]);
+    const size_t n = SequenceLength(utf8, i);
+    if (n == 0 || (n == 1 && (b < 0x20 || b == 0x7F))) {
+      AppendHex(out, "\\x", b);
+    } else if (n == 2 && b == 0xC2 && static_cast<unsigned char>(utf8[i + 1]) < 0xA0) {
+      AppendHex(out, "\\u00", static_cast<unsigned char>(utf8[i + 1]));
+    } else if (b == '\\') {
+      out += "\\\\";
+    } else {
+      out.append(utf8.substr(i, n));
+    }
+    i += n == 0 ? 1 : n;
+  }
+  return out + (i < utf8.size() ? "...\"" : "\"");
+}
+
 }  // namespace tools

@@ -73,4 +73,11 @@ std::string CsvField(std::string_view text);
 // A record of fields joined by commas, ended by LF.
 std::string CsvLine(const std::vector<std::string>& fields);
 
+// A field of the input as messages quote it, in double quotes: what could
+// steer a terminal (control bytes, C1 controls, bytes that are not UTF-8)
+// written as escapes ("\x1b", "\u009b", a backslash as "\\"), and no more
+// than kShownCharacters characters of it, "..." marking the cut.
+constexpr size_t kShownCharacters = 40;
+std::string QuotedInput(std::string_view utf8);
+
 }  // namespace tools

@@ -60,8 +60,8 @@ bool ParseCode(std::string_view text, int digits, const char* what, int& value,
                std::string& error) {
   if (!AllDigits(text) || text.size() > 9 ||
       (value = SmallNumber(text)) >= (digits == 4 ? 10000 : 100)) {
-    error = std::string("bad ") + what + " number \"" + std::string(text) +
-            "\" (0 to " + (digits == 4 ? "9999" : "99") + ")";
+    error = std::string("bad ") + what + " number " + QuotedInput(text) +
+            " (0 to " + (digits == 4 ? "9999" : "99") + ")";
     return false;
   }
   return true;
@@ -76,7 +76,7 @@ bool OneCharacter(std::string_view utf8, const char* what, char& byte,
   std::string field;
   std::string why;
   if (!TextField(utf8, 1, field, why)) {
-    error = std::string("bad ") + what + " \"" + std::string(utf8) + "\": " + why;
+    error = std::string("bad ") + what + " " + QuotedInput(utf8) + ": " + why;
     return false;
   }
   byte = field[0];
@@ -88,7 +88,7 @@ bool Text(std::string_view utf8, const char* what, std::string& record,
   std::string field;
   std::string why;
   if (!TextField(utf8, static_cast<int>(at.width), field, why)) {
-    error = std::string("bad ") + what + " \"" + std::string(utf8) + "\": " + why;
+    error = std::string("bad ") + what + " " + QuotedInput(utf8) + ": " + why;
     return false;
   }
   PutField(record, at, field);
@@ -99,8 +99,8 @@ bool Date(std::string_view text, const char* what, std::string& record,
           RecordField at, std::string& error) {
   std::string packed;
   if (!ParseIsoDate(text, packed)) {
-    error = std::string("bad ") + what + " date \"" + std::string(text) +
-            "\" (YYYY-MM-DD or empty)";
+    error = std::string("bad ") + what + " date " + QuotedInput(text) +
+            " (YYYY-MM-DD or empty)";
     return false;
   }
   PutField(record, at, packed);
@@ -280,7 +280,7 @@ bool RecordFromFields(Kind kind, const std::vector<std::string_view>& f,
       }
       int32_t cents = 0;
       if (!ParseAmount(f[4], cents)) {
-        error = "bad amount \"" + std::string(f[4]) + "\" (euros, \".\" and up to two decimals)";
+        error = "bad amount " + QuotedInput(f[4]) + " (euros, \".\" and up to two decimals)";
         return false;
       }
       store::PutInt32(r, receipt::kAmount, cents);
