@@ -9,6 +9,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <ostream>
 #include <string>
 #include <thread>
 
@@ -32,6 +33,8 @@ struct Language {
   const char* page_word;
   const char* heading;  // one that no other language prints
 };
+
+void PrintTo(const Language& l, std::ostream* os) { *os << l.code; }
 
 class LanguageEndToEnd : public testing_support::EndToEndTest,
                          public ::testing::WithParamInterface<Language> {};
