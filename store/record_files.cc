@@ -381,31 +381,34 @@ int32_t RecordPosition(int16_t id, int32_t position) {
 
 namespace internal {
 
-// One try of the common data call (buffers, call, copy back).
+// One try of the common data call. The record area itself is the data
+// buffer: it carries the record out, and whatever the call returns (never
+// more than the record length it was given) is already in place, so the
+// copy back costs nothing.
 int16_t DataCall(FileSlot& slot, uint16_t op) {
-  // Only the record's length of the area is sent; the rest is never read.
-  DataArea data;
-  size_t length = static_cast<size_t>(std::max<int32_t>(slot.record_length, 0));
-  length = std::min(length, kDataAreaSize);
-  size_t have = 0;
+  const size_t length = std::min(
+      static_cast<size_t>(std::max<int32_t>(slot.record_length, 0)), kDataAreaSize);
+  DataArea spare;
+  uint8_t* data = spare.data();
   if (slot.record_area != nullptr) {
-    have = std::min(length, slot.record_area->size());
-    std::memcpy(data.data(), slot.record_area->data(), have);
+    if (slot.record_area->size() < length) slot.record_area->resize(length, '\0');
+    data = reinterpret_cast<uint8_t*>(slot.record_area->data());
+  } else {
+    std::memset(data, 0, length);
   }
-  std::memset(data.data() + have, 0, length - have);
   KeyArea key;
   uint8_t fill = ' ';
   if (op == kOpGetGreater || op == kOpGetGreaterOrEqual) fill = 0;
   if (op == kOpGetLess || op == kOpGetLessOrEqual) fill = 0xFF;
   key.fill(fill);
-  size_t key_len = std::min<size_t>(slot.key_value.size(), kMaxKeyLength);
-  std::memcpy(key.data(), slot.key_value.data(), key_len);
+  const size_t key_len = std::min<size_t>(slot.key_value.size(), kMaxKeyLength);
+  // A plain loop: a key is a few bytes, and the compiler's inline block copy
+  // for a length it cannot see costs more than the whole copy here.
+  for (size_t i = 0; i < key_len; ++i) key[i] = static_cast<uint8_t>(slot.key_value[i]);
   uint32_t len = static_cast<uint32_t>(length);
   int16_t status =
-      Call(op, slot.position.data(), data.data(), &len, key.data(),
+      Call(op, slot.position.data(), data, &len, key.data(),
            static_cast<uint8_t>(key_len), static_cast<int8_t>(slot.key_number));
-  CopyToRecordArea(slot, data.data(),
-                   std::min<size_t>(len, kDataAreaSize));
   RefreshKeyValue(slot, key);
   return status;
 }

@@ -91,8 +91,10 @@ int16_t FakeCall(uint16_t op, uint8_t* pos, void* data, uint32_t* len,
       Reply r = fake->replies.front();
       fake->replies.pop_front();
       if (r.has_data) {
-        std::memcpy(data, r.data.data(), r.data.size());
-        *len = static_cast<uint32_t>(r.data.size());
+        // As the record manager does: never past the buffer it was given.
+        const uint32_t n = std::min(*len, static_cast<uint32_t>(r.data.size()));
+        std::memcpy(data, r.data.data(), n);
+        *len = n;
       }
       std::memcpy(key, r.key.data(), std::min(r.key.size(), kKeyAreaSize));
       return r.status;
