@@ -46,22 +46,29 @@ void EndRecord() {
   if (st.pending.size() >= kPendingLimit) Flush(st);
 }
 
-void AppendPrintForm(std::string& out, int32_t value) {
-  char digits[16];
-  char* end = std::to_chars(digits, digits + sizeof digits, value).ptr;
-  if (value >= 0) out += ' ';
-  out.append(digits, static_cast<size_t>(end - digits));
-  out += ' ';
-}
 
 // text with bytes 0-31, 127 and 255 written as blanks.
-void AppendCleanText(std::string& out, const std::string& text) {
+void AppendCleanText(std::string& out, std::string_view text) {
   const size_t from = out.size();
   out += text;
   for (size_t i = from; i < out.size(); ++i) {
     const unsigned char b = static_cast<unsigned char>(out[i]);
     if (b < 32 || b == 127 || b == 255) out[i] = ' ';
   }
+}
+
+// Print form into a buffer of at least 8 bytes; returns its length.
+size_t PutPrintForm(char* at, int32_t value) {
+  char* p = at;
+  if (value >= 0) *p++ = ' ';
+  p = std::to_chars(p, at + 16, value).ptr;
+  *p++ = ' ';
+  return static_cast<size_t>(p - at);
+}
+
+void AppendPrintForm(std::string& out, int32_t value) {
+  char form[16];
+  out.append(form, PutPrintForm(form, value));
 }
 
 void WriteRecord(std::string_view head, std::string_view rest) {
@@ -192,25 +199,35 @@ void PrintPage(int16_t length) {
   st.line_count = 0;
 }
 
-void PrintAlign(const std::string& mode) {
-  WriteRecord("JUS", NormaliseAlignment(mode));
+void PrintAlign(std::string_view mode) {
+  // The report switches between two one-letter modes on every row.
+  if (mode == "D" || mode == "E") WriteRecord("JUS", mode);
+  else WriteRecord("JUS", NormaliseAlignment(std::string(mode)));
 }
 
-void PrintStyle(const std::string& code) { WriteRecord("*", code); }
+void PrintStyle(std::string_view code) { WriteRecord("*", code); }
 
-void PrintItem(int16_t column, const std::string& text, int16_t advance) {
+void PrintItem(int16_t column, std::string_view text, int16_t advance) {
   PrintFile& st = PrintFileState();
   // A page length of 0 (no page record yet) would otherwise break before
   // every single item.
   if (st.page_length > 0 && st.line_count >= st.page_length)
     PrintPage(st.page_length);
   if (std::string* out = BeginRecord()) {
-    AppendPrintForm(*out, column);
-    *out += ',';
+    // Hundreds of thousands of items a report: the fixed parts of each go
+    // out in one piece.
+    char head[24];
+    size_t n = PutPrintForm(head, column);
+    head[n++] = ',';
+    out->append(head, n);
     AppendCleanText(*out, text);
-    *out += ',';
-    AppendPrintForm(*out, advance);
-    EndRecord();
+    char tail[24];
+    tail[0] = ',';
+    n = 1 + PutPrintForm(tail + 1, advance);
+    tail[n++] = '\r';
+    tail[n++] = '\n';
+    out->append(tail, n);
+    if (out->size() >= kPendingLimit) Flush(st);
   }
   if (advance != 0)
     st.line_count = ClampToInt16(int32_t{st.line_count} + advance);

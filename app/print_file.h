@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
 
 #include "platform/files.h"
 
@@ -62,13 +63,13 @@ std::string CleanPrintText(const std::string& text);
 int16_t OpenPrintFile(const std::string& device);
 bool PrintFileIsOpen();
 void PrintPage(int16_t length);
-void PrintAlign(const std::string& mode);
-void PrintStyle(const std::string& code);
+void PrintAlign(std::string_view mode);
+void PrintStyle(std::string_view code);
 // Places text at column (1 = first) on the current line, then moves down by
 // advance lines. Once the line count has reached the length of the last
 // page record, a page record of that length goes first (none before the
 // first page record).
-void PrintItem(int16_t column, const std::string& text, int16_t advance);
+void PrintItem(int16_t column, std::string_view text, int16_t advance);
 int16_t PrintLineCount();
 // Writes what is still held and closes the work file; kPrintCannotWrite
 // (with a notice) when any record was lost on the way, the last block
