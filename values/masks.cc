@@ -28,6 +28,13 @@ bool IsOneOf(char c, std::string_view set) {
 std::string WholeDigits(double whole) {
   if (whole == 0) return std::string();
   char buffer[400];
+  // Money and counts fit an integer, whose digits come much cheaper; the
+  // conversion is exact for every whole double below 2^64.
+  if (whole < 18446744073709551616.0) {
+    const auto result = std::to_chars(buffer, buffer + sizeof buffer,
+                                      static_cast<uint64_t>(whole));
+    return std::string(buffer, result.ptr);
+  }
   const auto result = std::to_chars(buffer, buffer + sizeof buffer, whole,
                                     std::chars_format::fixed, 0);
   if (result.ec != std::errc()) return std::string();
@@ -61,7 +68,14 @@ MaskShape MeasureMask(std::string_view mask) {
 // even on the binary value; "" for zero. False when the scaled value is not
 // a finite number.
 bool RoundedDigits(double value, int decimals, std::string& digits) {
-  const double scaled = std::fabs(value) * std::pow(10.0, decimals);
+  // The powers of ten that a double holds exactly, as pow() gives them.
+  static constexpr double kExactPowers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,
+                                            1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+                                            1e12, 1e13, 1e14, 1e15, 1e16, 1e17,
+                                            1e18, 1e19, 1e20, 1e21, 1e22};
+  const double power = decimals >= 0 && decimals <= 22 ? kExactPowers[decimals]
+                                                       : std::pow(10.0, decimals);
+  const double scaled = std::fabs(value) * power;
   if (!std::isfinite(scaled)) return false;
   double whole = std::floor(scaled);
   const double fraction = scaled - whole;
@@ -274,11 +288,10 @@ char ThousandsChar() {
 std::string FormatNumber(std::string_view mask, double value) {
   LoadNumberSettings();
   if (mask.empty()) return std::string();
-  const std::string unshowable(mask.size(), '!');
-  if (!std::isfinite(value)) return unshowable;
+  if (!std::isfinite(value)) return std::string(mask.size(), '!');
   const MaskShape shape = MeasureMask(mask);
   std::string digits;
-  if (!RoundedDigits(value, shape.decimals, digits)) return unshowable;
+  if (!RoundedDigits(value, shape.decimals, digits)) return std::string(mask.size(), '!');
 
   Placement at{mask, shape, digits, value};
   PlaceDigits(at);
@@ -290,10 +303,14 @@ std::string FormatNumber(std::string_view mask, double value) {
   return at.out;
 }
 
-std::string FormatAmount(std::string_view mask, double cents) {
+namespace {
+
+// The number mask that an amount mask stands for: the shape for whole units
+// with the decimals of the currency (two more for euros) added on the right.
+std::string AmountNumberMask(std::string_view mask, bool nonzero, bool pesetas) {
   const size_t length = mask.size();
   bool star = false;
-  bool units = cents != 0;
+  bool units = nonzero;
   bool commas = false;
   bool point_seen = false;
   int decimals = 0;
@@ -312,7 +329,6 @@ std::string FormatAmount(std::string_view mask, double cents) {
     if (c == '-') sign = i == 0 ? -2 : -1;
     if (c == '+') sign = i == 0 ? 2 : 1;
   }
-  if (length == 0) return std::string();
 
   auto keep_right = [length](std::string& s) {
     if (s.size() > length) s.erase(0, s.size() - length);
@@ -330,13 +346,7 @@ std::string FormatAmount(std::string_view mask, double cents) {
       built.erase(0, 1);
     }
   }
-
-  double shown = cents / 100.0;
-  if (ValuesState().currency == "P") {
-    shown *= 166.386;
-  } else {
-    decimals = decimals == 0 ? 3 : decimals + 2;
-  }
+  if (!pesetas) decimals = decimals == 0 ? 3 : decimals + 2;
   if (decimals > 0) {
     built.push_back('.');
     built.append(static_cast<size_t>(decimals - 1), units ? '9' : 'Z');
@@ -348,7 +358,30 @@ std::string FormatAmount(std::string_view mask, double cents) {
   } else if (sign == 2 || sign == -2) {
     built[0] = sign > 0 ? '+' : '-';
   }
-  return FormatNumber(built, shown);
+  return built;
+}
+
+}  // namespace
+
+std::string FormatAmount(std::string_view mask, double cents) {
+  if (mask.empty()) return std::string();
+  Values& state = ValuesState();
+  const bool pesetas = state.currency == "P";
+  const bool nonzero = cents != 0;
+  double shown = cents / 100.0;
+  if (pesetas) shown *= 166.386;
+  // A report formats thousands of amounts through the same few masks.
+  for (const Values::AmountMask& m : state.amount_masks) {
+    if (m.pesetas == pesetas && m.nonzero == nonzero && m.given == mask)
+      return FormatNumber(m.built, shown);
+  }
+  Values::AmountMask& m =
+      state.amount_masks[state.next_amount_mask++ % state.amount_masks.size()];
+  m.given = mask;
+  m.pesetas = pesetas;
+  m.nonzero = nonzero;
+  m.built = AmountNumberMask(mask, nonzero, pesetas);
+  return FormatNumber(m.built, shown);
 }
 
 void SetCurrency(std::string_view command) {

@@ -4,6 +4,7 @@
 // start-of-run state (tests use it to force the settings to be read again).
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <string>
 #include <vector>
@@ -21,6 +22,17 @@ struct Values {
   std::string app_currency;
   std::string print_currency;
   std::string currency;  // the currency in effect
+
+  // Number masks lately built for amount masks (FormatAmount), by the mask
+  // given, the currency and whether the amount was zero.
+  struct AmountMask {
+    std::string given;
+    bool pesetas = false;
+    bool nonzero = false;
+    std::string built;  // empty given: unused
+  };
+  std::array<AmountMask, 4> amount_masks;
+  size_t next_amount_mask = 0;
 
   // While set, FoldText strips accents and punctuation for letter searches.
   bool fold_for_search = false;
