@@ -107,8 +107,11 @@ struct Cursor {
   bool positioned = false;
   bool on_record = false;  // false after this cursor deleted it
   int key = 0;
-  std::string k;
+  std::string k;  // not kept up to date while k_in_live
   int64_t id = 0;
+  // The current record is the live statement's row, which holds its key
+  // (first column); DropLive takes it into k.
+  bool k_in_live = false;
   int64_t locked_id = 0;  // single-record lock held, 0 none
   // Per key number: forward and backward range statements.
   std::vector<Stmt> forward, backward;

@@ -45,7 +45,16 @@ uint32_t IndexOf(const Cursor& c) {
 }
 
 void DropLive(Cursor& c) {
-  if (c.live != nullptr) sqlite3_reset(c.live);
+  if (c.live != nullptr) {
+    // The statement still stands on the current record: its key is taken
+    // from there now, before the row goes.
+    if (c.k_in_live) {
+      const auto* k = static_cast<const char*>(sqlite3_column_blob(c.live, 0));
+      c.k.assign(k == nullptr ? "" : k, size_t(sqlite3_column_bytes(c.live, 0)));
+    }
+    sqlite3_reset(c.live);
+  }
+  c.k_in_live = false;
   c.live = nullptr;
   c.live_direction = Direction::kNone;
 }
@@ -136,6 +145,39 @@ bool NotPast(sqlite3_stmt* st, Direction d, const std::string& k, int64_t id) {
   return d == Direction::kForward ? row <= id : row >= id;
 }
 
+// Reads one record by id into out; false when there is none.
+bool FetchRecord(OpenFile& f, int64_t id, std::string& out, int& rc) {
+  sqlite3_stmt* st = f.select_record.get();
+  sqlite3_bind_int64(st, 1, id);
+  rc = sqlite3_step(st);
+  bool found = rc == SQLITE_ROW;
+  if (found) {
+    out.assign(static_cast<const char*>(sqlite3_column_blob(st, 0)),
+               size_t(sqlite3_column_bytes(st, 0)));
+    out.resize(f.spec.record_length, '\0');
+  }
+  sqlite3_reset(st);
+  if (rc == SQLITE_DONE) rc = SQLITE_OK;
+  return found;
+}
+
+int StepLive(Cursor& c) {
+  int rc = sqlite3_step(c.live);
+  if (rc != SQLITE_ROW) DropLive(c);
+  return rc;
+}
+
+// The current record's key from the record itself, in the read snapshot in
+// force; a record that cannot be read leaves the cursor without a position.
+void KeyFromRecord(Cursor& c) {
+  std::string record;
+  int rc;
+  if (FetchRecord(*c.file, c.id, record, rc))
+    CollatedKey(c.file->spec, c.key, reinterpret_cast<const uint8_t*>(record.data()), c.k);
+  else
+    c.positioned = false;
+}
+
 // Moves a range statement to the next row after (k, id) in direction d, or
 // steps the live one when it already stands there. Returns the SQLite code;
 // on SQLITE_ROW c.live is the statement holding the row.
@@ -144,8 +186,15 @@ int Step(Cursor& c, int key, Direction d, const std::string& k, int64_t id,
   if (continuing && c.live != nullptr && c.live_direction == d &&
       c.live_key == key && c.live_generation == c.file->write_generation &&
       now - c.live_since_ns < kLiveNs) {
+    if (!c.k_in_live) return StepLive(c);
+    // Stepping gives up the row that holds the current record's key, so it is
+    // built from the record if the step finds nothing (end of file, error).
     int rc = sqlite3_step(c.live);
-    if (rc != SQLITE_ROW) DropLive(c);
+    if (rc != SQLITE_ROW) {
+      c.k_in_live = false;
+      DropLive(c);
+      KeyFromRecord(c);
+    }
     return rc;
   }
   DropLive(c);
@@ -169,16 +218,25 @@ int Step(Cursor& c, int key, Direction d, const std::string& k, int64_t id,
   return rc;
 }
 
-// Hands a record to the caller and makes it current.
-int16_t Deliver(Cursor& c, const Call& call, int key, std::string_view k,
-                int64_t id, const uint8_t* record, size_t size) {
+// Hands a record to the caller and makes it current; its key is the
+// caller's to set (c.k, or the live statement's row).
+int16_t HandOverRecord(Cursor& c, const Call& call, int key, int64_t id,
+                       const uint8_t* record, size_t size) {
   const int16_t status =
       HandOver(c.file->spec, key, record, size, call.data, call.len, call.key);
   c.positioned = true;
   c.on_record = true;
   c.key = key;
-  if (k.data() != c.k.data()) c.k.assign(k.data(), k.size());  // else built there
   c.id = id;
+  c.k_in_live = false;
+  return status;
+}
+
+// Hands a record to the caller and makes it current at key k.
+int16_t Deliver(Cursor& c, const Call& call, int key, std::string_view k,
+                int64_t id, const uint8_t* record, size_t size) {
+  const int16_t status = HandOverRecord(c, call, key, id, record, size);
+  c.k.assign(k.data(), k.size());
   return status;
 }
 
@@ -188,7 +246,12 @@ int16_t DeliverRow(Cursor& c, const Call& call, int key, sqlite3_stmt* st) {
   if (call.lock) {
     int16_t ls = TakeLock(c, id);
     if (ls != kStOk) {
+      // The cursor stays where it was; a statement that stepped on from
+      // there no longer holds that record's key.
+      const bool moved_on = c.k_in_live;
+      c.k_in_live = false;
       DropLive(c);
+      if (moved_on) KeyFromRecord(c);
       call.set_len(0);
       return ls;
     }
@@ -196,10 +259,12 @@ int16_t DeliverRow(Cursor& c, const Call& call, int key, sqlite3_stmt* st) {
   const auto* data = static_cast<const uint8_t*>(sqlite3_column_blob(st, 2));
   const int dn = sqlite3_column_bytes(st, 2);
   if (data != nullptr && size_t(dn) >= c.file->spec.record_length) {
-    // The key built from the record is the key table's k and spares two
-    // calls a row; only a record cut short (a damaged file) needs the table's.
-    CollatedKey(c.file->spec, key, data, c.k);
-    return Deliver(c, call, key, c.k, id, data, size_t(dn));
+    // Steps rarely need the current key: it stays in the row until the
+    // statement moves on or is given up.
+    const int16_t status = HandOverRecord(c, call, key, id, data, size_t(dn));
+    c.k_in_live = c.live == st;
+    if (!c.k_in_live) CollatedKey(c.file->spec, key, data, c.k);
+    return status;
   }
   const auto* kp = static_cast<const char*>(sqlite3_column_blob(st, 0));
   const int kn = sqlite3_column_bytes(st, 0);
@@ -209,22 +274,6 @@ int16_t DeliverRow(Cursor& c, const Call& call, int key, sqlite3_stmt* st) {
 
 bool ValidKey(const Cursor& c, int key) {
   return key >= 0 && size_t(key) < c.file->spec.keys.size();
-}
-
-// Reads one record by id into out; false when there is none.
-bool FetchRecord(OpenFile& f, int64_t id, std::string& out, int& rc) {
-  sqlite3_stmt* st = f.select_record.get();
-  sqlite3_bind_int64(st, 1, id);
-  rc = sqlite3_step(st);
-  bool found = rc == SQLITE_ROW;
-  if (found) {
-    out.assign(static_cast<const char*>(sqlite3_column_blob(st, 0)),
-               size_t(sqlite3_column_bytes(st, 0)));
-    out.resize(f.spec.record_length, '\0');
-  }
-  sqlite3_reset(st);
-  if (rc == SQLITE_DONE) rc = SQLITE_OK;
-  return found;
 }
 
 int16_t KeyedRead(Cursor& c, const Call& call) {
@@ -711,8 +760,8 @@ int16_t EndTransaction(bool commit) {
   return status;
 }
 
+// BTRCALL has taken the lock bias off the operation already.
 int16_t Dispatch(Call& call) {
-  if (int16_t st = TakeLockBias(call)) return st;
   const uint16_t op = call.op;
   switch (op) {
     case kOpOpen: return call.pb == nullptr ? int16_t(kStInvalidOperation) : Open(call);

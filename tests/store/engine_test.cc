@@ -358,6 +358,8 @@ TEST_P(EngineTest, StepsNeedAPositionAndStopAtTheEnds) {
   ASSERT_EQ(file_.Insert(Rec("B", 2, "x", "b")), kStOk);
   ASSERT_EQ(file_.Read(kOpGetFirst).status, kStOk);
   EXPECT_EQ(file_.Read(kOpGetNext).data.substr(20, 1), "b");
+  EXPECT_EQ(file_.Read(kOpGetNext).status, kStEndOfFile);
+  EXPECT_EQ(file_.Read(kOpGetPrevious).data.substr(20, 1), "a");
 }
 
 // Many records, read by random keyed reads and runs of steps both ways:
@@ -600,6 +602,21 @@ TEST_P(EngineTest, LockedReadThatMeetsALockLeavesTheCursorForTheRetry) {
   EXPECT_EQ(file_.Read(kOpGetNext + kLockBias).data.substr(0, 1), "B");
   EXPECT_EQ(file_.Direct(file_.Position(), 0, kOpGetDirect + kLockBias).status, kStOk);
   EXPECT_EQ(file_.Read(kOpStat + kLockBias).status, kStInvalidOperation);
+}
+
+// Inside the process's transaction a locked step goes on from the statement
+// already stepping; when it meets a lock the cursor still stays put.
+TEST_P(EngineTest, LockedStepInATransactionThatMeetsALockStaysPut) {
+  for (const char* t : {"B", "A", "C"}) ASSERT_EQ(file_.Insert(Rec(t, uint16_t(t[0]), "x", t)), kStOk);
+  EngineFile other;
+  ASSERT_EQ(other.Open(path_), kStOk);
+  ASSERT_EQ(other.Read(kOpGetEqual + kLockBias, "B       ").status, kStOk);
+  ASSERT_EQ(testing_support::SimpleCall(kOpBeginTransaction), kStOk);
+  ASSERT_EQ(file_.Insert(Rec("D", 1, "x", "D")), kStOk);
+  ASSERT_EQ(file_.Read(kOpGetFirst).data.substr(0, 1), "A");
+  EXPECT_EQ(file_.Read(kOpGetNext + kLockBias).status, kStRecordLocked);
+  EXPECT_EQ(file_.Read(kOpGetNext).data.substr(0, 1), "B");
+  ASSERT_EQ(testing_support::SimpleCall(kOpAbortTransaction), kStOk);
 }
 
 // ---- Transactions and Reset ----
