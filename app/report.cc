@@ -50,11 +50,38 @@ std::string_view Field(const std::string& area, store::RecordField f, std::strin
   return spare;
 }
 
+// True while key is not after last; both are keys of the receipts file.
+bool ReceiptKeyNotAfter(std::string_view key, const std::string& last) {
+  // The common case compares at a width the compiler knows.
+  constexpr size_t kWidth = receipt::kKey.width;
+  if (key.size() == kWidth && last.size() == kWidth)
+    return std::memcmp(key.data(), last.data(), kWidth) <= 0;
+  return key <= last;
+}
+
+// A short text kept in place (dates and amounts as printed).
+struct ShortText {
+  uint8_t size = 0;  // 0: none
+  char bytes[15];
+  std::string_view view() const { return std::string_view(bytes, size); }
+  bool Set(const std::string& text) {
+    if (text.empty() || text.size() > sizeof bytes) return false;
+    size = static_cast<uint8_t>(text.size());
+    std::memcpy(bytes, text.data(), text.size());
+    return true;
+  }
+};
+
+// The heading texts of a production, translated once for all its pages.
+struct HeadingTexts {
+  std::string page, title, columns[8], finca, estate_total, grand_total;
+};
+
 // Running values of one production.
 class ReportWriter {
  public:
   explicit ReportWriter(const ReportParameters& p)
-      : p_(p), rs_(ReportRunState()), firm_(FirmName()) {}
+      : p_(p), rs_(ReportRunState()), firm_(FirmName()), texts_(Headings(p)) {}
 
   void Run();
   const ReportReadFailure& failure() const { return failure_; }
@@ -74,17 +101,19 @@ class ReportWriter {
   void UnitTotals();
   void EstateTotals();
   void GrandTotal();
+  static HeadingTexts Headings(const ReportParameters& p);
   // Dates repeat from row to row (issue dates fall on a few days a year):
   // each is formatted once per production.
-  const std::string& DateText(store::RecordField f);
+  std::string_view DateText(store::RecordField f);
   // Amounts repeat too: a unit's rent month after month, totals of nothing.
   enum class Mask { kRow, kTotal };
-  const std::string& AmountText(Mask mask, double amount);
+  std::string_view AmountText(Mask mask, double amount);
 
   const ReportParameters& p_;
   ReportRun& rs_;
   ReportReadFailure failure_;
   std::string firm_;
+  const HeadingTexts texts_;
   std::string owner_name_;
   int16_t page_ = 0;
   bool estate_heading_ = false, unit_heading_ = false;
@@ -92,43 +121,58 @@ class ReportWriter {
   double estate_pending_ = 0, estate_returned_ = 0;
   double grand_pending_ = 0, grand_returned_ = 0;
   // Packed date -> text, by a hash of the date; a collision formats again.
+  // Slots are small, so that the table stays in the processor's caches.
   struct DateSlot {
     uint32_t packed = 0;
-    std::string text;
+    ShortText text;
   };
   std::vector<DateSlot> dates_ = std::vector<DateSlot>(4096);
   // Per mask (row, total): amount -> text, by a hash of the amount.
   struct AmountSlot {
     uint64_t bits = 0;  // of the amount: -0 and 0 may print apart
-    std::string text;
+    ShortText text;
   };
   std::vector<AmountSlot> row_amounts_ = std::vector<AmountSlot>(1024);
   std::vector<AmountSlot> total_amounts_ = std::vector<AmountSlot>(1024);
-  std::string spare_;
+  std::string spare_, formatted_;  // a text too long for a slot
 };
 
-const std::string& ReportWriter::AmountText(Mask mask, double amount) {
+HeadingTexts ReportWriter::Headings(const ReportParameters& p) {
+  HeadingTexts t;
+  t.page = Translate("P\xB7GINA ");
+  t.title = Translate("RELACI\xE0 DE PENDENTS DE VERTICAL EXISTENTS ENTRE ") +
+            PrintDate(p.period_start) + Translate(" I ") + PrintDate(p.period_end);
+  const char* columns[] = {"REBUT", "DEPART.", "TITULAR", "TEL\xD4" "FON",
+                           "D.EXPED.", "D.COBR.", "  PENDENT", "   TORNAT"};
+  for (size_t i = 0; i < std::size(columns); ++i) t.columns[i] = Translate(columns[i]);
+  t.finca = Translate("FINCA ");
+  t.estate_total = Translate("TOTAL FINCA ");
+  t.grand_total = Translate("TOTAL GENERAL");
+  return t;
+}
+
+std::string_view ReportWriter::AmountText(Mask mask, double amount) {
   uint64_t bits = 0;
   std::memcpy(&bits, &amount, sizeof bits);
   auto& table = mask == Mask::kRow ? row_amounts_ : total_amounts_;
   AmountSlot& slot = table[(bits * 0x9E3779B97F4A7C15ull) >> 54];
-  if (slot.text.empty() || slot.bits != bits) {
-    slot.bits = bits;
-    slot.text = values::FormatAmount(mask == Mask::kRow ? "Z,ZZZ,ZZ9" : "ZZ,ZZZ,ZZ9", amount);
-  }
-  return slot.text;
+  if (slot.text.size != 0 && slot.bits == bits) return slot.text.view();
+  formatted_ = values::FormatAmount(mask == Mask::kRow ? "Z,ZZZ,ZZ9" : "ZZ,ZZZ,ZZ9", amount);
+  slot.bits = bits;
+  if (!slot.text.Set(formatted_)) slot.text.size = 0;
+  return formatted_;
 }
 
-const std::string& ReportWriter::DateText(store::RecordField f) {
+std::string_view ReportWriter::DateText(store::RecordField f) {
   const std::string_view packed = Field(rs_.receipt, f, spare_);
   uint32_t key = 0;
   std::memcpy(&key, packed.data(), std::min(sizeof key, packed.size()));
   DateSlot& slot = dates_[(key * 2654435761u) >> 20];
-  if (slot.text.empty() || slot.packed != key) {
-    slot.packed = key;
-    slot.text = PrintDate(std::string(packed));
-  }
-  return slot.text;
+  if (slot.text.size != 0 && slot.packed == key) return slot.text.view();
+  formatted_ = PrintDate(std::string(packed));
+  slot.packed = key;
+  if (!slot.text.Set(formatted_)) slot.text.size = 0;
+  return formatted_;
 }
 
 void ReportWriter::Run() {
@@ -158,7 +202,7 @@ void ReportWriter::Run() {
       store::SeekByKey(receipt::kFileId, 0, unit_key + p_.period_start, 1,
                        receipt_st);
       while (receipt_st == 0 &&
-             Field(rs_.receipt, receipt::kKey, spare_) <= last_receipt) {
+             ReceiptKeyNotAfter(Field(rs_.receipt, receipt::kKey, spare_), last_receipt)) {
         char state = Field(rs_.receipt, receipt::kState, spare_)[0];
         if (state == 'P' || state == 'D') ReceiptRow();
         store::SkipRecords(receipt::kFileId, 1, receipt_st);
@@ -183,23 +227,14 @@ void ReportWriter::PageHeading() {
   PrintStyle("@e");
   PrintItem(1, firm_, 0);
   PrintAlign("D");
-  PrintItem(85, Translate("P\xB7GINA ") + values::FormatNumber("ZZZ9", page_),
-            2);
-  std::string title =
-      Translate("RELACI\xE0 DE PENDENTS DE VERTICAL EXISTENTS ENTRE ") +
-      PrintDate(p_.period_start) + Translate(" I ") + PrintDate(p_.period_end);
-  int column = (96 - static_cast<int>(title.size())) / 2;
+  PrintItem(85, texts_.page + values::FormatNumber("ZZZ9", page_), 2);
+  int column = (96 - static_cast<int>(texts_.title.size())) / 2;
   // A translation longer than the page still starts at the first column.
-  PrintItem(static_cast<int16_t>(std::max(column, 1)), title, 2);
+  PrintItem(static_cast<int16_t>(std::max(column, 1)), texts_.title, 2);
   PrintStyle("q");
-  PrintItem(1, Translate("REBUT"), 0);
-  PrintItem(11, Translate("DEPART."), 0);
-  PrintItem(22, Translate("TITULAR"), 0);
-  PrintItem(53, Translate("TEL\xD4" "FON"), 0);
-  PrintItem(74, Translate("D.EXPED."), 0);
-  PrintItem(85, Translate("D.COBR."), 0);
-  PrintItem(96, Translate("  PENDENT"), 0);
-  PrintItem(105, Translate("   TORNAT"), 1);
+  const int16_t columns[] = {1, 11, 22, 53, 74, 85, 96, 105};
+  for (size_t i = 0; i < std::size(columns); ++i)
+    PrintItem(columns[i], texts_.columns[i], i + 1 == std::size(columns) ? 1 : 0);
   PrintItem(1, std::string(135, '-'), 0);
 }
 
@@ -211,9 +246,7 @@ void ReportWriter::EstateHeading() {
   std::string name = FieldText(rs_.estate, estate::kHeading) == "P"
                          ? owner_name_
                          : FieldText(rs_.estate, estate::kName);
-  PrintItem(1, Translate("FINCA ") + digits.substr(digits.size() - 3) + " - " +
-                   name,
-            1);
+  PrintItem(1, texts_.finca + digits.substr(digits.size() - 3) + " - " + name, 1);
 }
 
 void ReportWriter::ReceiptRow() {
@@ -254,7 +287,7 @@ void ReportWriter::EstateTotals() {
   PrintItem(115, std::string(21, '-'), 1);
   if (PrintLineCount() > kBlockLimit) PageHeading();
   PrintAlign("N 113 \\.\\");
-  PrintItem(75, Translate("TOTAL FINCA "), 0);
+  PrintItem(75, texts_.estate_total, 0);
   PrintAlign("D");
   PrintItem(115, AmountText(Mask::kTotal, estate_pending_), 0);
   PrintItem(126, AmountText(Mask::kTotal, estate_returned_), 1);
@@ -265,7 +298,7 @@ void ReportWriter::EstateTotals() {
 void ReportWriter::GrandTotal() {
   PrintItem(115, std::string(21, '-'), 1);
   if (PrintLineCount() > kRowLimit) PageHeading();
-  PrintItem(75, Translate("TOTAL GENERAL"), 0);
+  PrintItem(75, texts_.grand_total, 0);
   PrintAlign("D");
   PrintItem(115, AmountText(Mask::kTotal, grand_pending_), 0);
   PrintItem(126, AmountText(Mask::kTotal, grand_returned_), 1);
