@@ -57,12 +57,31 @@ void AppendCleanText(std::string& out, std::string_view text) {
   }
 }
 
-// Print form into a buffer of at least 8 bytes; returns its length.
+// Print form into a buffer of at least 16 bytes; returns its length.
 size_t PutPrintForm(char* at, int32_t value) {
   char* p = at;
   if (value >= 0) *p++ = ' ';
   p = std::to_chars(p, at + 16, value).ptr;
   *p++ = ' ';
+  return static_cast<size_t>(p - at);
+}
+
+// An item record around its text: two print forms, two commas, CR LF.
+constexpr size_t kItemFrame = 2 * 16 + 4;
+
+// The item record into a buffer of text.size() + kItemFrame bytes; returns
+// its length.
+size_t PutItem(char* at, int16_t column, std::string_view text, int16_t advance) {
+  char* p = at + PutPrintForm(at, column);
+  *p++ = ',';
+  for (const char c : text) {
+    const unsigned char b = static_cast<unsigned char>(c);
+    *p++ = b < 32 || b == 127 || b == 255 ? ' ' : c;
+  }
+  *p++ = ',';
+  p += PutPrintForm(p, advance);
+  *p++ = '\r';
+  *p++ = '\n';
   return static_cast<size_t>(p - at);
 }
 
@@ -214,19 +233,17 @@ void PrintItem(int16_t column, std::string_view text, int16_t advance) {
   if (st.page_length > 0 && st.line_count >= st.page_length)
     PrintPage(st.page_length);
   if (std::string* out = BeginRecord()) {
-    // Hundreds of thousands of items a report: the fixed parts of each go
-    // out in one piece.
-    char head[24];
-    size_t n = PutPrintForm(head, column);
-    head[n++] = ',';
-    out->append(head, n);
-    AppendCleanText(*out, text);
-    char tail[24];
-    tail[0] = ',';
-    n = 1 + PutPrintForm(tail + 1, advance);
-    tail[n++] = '\r';
-    tail[n++] = '\n';
-    out->append(tail, n);
+    // Millions of items a report: each is put together aside and goes out
+    // in one piece.
+    const size_t room = text.size() + kItemFrame;
+    char local[256];
+    std::string large;
+    char* record = local;
+    if (room > sizeof local) {
+      large.resize(room);
+      record = large.data();
+    }
+    out->append(record, PutItem(record, column, text, advance));
     if (out->size() >= kPendingLimit) Flush(st);
   }
   if (advance != 0)
