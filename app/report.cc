@@ -3,6 +3,7 @@
 #include "app/report.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <string_view>
 #include <vector>
@@ -52,11 +53,17 @@ std::string_view Field(const std::string& area, store::RecordField f, std::strin
 
 // True while key is not after last; both are keys of the receipts file.
 bool ReceiptKeyNotAfter(std::string_view key, const std::string& last) {
-  // The common case compares at a width the compiler knows.
-  constexpr size_t kWidth = receipt::kKey.width;
-  if (key.size() == kWidth && last.size() == kWidth)
-    return std::memcmp(key.data(), last.data(), kWidth) <= 0;
-  return key <= last;
+  // Every receipt is compared: eight bytes compare as one big-endian number.
+  static_assert(receipt::kKey.width == sizeof(uint64_t));
+  if (key.size() != sizeof(uint64_t) || last.size() != sizeof(uint64_t)) return key <= last;
+  uint64_t a = 0, b = 0;
+  std::memcpy(&a, key.data(), sizeof a);
+  std::memcpy(&b, last.data(), sizeof b);
+  if constexpr (std::endian::native == std::endian::little) {
+    a = __builtin_bswap64(a);
+    b = __builtin_bswap64(b);
+  }
+  return a <= b;
 }
 
 // A short text kept in place (dates and amounts as printed).

@@ -91,8 +91,11 @@ void CopyToRecordArea(FileSlot& slot, const uint8_t* data, size_t n) {
 }
 
 void RefreshKeyValue(FileSlot& slot, const KeyArea& key) {
-  size_t n = std::min(slot.key_value.size(), kKeyAreaSize);
-  slot.key_value.assign(reinterpret_cast<const char*>(key.data()), n);
+  // In place, byte by byte: the value keeps its length and is a few bytes.
+  const size_t n = std::min(slot.key_value.size(), kKeyAreaSize);
+  slot.key_value.resize(n);
+  char* value = slot.key_value.data();
+  for (size_t i = 0; i < n; ++i) value[i] = static_cast<char>(key[i]);
 }
 
 int16_t OpenCall(FileSlot& slot, const std::string& path) {
