@@ -282,6 +282,8 @@ int16_t HandOverPrintFile() {
   // The program itself, never a command line: blanks or quotes in the
   // executable directory must not make it another program with arguments.
   std::string said;
+  // The print program may take long; no read snapshot is held meanwhile.
+  ui::GoingIdle();
   int rc = platform::RunCommand(std::vector<std::string>{os_path}, &said);
   if (rc < 0) {
     ShowPrintNotice(CannotRunText(program));

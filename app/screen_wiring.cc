@@ -113,6 +113,9 @@ void WireScreenHooks() {
   ui::KeyHooks& keys = ui::KeyHooksState();
   keys.calculator = ui::Calculator;
   keys.calendar = ui::Calendar;
+  // Idle for as long as the operator takes: other programs' writes must be
+  // able to reach the record files meanwhile.
+  keys.idle = store::ReleaseReadSnapshots;
 
   store::StoreHooks& store = store::StoreHooksState();
   store.show_message = [](int16_t row, const std::string& text) { ui::ShowMessage(row, text); };

@@ -65,6 +65,13 @@ int16_t Route(Call& call) {
 
 }  // namespace
 
+void ReleaseReadSnapshots() {
+  // The server engine keeps nothing open between calls: each batch it holds
+  // is one finished statement's rows, and its reads run outside any
+  // transaction but the process's own.
+  engine::ReleaseReadSnapshots();
+}
+
 int16_t BTRCALL(uint16_t operation, uint8_t* position_block, void* data,
                 uint32_t* data_length, void* key, uint8_t key_length,
                 int8_t key_number) {

@@ -130,4 +130,12 @@ int16_t BTRCALL(uint16_t operation, uint8_t* position_block, void* data,
                 uint32_t* data_length, void* key, uint8_t key_length,
                 int8_t key_number);
 
+// Lets go of every read snapshot this process holds (a read transaction kept
+// between reads, a statement stepping through a file), so that other
+// processes' writes can be checkpointed while this one is idle. Cursors keep
+// their place: the next read takes a fresh snapshot. Writes and the
+// process's transaction are not touched. Called when the program goes idle:
+// waiting for the operator's keys, or handing the terminal to a child.
+void ReleaseReadSnapshots();
+
 }  // namespace store

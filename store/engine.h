@@ -141,6 +141,8 @@ struct Engine {
 Engine& EngineState();
 // Ends this process's read transaction on the file, if any (see OpenFile).
 void EndReading(OpenFile& f);
+// Gives up every stepping statement and read transaction of this process.
+void ReleaseReadSnapshots();
 // Closes everything this process has open (like Reset) and clears the state.
 void ResetEngineState();
 

@@ -826,6 +826,15 @@ void EndReading(OpenFile& f) {
   if (!Run(f.end_read.get())) Exec(f.db, "ROLLBACK");
 }
 
+void ReleaseReadSnapshots() {
+  Engine& s = EngineState();
+  // A statement stepping outside a read transaction holds a snapshot too.
+  for (auto& c : s.cursors)
+    if (c) DropLive(*c);
+  for (auto& w : s.files)
+    if (auto f = w.lock()) EndReading(*f);
+}
+
 void CloseAll() {
   Engine& s = EngineState();
   if (s.in_transaction) EndTransaction(false);

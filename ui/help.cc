@@ -196,6 +196,7 @@ void RunHelpCommand(const std::string& topic) {
   if (comspec.empty()) return;
   const std::vector<std::string> argv = {comspec, "/C", "HLPVUE",
                                          platform::OsPath("AJUDA\\" + topic + ".HTM")};
+  GoingIdle();
   platform::RunCommand(argv);
 }
 

@@ -104,6 +104,7 @@ void GetKey(int16_t& key, int16_t& button, int16_t& row, int16_t& col) {
   if (!k.injected.empty()) {
     key = static_cast<unsigned char>(k.injected.front());
     k.injected.erase(0, 1);
+    k.idle_told = false;
     return;
   }
 
@@ -174,11 +175,18 @@ void GetKey(int16_t& key, int16_t& button, int16_t& row, int16_t& col) {
     platform::SetMouseReporting(false);
     k.mouse = MouseMode::kOff;
   }
+  if (key != 0 || button != 0) k.idle_told = false;
 }
 
 void WaitForInput(int timeout_ms) {
   KeyInput& k = KeyInputState();
   if (k.has_pending || !k.injected.empty()) return;
+  // Polls follow one another for as long as the operator takes; the module
+  // hears once that it is idle.
+  if (!k.idle_told) {
+    k.idle_told = true;
+    GoingIdle();
+  }
   platform::InputEvent ev;
   if (platform::WaitEvent(ev, timeout_ms)) {
     k.pending = ev;
@@ -198,6 +206,10 @@ void WaitKey(int16_t& key) {
     }
     WaitForInput(kIdleWaitMs);
   }
+}
+
+void GoingIdle() {
+  if (KeyHooksState().idle) KeyHooksState().idle();
 }
 
 void DiscardTypeAhead() {

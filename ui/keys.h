@@ -81,10 +81,13 @@ void SetChoices(const std::string& choices);
 void InjectKeys(const std::string& keys);
 
 // The pop-ups behind the hot keys; each returns the text to be typed. Empty
-// hooks give the empty text.
+// hooks give the empty text. idle runs once when a wait for keys begins
+// (nothing typed ahead) and before a child program takes the terminal: the
+// module lets go meanwhile of what it holds (read snapshots of its files).
 struct KeyHooks {
   std::function<std::string()> calculator;
   std::function<std::string()> calendar;
+  std::function<void()> idle;
 };
 KeyHooks& KeyHooksState();
 
@@ -104,6 +107,7 @@ struct KeyInput {
   // An event taken while waiting, handed to the next poll.
   bool has_pending = false;
   platform::InputEvent pending;
+  bool idle_told = false;  // the idle hook ran for the wait going on
 };
 KeyInput& KeyInputState();
 // Back to the start state, the hooks emptied too (tests).
@@ -115,5 +119,9 @@ void WaitForInput(int timeout_ms);
 
 // Drops every key typed ahead (injected keys included).
 void DiscardTypeAhead();
+
+// Runs the idle hook (if any): the program is about to wait for something
+// else than its own work, a child program for instance.
+void GoingIdle();
 
 }  // namespace ui

@@ -94,6 +94,22 @@ TEST_F(ReportRunTest, EscOnTheConfirmationReturnsToFormOneWithoutPrinting) {
   EXPECT_FALSE(platform::FileExists(dir().path() + "runs"));
 }
 
+// Other sessions go on writing while the print program runs: the module
+// holds no read snapshot meanwhile, so the log can be checkpointed whole.
+TEST_F(ReportRunTest, NoReadSnapshotIsHeldWhileThePrintProgramRuns) {
+  const std::string stub =
+      dir().Write("bin/KELPRINT", "#!/bin/sh\nsqlite3 '" + dir().path() +
+                                      "DADES/CobramV.dat' 'PRAGMA wal_checkpoint(TRUNCATE);' > '" +
+                                      dir().path() + "checkpoint'\n");
+  chmod(stub.c_str(), 0755);
+  term().PushText("01012026");
+  Keys({kEnter, kEnter, kEnter, kEnter});
+  Keys({kEnter});  // "S"
+  Keys({kEsc});
+  app::RunReport();
+  EXPECT_EQ(dir().Read("checkpoint").substr(0, 2), "0|") << "busy, log, checkpointed";
+}
+
 TEST_F(ReportRunTest, InvertedRangeKeepsTheOperatorInFormOne) {
   Keys({0x5000, 0x5000});  // to field 3
   term().PushText("9");

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sqlite3.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -188,6 +189,47 @@ TEST_P(EngineMultiProcessTest, SharedReadSnapshotNeverHidesOthersWritesForLong) 
   usleep(150000);  // longer than a snapshot is kept
   EXPECT_EQ(mine.RecordCount(), 6u);
   EXPECT_EQ(mine.Read(kOpGetEqual, Rec(70).substr(0, 6)).status, kStOk);
+}
+
+// A reader that has gone idle holds no snapshot: another process can then
+// checkpoint the whole write-ahead log and cut it to nothing.
+TEST_P(EngineMultiProcessTest, IdleReaderLetsAnotherProcessCheckpoint) {
+  if (GetParam() != TestEngine::kSqlite) GTEST_SKIP() << "a server keeps no snapshot between calls";
+  // Forked before this process opens the file: a child would otherwise
+  // inherit SQLite's record of the parent's locks.
+  Child writer([&](Child& me) {
+    EngineFile f;
+    if (f.Open(path_) != kStOk) return 1;
+    for (int round = 0; me.Hear() == 'g'; ++round) {
+      if (f.Insert(Rec(10 + round)) != kStOk) return 2;
+      sqlite3* db = nullptr;
+      sqlite3_stmt* st = nullptr;
+      int busy = -1;
+      if (sqlite3_open_v2(path_.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr) == SQLITE_OK &&
+          sqlite3_prepare_v2(db, "PRAGMA wal_checkpoint(TRUNCATE)", -1, &st, nullptr) ==
+              SQLITE_OK &&
+          sqlite3_step(st) == SQLITE_ROW)
+        busy = sqlite3_column_int(st, 0);
+      sqlite3_finalize(st);
+      sqlite3_close(db);
+      struct stat wal{};
+      me.Tell(busy == 0 && stat((path_ + "-wal").c_str(), &wal) == 0 && wal.st_size == 0 ? 'y'
+                                                                                           : 'n');
+    }
+    return 0;
+  });
+  EngineFile mine;
+  ASSERT_EQ(mine.Open(path_), kStOk);
+  ASSERT_EQ(mine.Read(kOpGetFirst).status, kStOk);
+  ASSERT_EQ(mine.Read(kOpGetNext).status, kStOk);
+  writer.Tell_('g');
+  EXPECT_EQ(writer.Hear_(), 'n') << "the reader's snapshot holds the log";
+  ReleaseReadSnapshots();
+  writer.Tell_('g');
+  EXPECT_EQ(writer.Hear_(), 'y');
+  EXPECT_EQ(mine.Read(kOpGetNext).data, Rec(2)) << "the cursor kept its place";
+  writer.Tell_('q');
+  EXPECT_EQ(writer.Wait(), 0);
 }
 
 TEST_P(EngineMultiProcessTest, KilledDuringInsertsLeavesAWholeFile) {

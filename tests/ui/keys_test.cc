@@ -181,6 +181,21 @@ TEST_F(KeysTest, WaitKeyWaitsThroughEmptyPolls) {
   EXPECT_EQ(Wait(), 27);
 }
 
+TEST_F(KeysTest, AWaitForKeysTellsTheModuleOnceThatItIsIdle) {
+  int idle = 0;
+  ui::KeyHooksState().idle = [&] { ++idle; };
+  term().PushKey('a');
+  EXPECT_EQ(Wait(), 'a');
+  EXPECT_EQ(idle, 0) << "a key typed ahead: no wait";
+  term().SetDryLimit(5);  // several empty polls, then the dry script's Esc
+  EXPECT_EQ(Wait(), 27);
+  EXPECT_EQ(idle, 1) << "once for the whole wait";
+  term().PushKey('x');
+  EXPECT_EQ(Wait(), 'x');
+  EXPECT_EQ(Wait(), 27);
+  EXPECT_EQ(idle, 2) << "a key ends a wait, the next one is told again";
+}
+
 TEST_F(KeysTest, AltXRunsTheCalculatorAndTypesItsResult) {
   int runs = 0;
   ui::KeyHooksState().calculator = [&] {
