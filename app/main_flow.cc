@@ -12,6 +12,7 @@
 #include "app/screen_wiring.h"
 #include "platform/console.h"
 #include "platform/files.h"
+#include "platform/tty_signals.h"
 #include "platform/tty_terminal.h"
 #include "store/record_files.h"
 #include "values/digits.h"
@@ -35,6 +36,15 @@ std::string SmallWindowText() {
       "Hace falta una ventana de 80 x 25 como m\xA1nimo",
       "C\xA2mpre unha xanela de 80 x 25 como m\xA1nimo",
       "Cau ua fin\x8Astra de 80 x 25 coma m\xA1nim");
+}
+
+// Said when a record file read through its memory map shrank or failed
+// underneath the program.
+std::string UnreadableDataText() {
+  return config::ByLanguage<std::string>(
+      config::SettingsState().language, "NO ES POT LLEGIR UN FITXER DE DADES DE ",
+      "NO SE PUEDE LEER UN FICHERO DE DATOS DE ", "NON SE PODE LER UN FICHEIRO DE DATOS DE ",
+      "NON SE P\xE3T L\x90GER UN FICH\xD4R DE DONADES DE ");
 }
 
 // Said after the terminal is given back, so that it stays on the screen.
@@ -63,6 +73,10 @@ int RunOnTerminal() {
 
   StartUp();
   platform::SetSmallWindowNotice(SmallWindowText());
+  // Nothing is printed then: the report would be missing what could not be
+  // read.
+  platform::EndOnBusError("RBPNDLST: " + UnreadableDataText() +
+                          config::PathsState().root + "DADES");
   const std::string& root = config::PathsState().root;
   if (!root.empty() && !platform::ChangeDirectory(root)) {
     // Relative paths would then point elsewhere: better stop than read or

@@ -8,8 +8,12 @@
 #include <poll.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
+
+#include "platform/console.h"
 
 namespace platform {
 
@@ -22,10 +26,19 @@ constexpr char kLeaveAlternate[] = "\x1b[?1049l";
 
 void OnFatal(int sig) {
   RestoreTty();
+  const TtySignals& s = TtySignalsState();
+  if (sig == SIGBUS && s.bus_text_size > 0) {
+    WriteAll(STDERR_FILENO, s.bus_text, s.bus_text_size);
+    _exit(kBusErrorStatus);
+  }
   // The handler was installed to reset itself: this ends the program the
   // way the signal would have.
   raise(sig);
 }
+
+// The flags of every fatal signal's handler: a second fault in it ends the
+// program by the default action.
+constexpr int kFatalFlags = static_cast<int>(SA_RESETHAND | SA_NODEFER);
 
 void OnHarmless(int) {}
 
@@ -85,7 +98,7 @@ void InstallHandlers() {
   struct sigaction sa {};
   sigemptyset(&sa.sa_mask);
   sa.sa_handler = OnFatal;
-  sa.sa_flags = static_cast<int>(SA_RESETHAND | SA_NODEFER);
+  sa.sa_flags = kFatalFlags;
   for (size_t k = 0; k < std::size(kFatalSignals); ++k) {
     sigaction(kFatalSignals[k], &sa, &s.old_fatal[k]);
   }
@@ -176,6 +189,20 @@ void RemoveTtySignalHandlers() {
   sigaction(SIGHUP, &s.old_hup, nullptr);
   sigaction(SIGTSTP, &s.old_tstp, nullptr);
   s.handlers = false;
+}
+
+void EndOnBusError(const std::string& text) {
+  TtySignals& s = TtySignalsState();
+  const std::string line = Cp850ToUtf8(text) + "\n";
+  s.bus_text_size = std::min(line.size(), sizeof s.bus_text);
+  std::memcpy(s.bus_text, line.data(), s.bus_text_size);
+  // Without a terminal's handlers the fault still ends in order.
+  if (s.handlers) return;
+  struct sigaction sa {};
+  sigemptyset(&sa.sa_mask);
+  sa.sa_handler = OnFatal;
+  sa.sa_flags = kFatalFlags;
+  sigaction(SIGBUS, &sa, nullptr);
 }
 
 void DrainWake() {

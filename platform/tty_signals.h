@@ -12,6 +12,7 @@
 
 #include <cstddef>
 #include <iterator>
+#include <string>
 
 namespace platform {
 
@@ -44,6 +45,10 @@ struct TtySignals {
   struct sigaction old_cont {};
   struct sigaction old_hup {};
   struct sigaction old_tstp {};
+  // What a bus error says on standard error (UTF-8, ending in a new line);
+  // none: the signal ends the program as it would.
+  char bus_text[1024] = {};
+  size_t bus_text_size = 0;
 };
 TtySignals& TtySignalsState();
 
@@ -53,6 +58,14 @@ void ArmTtySignals(int in_fd, int out_fd, const struct termios& saved,
                    bool alternate_screen, bool install_handlers);
 // Puts back the handlers that were there before ArmTtySignals.
 void RemoveTtySignalHandlers();
+
+// A read through the memory map of a file that shrank or failed underneath
+// (SQLite maps the record files) raises SIGBUS, which no status can answer.
+// From this call on such a fault ends the program in order wherever it
+// happens: the terminal given back, text (code page 850) and a new line on
+// standard error, exit code kBusErrorStatus (as a shell reports SIGBUS).
+constexpr int kBusErrorStatus = 128 + SIGBUS;
+void EndOnBusError(const std::string& text);
 
 // Leaves raw mode, mouse reporting and the alternate screen; nothing when
 // raw mode is not in force. Async-signal-safe: write and tcsetattr only.
