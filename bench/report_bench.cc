@@ -15,8 +15,15 @@
 // The installation and the typed copy are built once under
 // build/bench-data/<parameters>/ and reused by later runs.
 //
+// With a PostgreSQL server (--server URI, or KEL_BENCH_PG, or KEL_TEST_PG)
+// the same installation is also made on the server and the typed copy
+// loaded there, each in a schema of its own named after the parameters and
+// kept for later runs; the one-year report on the server is then timed next
+// to the same query on the server's typed copy. Processor time counts the
+// server process of each connection too.
+//
 // Run: report_bench [--runs N] [--estates N] [--years N] [--data DIR]
-//                   [--period year|all] [--sql no]
+//                   [--period year|all] [--sql no] [--server URI|no]
 // Exit status 1 when the report and the query disagree on the rows.
 #include <sqlite3.h>
 #include <stdlib.h>
@@ -39,8 +46,10 @@
 #include "app/print_file.h"
 #include "app/report.h"
 #include "app/report_run.h"
+#include "bench/report_server.h"
 #include "platform/files.h"
 #include "store/record_files.h"
+#include "store/pg_engine.h"
 #include "store/record_layouts.h"
 #include "tools/kelrec/demo.h"
 #include "tools/kelrec/record_io.h"
@@ -61,6 +70,7 @@ struct Options {
   std::string period;  // "year" or "all" for one of them, empty for both
   bool sql = true;  // false: the report alone (for profiles)
   std::string data;
+  std::string server;  // URI of a PostgreSQL server, empty: none
 };
 
 double Since(Clock::time_point t0) {
@@ -80,12 +90,16 @@ struct Timing {
   double wall = 1e9, cpu = 1e9;
 };
 
+// Processor time is this process's, and that of the server process that
+// does the work of its connection, if any.
 struct Stopwatch {
+  explicit Stopwatch(pid_t server = 0) : server(server) {}
+  pid_t server;
   Clock::time_point wall0 = Clock::now();
-  double cpu0 = CpuSeconds();
+  double cpu0 = CpuSeconds() + bench::ProcessCpuSeconds(server);
   void KeepBest(Timing& t) const {
     t.wall = std::min(t.wall, Since(wall0));
-    t.cpu = std::min(t.cpu, CpuSeconds() - cpu0);
+    t.cpu = std::min(t.cpu, CpuSeconds() + bench::ProcessCpuSeconds(server) - cpu0);
   }
 };
 
@@ -309,12 +323,18 @@ int64_t WorkFileRows(const std::string& path) {
   return rows;
 }
 
+// The server process of the record files' connection, if they are on one.
+pid_t RecordServerPid() {
+  const auto& conns = store::pg::PgState().conns;
+  return conns.empty() || conns.front()->pg == nullptr ? 0 : PQbackendPID(conns.front()->pg);
+}
+
 // What the program does between the confirming key and KELPRINT.
 bool Produce(const Period& p, const char* language, Timing& t, int64_t& rows) {
   config::SettingsState().language = language;
   const app::ReportParameters params = app::ParametersFromTexts(
       "1.1." + std::to_string(p.first_year), "31.12." + std::to_string(kLastYear), "1", "999");
-  Stopwatch watch;
+  Stopwatch watch(RecordServerPid());
   if (app::OpenPrintFile(config::SettingsState().output_device) != app::kPrintOk) return false;
   values::SetCurrency("p");
   app::ProduceReport(params);
@@ -340,6 +360,7 @@ bool Parse(int argc, char** argv, Options& o) {
     else if (a == "--data") o.data = v;
     else if (a == "--period" && (v == "year" || v == "all")) o.period = v;
     else if (a == "--sql") o.sql = v != "no";
+    else if (a == "--server") o.server = v == "no" ? "" : v;
     else return false;
   }
   return argc % 2 == 1;
@@ -369,13 +390,85 @@ void Print(const std::vector<Line>& lines, double startup, bool with_sql) {
                 lines[i + 1].report.wall / lines[i].report.wall);
 }
 
+// The server's line: processor time of this process and of the server
+// process of each connection.
+void PrintServer(const Line& l, const std::string& uri) {
+  std::printf("\non the server %s (processor time with the server's):\n", uri.c_str());
+  std::printf("%-16s %8lld | %7.3f %7.3f %7.2f | %7.3f %7.3f %7.2f\n", l.what.c_str(),
+              static_cast<long long>(l.rows), l.report.cpu, l.sql.cpu, l.report.cpu / l.sql.cpu,
+              l.report.wall, l.sql.wall, l.report.wall / l.sql.wall);
+}
+
+// The cache folder's name as a schema name's part: a-z, 0-9 and "_".
+std::string Tag(const std::string& dir) {
+  std::string tag;
+  for (char c : fs::path(dir).filename().string()) {
+    if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
+    tag += (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ? c : '_';
+  }
+  return tag;
+}
+
+// The one-year report on the server next to the same query on the
+// server's typed copy. False when the server cannot be used.
+bool OnServer(const Options& o, const std::string& dir, const std::string& temp, Line& line) {
+  bench::ServerData data;
+  if (!bench::EnsureServerData(o.server, Tag(dir), Demo(o), dir, data, std::cerr)) return false;
+  bench::ServerQuery query;
+  if (!query.Open(data, std::cerr) || StartUpSeconds(data.root, temp, "CAT") < 0) return false;
+  const Period year{"one year", kLastYear};
+  line.what = "one year CAT";
+  for (int r = 0; r < o.runs; ++r) {
+    Stopwatch watch(query.BackendPid());
+    line.sql_rows = query.Run(kLastYear, kLastYear);
+    watch.KeepBest(line.sql);
+    if (!Produce(year, "CAT", line.report, line.rows)) return false;
+  }
+  return true;
+}
+
+// The report next to the query on SQLite files, for the periods asked for.
+bool OnFiles(const Options& o, const std::string& dir, std::vector<Line>& lines) {
+  Reference sql;
+  if (!sql.Open(dir + "/typed.sqlite")) return false;
+  std::vector<Period> periods;
+  if (o.period != "all") periods.push_back({"one year", kLastYear});
+  if (o.period != "year") periods.push_back({"all years", kLastYear - o.years + 1});
+  for (const Period& p : periods)
+    for (const char* language : {"CAT", "SPA"})
+      lines.push_back(Line{std::string(p.name) + " " + language, 0, 0, {}, {}});
+  for (int r = 0; r < o.runs; ++r) {
+    for (size_t i = 0; i < lines.size(); ++i) {
+      const Period& p = periods[i / 2];
+      Line& l = lines[i];
+      if (o.sql) {
+        Stopwatch watch;
+        l.sql_rows = sql.Run(p);
+        watch.KeepBest(l.sql);
+      }
+      if (!Produce(p, i % 2 ? "SPA" : "CAT", l.report, l.rows)) return false;
+      if (!o.sql) l.sql_rows = l.rows;
+    }
+  }
+  return true;
+}
+
+bool SameRows(const Line& l, const char* where) {
+  if (l.rows == l.sql_rows) return true;
+  std::printf("%s%s: the report has %lld rows, the query %lld\n", where, l.what.c_str(),
+              static_cast<long long>(l.rows), static_cast<long long>(l.sql_rows));
+  return false;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   Options o;
+  for (const char* name : {"KEL_BENCH_PG", "KEL_TEST_PG"})
+    if (o.server.empty() && std::getenv(name) != nullptr) o.server = std::getenv(name);
   if (!Parse(argc, argv, o)) {
     std::cerr << "usage: report_bench [--runs N] [--estates N] [--years N] [--data DIR]"
-                 " [--period year|all] [--sql no]\n";
+                 " [--period year|all] [--sql no] [--server URI|no]\n";
     return 2;
   }
   const std::string dir = DataDir(o);
@@ -389,36 +482,21 @@ int main(int argc, char** argv) {
   for (int r = 0; r < o.runs; ++r)
     startup = std::min(startup, StartUpSeconds(root, temp, "SPA"));
   if (startup < 0) return 1;
-  Reference sql;
-  if (!sql.Open(dir + "/typed.sqlite")) return 1;
-
-  std::vector<Period> periods;
-  if (o.period != "all") periods.push_back({"one year", kLastYear});
-  if (o.period != "year") periods.push_back({"all years", kLastYear - o.years + 1});
   std::vector<Line> lines;
-  for (const Period& p : periods)
-    for (const char* language : {"CAT", "SPA"})
-      lines.push_back(Line{std::string(p.name) + " " + language, 0, 0, {}, {}});
-  for (int r = 0; r < o.runs; ++r) {
-    for (size_t i = 0; i < lines.size(); ++i) {
-      const Period& p = periods[i / 2];
-      Line& l = lines[i];
-      if (o.sql) {
-        Stopwatch watch;
-        l.sql_rows = sql.Run(p);
-        watch.KeepBest(l.sql);
-      }
-      if (!Produce(p, i % 2 ? "SPA" : "CAT", l.report, l.rows)) return 1;
-      if (!o.sql) l.sql_rows = l.rows;
-    }
-  }
+  if (!OnFiles(o, dir, lines)) return 1;
   Print(lines, startup, o.sql);
-  for (const Line& l : lines) {
-    if (l.rows != l.sql_rows) {
-      std::printf("%s: the report has %lld rows, the query %lld\n", l.what.c_str(),
-                  static_cast<long long>(l.rows), static_cast<long long>(l.sql_rows));
-      return 1;
+  bool same = true;
+  for (const Line& l : lines) same = SameRows(l, "") && same;
+  if (!o.server.empty()) {
+    Line server;
+    if (!OnServer(o, dir, temp, server)) return 1;
+    PrintServer(server, o.server);
+    same = SameRows(server, "on the server, ") && same;
+    if (!lines.empty() && lines.front().what == server.what && lines.front().rows != server.rows) {
+      std::printf("the report on the server has %lld rows, on the files %lld\n",
+                  static_cast<long long>(server.rows), static_cast<long long>(lines.front().rows));
+      same = false;
     }
   }
-  return 0;
+  return same ? 0 : 1;
 }

@@ -1,5 +1,6 @@
 // Connections to the server, prepared statements, binary parameters and
 // results, and the statuses of failures.
+#include <pthread.h>
 #include <unistd.h>
 
 #include <cstring>
@@ -26,23 +27,40 @@ PgEngine& Storage() {
   return state;
 }
 
+// This process's id, asked of the system once and again in a child of
+// fork(): every call on the server compares it, and getpid() is a system
+// call of its own each time.
+pid_t& CachedPid() {
+  static pid_t pid = [] {
+    pthread_atfork(nullptr, nullptr, [] { CachedPid() = getpid(); });
+    return getpid();
+  }();
+  return pid;
+}
+
+pid_t ProcessId() { return CachedPid(); }
+
 // Session settings: lock waits end like SQLite's busy wait, a dead client
 // machine is noticed by the server (its locks go with it), and plans of the
-// keyset queries are made once.
+// keyset queries are made once and never compiled: a generic plan's
+// estimate for a limit given as a parameter is high enough to set off the
+// server's just-in-time compiler, which costs many times a walk of a few
+// index entries.
 constexpr char kSessionSettings[] =
     "SET lock_timeout = '10s'; SET tcp_keepalives_idle = 60;"
     " SET tcp_keepalives_interval = 10; SET tcp_keepalives_count = 6;"
-    " SET plan_cache_mode = force_generic_plan; SET client_min_messages = warning";
+    " SET plan_cache_mode = force_generic_plan; SET jit = off;"
+    " SET client_min_messages = warning";
 
 }  // namespace
 
 Conn::~Conn() {
   // What a child of fork() inherited is its parent's: left alone.
-  if (pg != nullptr && pid == getpid()) PQfinish(pg);
+  if (pg != nullptr && pid == ProcessId()) PQfinish(pg);
 }
 
 bool Conn::Usable() const {
-  return pg != nullptr && !broken && pid == getpid() && PQstatus(pg) == CONNECTION_OK;
+  return pg != nullptr && !broken && pid == ProcessId() && PQstatus(pg) == CONNECTION_OK;
 }
 
 Result& Result::operator=(Result&& o) noexcept {
@@ -96,9 +114,9 @@ PgEngine& PgState() {
   PgEngine& s = Storage();
   // A child of fork() starts afresh; the inherited connections are not
   // closed (Conn's destructor leaves other processes' alone).
-  if (s.pid != getpid()) {
+  if (s.pid != ProcessId()) {
     s = PgEngine();
-    s.pid = getpid();
+    s.pid = ProcessId();
   }
   return s;
 }
@@ -117,7 +135,7 @@ std::shared_ptr<Conn> Connect(const std::string& uri, int16_t& status) {
     if (c->uri == uri && c->Usable()) return c;
   auto c = std::make_shared<Conn>();
   c->uri = uri;
-  c->pid = getpid();
+  c->pid = ProcessId();
   const char* keys[] = {"dbname", "application_name", "connect_timeout", nullptr};
   const char* values[] = {uri.c_str(), "kel", "10", nullptr};
   c->pg = PQconnectdbParams(keys, values, 1);
@@ -195,7 +213,7 @@ int16_t StatusOfSqlState(const std::string& state) {
 }
 
 int16_t StatusOf(Conn& c, const Result& r) {
-  if (c.pg == nullptr || c.pid != getpid() || PQstatus(c.pg) != CONNECTION_OK) {
+  if (c.pg == nullptr || c.pid != ProcessId() || PQstatus(c.pg) != CONNECTION_OK) {
     c.broken = true;
     return kStEngineInactive;
   }

@@ -181,6 +181,15 @@ struct PgCursor {
   int64_t locked_id = 0;   // single-record lock held, 0 none
   Batch batch;
   int batch_rows = 0;      // size of the next batch
+  // Pieces fetched ahead for the keyed reads a walk is expected to make next
+  // (see pg_read.cc), in key order, each complete between its own ends.
+  std::vector<Batch> ahead;
+  int ahead_groups = 0;    // how many pieces the next such fetch asks for
+  // The last keyed read forward (its key number, -1 none) and the steps
+  // that followed it.
+  int jump_key = -1;
+  KeyPoint jump_target;
+  int walk = 0;
 };
 
 struct PgEngine {

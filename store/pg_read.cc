@@ -5,7 +5,8 @@
 // order. A batch knows every record between its two ends as they were when
 // it was fetched, so a search whose answer lies inside it needs no round
 // trip; the batch grows while reads walk on past its end and shrinks while
-// they jump about.
+// they jump about. Walks that jump ahead by keyed reads in a pattern get the
+// next pieces of their way fetched ahead, several in one round trip.
 #include <algorithm>
 #include <limits>
 
@@ -36,11 +37,12 @@ bool ValidKey(const PgCursor& c, int key) {
   return key >= 0 && size_t(key) < c.file->spec.keys.size();
 }
 
-bool BatchUsable(const PgCursor& c, int key) {
-  const Batch& b = c.batch;
+bool Usable(const PgCursor& c, const Batch& b, int key) {
   return b.key == key && b.generation == c.file->write_generation &&
          NowNs() - b.fetched_ns < kBatchFreshNs;
 }
+
+bool BatchUsable(const PgCursor& c, int key) { return Usable(c, c.batch, key); }
 
 enum class Found { kRow, kEnd, kMiss };
 struct Lookup {
@@ -161,6 +163,114 @@ int16_t Fetch(PgCursor& c, int key, bool forward, const KeyPoint& t, int rows) {
   return kStOk;
 }
 
+// ---- Walks that jump ahead ----
+//
+// A report reads a unit's receipts by a keyed read from the period's start
+// and a few steps, then jumps to the next unit's period start: one round
+// trip per unit. When a keyed read jumps past the current record and shares
+// the trailing bytes of its key with the keyed read before it, the walk is
+// taken to go on so: one query brings, for this and the next groups of
+// leading bytes, the records from the group's leading bytes followed by the
+// shared trailing bytes on, as many as the last walk read (and a few more).
+// Each group is a piece complete between its own ends; a read between
+// pieces goes to the server as any other.
+
+constexpr int kFirstAheadGroups = 8;
+constexpr int kMaxAheadGroups = 256;
+constexpr int kMaxAheadRows = 4096;
+
+// The length of the leading bytes when t jumps as described, else 0.
+size_t JumpPrefix(const PgCursor& c, int key, const KeyPoint& t) {
+  if (c.jump_key != key || !c.positioned || c.key != key || t.id != 0) return 0;
+  const std::string& a = c.jump_target.k;
+  const std::string& b = t.k;
+  if (a.size() != b.size() || a.compare(b) >= 0 || Compare(t, c.at) <= 0) return 0;
+  size_t shared = 0;
+  while (shared < b.size() && a[a.size() - 1 - shared] == b[b.size() - 1 - shared]) ++shared;
+  return shared == 0 || shared >= b.size() ? 0 : b.size() - shared;
+}
+
+// The groups after $1's leading bytes (found one index probe each), then
+// for each group the records from its leading bytes and the trailing bytes
+// $4 on; $2 is the highest trailing value, $3 the groups, $5 the records.
+std::string AheadSql(const PgFile& f, int key, size_t prefix) {
+  const std::string col = "k" + std::to_string(key);
+  const std::string lead = "substring(" + col + " FOR " + std::to_string(prefix) + ")";
+  const std::string from =
+      f.spec.keys[key].duplicates
+          ? "(" + col + ", id) >= (g.p || $4::bytea, 0::int8) ORDER BY " + col + ", id"
+          : col + " >= g.p || $4::bytea ORDER BY " + col;
+  return "WITH RECURSIVE g(p, n) AS (SELECT substring($1::bytea FOR " + std::to_string(prefix) +
+         "), 1 UNION ALL SELECT (SELECT " + lead + " FROM " + f.table + " WHERE " + col +
+         " > g.p || $2::bytea ORDER BY " + col + " LIMIT 1), g.n + 1 FROM g"
+         " WHERE g.p IS NOT NULL AND g.n < $3::int8)"
+         " SELECT r.id, r.data, g.n::int8, g.p FROM g CROSS JOIN LATERAL (SELECT id, data FROM " +
+         f.table + " WHERE " + from + " LIMIT $5::int8) r";
+}
+
+Batch NewPiece(const PgFile& f, int key, const KeyPoint& lo) {
+  Batch b;
+  b.key = key;
+  b.generation = f.write_generation;
+  b.fetched_ns = NowNs();
+  b.lo = lo;
+  return b;
+}
+
+// Fetches the pieces from t on: the first becomes the batch, the others
+// wait in c.ahead.
+int16_t FetchAhead(PgCursor& c, int key, const KeyPoint& t, size_t prefix) {
+  PgFile& f = *c.file;
+  // Pieces left unread mean the walk went another way: start small again.
+  const bool missed = !c.ahead.empty() && Usable(c, c.ahead.front(), key);
+  const int groups = missed || c.ahead_groups == 0 ? kFirstAheadGroups : c.ahead_groups;
+  const int rows = std::clamp(c.walk + 3, 2, kMaxAheadRows / groups);
+  const std::string suffix = t.k.substr(prefix);
+  Result r = Query(*f.conn, AheadSql(f, key, prefix),
+                   Params().Bytes(t.k).Bytes(std::string(suffix.size(), '\xFF')).Int8(groups)
+                       .Bytes(suffix).Int8(rows));
+  if (!r.ok()) return StatusOf(*f.conn, r);
+  std::vector<Batch> pieces;
+  int64_t group = -1;
+  for (int i = 0; i < r.rows(); ++i) {
+    if (r.Int8(i, 2) != group) {
+      group = r.Int8(i, 2);
+      pieces.push_back(NewPiece(f, key, KeyPoint{std::string(r.Bytes(i, 3)) + suffix, 0}));
+    }
+    FillRow(f.spec, key, r.Int8(i, 0), r.Bytes(i, 1), pieces.back().rows.emplace_back());
+  }
+  for (Batch& b : pieces) {
+    std::sort(b.rows.begin(), b.rows.end(),
+              [](const Row& x, const Row& y) { return Compare(x.k, x.id, y.k, y.id) < 0; });
+    // Fewer than asked for: the group's records ran into the end of the file.
+    b.hi_open = b.rows.size() < size_t(rows);
+    if (!b.hi_open) b.hi = KeyPoint{b.rows.back().k, b.rows.back().id + 1};
+  }
+  if (pieces.empty()) {
+    pieces.push_back(NewPiece(f, key, t));  // nothing from t on
+    pieces.back().hi_open = true;
+  }
+  c.batch = std::move(pieces.front());
+  c.ahead.assign(std::make_move_iterator(pieces.begin() + 1),
+                 std::make_move_iterator(pieces.end()));
+  c.ahead_groups = missed ? kFirstAheadGroups : std::min(groups * 2, kMaxAheadGroups);
+  return kStOk;
+}
+
+// A piece fetched ahead that answers the search becomes the batch; the
+// pieces before it are passed.
+Lookup FindAhead(PgCursor& c, int key, bool forward, const KeyPoint& t) {
+  for (size_t j = 0; j < c.ahead.size(); ++j) {
+    if (!Usable(c, c.ahead[j], key)) break;
+    const Lookup found = Find(c.ahead[j], forward, t);
+    if (found.found == Found::kMiss) continue;
+    c.batch = std::move(c.ahead[j]);
+    c.ahead.erase(c.ahead.begin(), c.ahead.begin() + long(j) + 1);
+    return found;
+  }
+  return {};
+}
+
 int16_t Deliver(PgCursor& c, const Call& call, int key, const Row& row) {
   const int16_t status = engine::HandOver(c.file->spec, key,
                                           reinterpret_cast<const uint8_t*>(row.data.data()),
@@ -234,12 +344,13 @@ int16_t LockedSeek(PgCursor& c, const Call& call, int key, bool forward, const K
 }
 
 // Finds the record after (forward) or before t in key's order and hands it
-// over; equal: it must have t's key (Get Equal).
+// over; equal: it must have t's key (Get Equal). jump: a keyed read.
 int16_t Seek(PgCursor& c, const Call& call, int key, bool forward, const KeyPoint& t,
-             bool equal) {
+             bool equal, bool jump = false) {
   if (call.lock) return LockedSeek(c, call, key, forward, t, equal);
   Lookup found;
   if (BatchUsable(c, key)) found = Find(c.batch, forward, t);
+  if (found.found == Found::kMiss) found = FindAhead(c, key, forward, t);
   if (found.found == Found::kMiss && SmallFile(*c.file)) {
     // A small file comes whole: every keyed read after it is answered here.
     if (int16_t st = Fetch(c, key, true, KeyPoint{}, kMaxBatch)) {
@@ -250,7 +361,8 @@ int16_t Seek(PgCursor& c, const Call& call, int key, bool forward, const KeyPoin
     found = Find(c.batch, forward, t);
   }
   if (found.found == Found::kMiss) {
-    if (int16_t st = Fetch(c, key, forward, t, 0)) {
+    const size_t prefix = jump && forward ? JumpPrefix(c, key, t) : 0;
+    if (int16_t st = prefix > 0 ? FetchAhead(c, key, t, prefix) : Fetch(c, key, forward, t, 0)) {
       call.set_len(0);
       return st;
     }
@@ -297,13 +409,15 @@ int16_t KeyedRead(PgCursor& c, const Call& call) {
   if (call.key == nullptr) return kStKeyBufferTooShort;
   KeyPoint t;
   engine::CollatedForm(c.file->spec, key, call.key, t.k);
-  switch (call.op) {
-    case kOpGetEqual: return Seek(c, call, key, true, t, true);
-    case kOpGetGreaterOrEqual: return Seek(c, call, key, true, t, false);
-    case kOpGetGreater: t.id = kMaxId; return Seek(c, call, key, true, t, false);
-    case kOpGetLessOrEqual: t.id = kMaxId; return Seek(c, call, key, false, t, false);
-    default: return Seek(c, call, key, false, t, false);  // Get Less
-  }
+  const bool forward = call.op == kOpGetEqual || call.op == kOpGetGreaterOrEqual ||
+                       call.op == kOpGetGreater;
+  if (call.op == kOpGetGreater || call.op == kOpGetLessOrEqual) t.id = kMaxId;
+  const int16_t status = Seek(c, call, key, forward, t, call.op == kOpGetEqual, true);
+  // What the next keyed read is compared with (JumpPrefix).
+  c.jump_key = forward ? key : -1;
+  c.jump_target = t;
+  c.walk = 0;
+  return status;
 }
 
 int16_t EndRead(PgCursor& c, const Call& call) {
@@ -331,6 +445,7 @@ int16_t StepRead(PgCursor& c, const Call& call) {
                         c.at.k);
     c.key = key;
   }
+  ++c.walk;
   return Seek(c, call, key, call.op == kOpGetNext, c.at, false);
 }
 
