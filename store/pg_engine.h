@@ -17,6 +17,7 @@
 #include <sys/types.h>
 
 #include <cstdint>
+#include <deque>
 #include <map>
 #include <memory>
 #include <string>
@@ -183,7 +184,7 @@ struct PgCursor {
   int batch_rows = 0;      // size of the next batch
   // Pieces fetched ahead for the keyed reads a walk is expected to make next
   // (see pg_read.cc), in key order, each complete between its own ends.
-  std::vector<Batch> ahead;
+  std::deque<Batch> ahead;
   int ahead_groups = 0;    // how many pieces the next such fetch asks for
   // The last keyed read forward (its key number, -1 none) and the steps
   // that followed it.

@@ -251,8 +251,8 @@ int16_t FetchAhead(PgCursor& c, int key, const KeyPoint& t, size_t prefix) {
     pieces.back().hi_open = true;
   }
   c.batch = std::move(pieces.front());
-  c.ahead.assign(std::make_move_iterator(pieces.begin() + 1),
-                 std::make_move_iterator(pieces.end()));
+  c.ahead.clear();
+  for (size_t i = 1; i < pieces.size(); ++i) c.ahead.push_back(std::move(pieces[i]));
   c.ahead_groups = missed ? kFirstAheadGroups : std::min(groups * 2, kMaxAheadGroups);
   return kStOk;
 }
