@@ -54,6 +54,58 @@ std::string NoFormsText() {
       "ETH FICH\xD4R DE FORMULARIS NON A CAP DE FORMULARI");
 }
 
+std::string NotANumberText(const std::string& found) {
+  if (found.empty())
+    return config::ByLanguage<std::string>(
+        config::SettingsState().language, "EL FITXER S'ACABA ON HI HAURIA D'HAVER UN NOMBRE",
+        "EL FICHERO TERMINA DONDE DEBER\xD6" "A HABER UN N\xE9MERO",
+        "O FICHEIRO ACABA ONDE DEVERIA HAVER UM N\xE9MERO",
+        "ETH FICH\xD4R S'ACABE A ON I AURIE D'AUER UN NOMBRE");
+  return config::ByLanguage<std::string>(
+             config::SettingsState().language, "S'ESPERAVA UN NOMBRE ENTER I HI HA \"",
+             "SE ESPERABA UN N\xE9MERO ENTERO Y HAY \"", "ESPERAVA-SE UM N\xE9MERO INTEIRO E H\xB5 \"",
+             "S'ESPERAUE UN NOMBRE ENT\xD4R E I A \"") +
+         found + "\"";
+}
+
+// What a count or reference read from the file is, for the message that
+// says it is out of range.
+enum class Quantity { kFormCount, kMaxFields, kFieldCount, kParentForm, kFieldWidth, kListCount };
+
+std::string QuantityText(Quantity q) {
+  const std::string& l = config::SettingsState().language;
+  switch (q) {
+    case Quantity::kFormCount:
+      return config::ByLanguage<std::string>(l, "NOMBRE DE FORMULARIS", "N\xE9MERO DE FORMULARIOS",
+                                             "N\xE9MERO DE FORMULARIOS", "NOMBRE DE FORMULARIS");
+    case Quantity::kMaxFields:
+      return config::ByLanguage<std::string>(l, "M\xB7XIM DE CAMPS", "M\xB5XIMO DE CAMPOS",
+                                             "M\xB5XIMO DE CAMPOS", "M\xB7XIM DE CAMPS");
+    case Quantity::kFieldCount:
+      return config::ByLanguage<std::string>(l, "NOMBRE DE CAMPS", "N\xE9MERO DE CAMPOS",
+                                             "N\xE9MERO DE CAMPOS", "NOMBRE DE CAMPS");
+    case Quantity::kParentForm:
+      return config::ByLanguage<std::string>(l, "FORMULARI PARE", "FORMULARIO PADRE",
+                                             "FORMULARIO PAI", "FORMULARI PAIRE");
+    case Quantity::kFieldWidth:
+      return config::ByLanguage<std::string>(l, "AMPLADA DE CAMP", "ANCHURA DE CAMPO",
+                                             "LARGURA DE CAMPO", "AMPLADA DE CAMP");
+    case Quantity::kListCount:
+      break;
+  }
+  return config::ByLanguage<std::string>(l, "NOMBRE DE LLISTES", "N\xE9MERO DE LISTAS",
+                                         "N\xE9MERO DE LISTAS", "NOMBRE DE LISTES");
+}
+
+std::string OutOfRangeText(Quantity q, int v, int lo, int hi) {
+  const std::string range = std::to_string(lo) + " - " + std::to_string(hi);
+  return QuantityText(q) + " " + std::to_string(v) + " " +
+         config::ByLanguage<std::string>(config::SettingsState().language, "FORA DE L'INTERVAL ",
+                                         "FUERA DEL INTERVALO ", "FORA DO INTERVALO ",
+                                         "DEF\xE3RA DER INTERVAL ") +
+         range;
+}
+
 struct Loader {
   const std::string& path;
   ListReader& in;
@@ -71,7 +123,7 @@ struct Loader {
       ended = true;
       return false;
     }
-    if (!in.ReadInt(v)) return Fail(in.error());
+    if (!in.ReadInt(v)) return Fail(NotANumberText(in.not_a_number()));
     return true;
   }
   bool Text(std::string& v) {
@@ -81,10 +133,8 @@ struct Loader {
     }
     return true;
   }
-  bool InRange(int16_t v, int lo, int hi, const char* what) {
-    if (v < lo || v > hi)
-      return Fail(std::string(what) + " " + std::to_string(v) + " is out of range (" +
-                  std::to_string(lo) + " to " + std::to_string(hi) + ")");
+  bool InRange(int16_t v, int lo, int hi, Quantity what) {
+    if (v < lo || v > hi) return Fail(OutOfRangeText(what, v, lo, hi));
     return true;
   }
 
@@ -94,7 +144,7 @@ struct Loader {
     if (!Int(field.width) || !Int(field.line_width) || !Int(field.description_width) ||
         !Int(field.flags) || !Int(field.type) || !Int(field.look_up_list))
       return false;
-    if (!InRange(field.width, 0, kMaxWidth, "field width")) return false;
+    if (!InRange(field.width, 0, kMaxWidth, Quantity::kFieldWidth)) return false;
     if (!Text(field.choices)) return false;
     field.SetValue("");
     field.label = Translate(field.label);
@@ -105,11 +155,11 @@ struct Loader {
     in.SkipCommentLines();
     int16_t count = 0;
     if (!Text(form.name) || !Int(count)) return false;
-    if (!InRange(count, 0, max_fields, "field count")) return false;
+    if (!InRange(count, 0, max_fields, Quantity::kFieldCount)) return false;
     if (!Int(form.parent) || !Int(form.top) || !Int(form.left) || !Int(form.bottom) ||
         !Int(form.right))
       return false;
-    if (!InRange(form.parent, 0, form_count, "parent form")) return false;
+    if (!InRange(form.parent, 0, form_count, Quantity::kParentForm)) return false;
     for (int16_t j = 0; j < count; ++j) {
       config::FormField field;
       if (!ReadField(field)) return false;
@@ -121,7 +171,7 @@ struct Loader {
     in.SkipCommentLines();
     int16_t list_count = 0;
     if (!Int(list_count)) return false;
-    if (!InRange(list_count, 0, kMaxLists, "list count")) return false;
+    if (!InRange(list_count, 0, kMaxLists, Quantity::kListCount)) return false;
     for (int16_t m = 0; m < list_count; ++m) {
       in.SkipCommentLines();
       config::ListDefinition def;
@@ -160,8 +210,8 @@ FormFileResult LoadFormFile(const std::string& path) {
     if (ld.ended) return {false, path + ": " + NoFormsText()};
     return ld.result;
   }
-  if (!ld.InRange(form_count, 0, kMaxForms, "form count") ||
-      !ld.InRange(max_fields, 0, kMaxFields, "maximum field count"))
+  if (!ld.InRange(form_count, 0, kMaxForms, Quantity::kFormCount) ||
+      !ld.InRange(max_fields, 0, kMaxFields, Quantity::kMaxFields))
     return ld.result;
   table.max_fields = max_fields;
   table.forms.resize(static_cast<size_t>(form_count));

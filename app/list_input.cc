@@ -88,7 +88,7 @@ bool ListReader::ReadText(std::string& value) {
 bool ListReader::ReadInt(int16_t& value) {
   std::string text;
   if (!ReadText(text)) {
-    error_ = "the file ends where a number was expected";
+    error_.clear();
     return false;
   }
   size_t b = text.find_first_not_of(' ');
@@ -102,7 +102,7 @@ bool ListReader::ReadInt(int16_t& value) {
   int v = 0;
   auto [ptr, ec] = std::from_chars(first, last, v);
   if (first == last || ec != std::errc() || ptr != last || v < -32768 || v > 32767) {
-    error_ = "expected a whole number, found \"" + text + "\"";
+    error_ = text;
     return false;
   }
   value = static_cast<int16_t>(v);

@@ -22,11 +22,12 @@ class ListReader {
   // Reads one value; false at end of input.
   bool ReadText(std::string& value);
   // Reads one 16-bit integer (an empty value is 0); false at end of input
-  // or when the value is not a whole number (then error() says why).
+  // or when the value is not a whole number (then not_a_number() holds it).
   bool ReadInt(int16_t& value);
 
   int line() const { return line_; }  // line of the last value read, 1-based
-  const std::string& error() const { return error_; }
+  // The value that failed the last ReadInt; empty when the input ended.
+  const std::string& not_a_number() const { return error_; }
 
  private:
   void SkipBlanksAndLineEnds();

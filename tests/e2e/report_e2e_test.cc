@@ -151,7 +151,7 @@ TEST_F(ReportEndToEnd, MalformedFormFileStopsWithItsFileAndLine) {
   Start(root);
   ExpectEnded(root, "1");
   const std::string screen = Capture();
-  EXPECT_NE(screen.find("FORMS\\RBPNDLST.KPN:3: expected a whole number, found \"zwei\""),
+  EXPECT_NE(screen.find("FORMS\\RBPNDLST.KPN:3: S'ESPERAVA UN NOMBRE ENTER I HI HA \"zwei\""),
             std::string::npos)
       << screen;
 }
