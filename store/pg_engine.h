@@ -191,6 +191,7 @@ struct PgCursor {
   int jump_key = -1;
   KeyPoint jump_target;
   int walk = 0;
+  std::vector<int> walks;  // of the keyed reads since the last fetch ahead
 };
 
 struct PgEngine {

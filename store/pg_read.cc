@@ -171,7 +171,8 @@ int16_t Fetch(PgCursor& c, int key, bool forward, const KeyPoint& t, int rows) {
 // the trailing bytes of its key with the keyed read before it, the walk is
 // taken to go on so: one query brings, for this and the next groups of
 // leading bytes, the records from the group's leading bytes followed by the
-// shared trailing bytes on, as many as the last walk read (and a few more).
+// shared trailing bytes on, as many as nearly every walk since the last such
+// query read (and one more).
 // Each group is a piece complete between its own ends; a read between
 // pieces goes to the server as any other.
 
@@ -217,6 +218,21 @@ Batch NewPiece(const PgFile& f, int key, const KeyPoint& lo) {
   return b;
 }
 
+// Records a piece should bring: as many as nearly every walk since the last
+// fetch ahead read (its keyed read and its steps) and one to spare. A piece
+// too short costs a round trip; sized by the last walk alone, one short walk
+// made every piece of the next fetch too short, and by the longest, one long
+// walk would make them all longer.
+int PieceRows(PgCursor& c, int groups) {
+  std::vector<int>& w = c.walks;
+  if (w.empty()) w.push_back(c.walk);
+  const auto at = w.begin() + long(w.size() * 15 / 16);
+  std::nth_element(w.begin(), at, w.end());
+  const int rows = std::clamp(*at + 2, 2, kMaxAheadRows / groups);
+  w.clear();
+  return rows;
+}
+
 // Fetches the pieces from t on: the first becomes the batch, the others
 // wait in c.ahead.
 int16_t FetchAhead(PgCursor& c, int key, const KeyPoint& t, size_t prefix) {
@@ -224,7 +240,7 @@ int16_t FetchAhead(PgCursor& c, int key, const KeyPoint& t, size_t prefix) {
   // Pieces left unread mean the walk went another way: start small again.
   const bool missed = !c.ahead.empty() && Usable(c, c.ahead.front(), key);
   const int groups = missed || c.ahead_groups == 0 ? kFirstAheadGroups : c.ahead_groups;
-  const int rows = std::clamp(c.walk + 3, 2, kMaxAheadRows / groups);
+  const int rows = PieceRows(c, groups);
   const std::string suffix = t.k.substr(prefix);
   Result r = Query(*f.conn, AheadSql(f, key, prefix),
                    Params().Bytes(t.k).Bytes(std::string(suffix.size(), '\xFF')).Int8(groups)
@@ -254,6 +270,8 @@ int16_t FetchAhead(PgCursor& c, int key, const KeyPoint& t, size_t prefix) {
   c.ahead.clear();
   for (size_t i = 1; i < pieces.size(); ++i) c.ahead.push_back(std::move(pieces[i]));
   c.ahead_groups = missed ? kFirstAheadGroups : std::min(groups * 2, kMaxAheadGroups);
+  // A walk that outruns its piece is one of the pieces' kind: a small batch.
+  c.batch_rows = 0;
   return kStOk;
 }
 
@@ -412,6 +430,7 @@ int16_t KeyedRead(PgCursor& c, const Call& call) {
   const bool forward = call.op == kOpGetEqual || call.op == kOpGetGreaterOrEqual ||
                        call.op == kOpGetGreater;
   if (call.op == kOpGetGreater || call.op == kOpGetLessOrEqual) t.id = kMaxId;
+  if (c.jump_key == key && c.walks.size() < size_t(kMaxAheadGroups)) c.walks.push_back(c.walk);
   const int16_t status = Seek(c, call, key, forward, t, call.op == kOpGetEqual, true);
   // What the next keyed read is compared with (JumpPrefix).
   c.jump_key = forward ? key : -1;
