@@ -152,8 +152,8 @@ struct KeyPoint {
 
 struct Row {
   int64_t id = 0;
-  std::string k;  // collated, in the batch's key
-  std::string data;
+  std::string k;          // collated, in the batch's key
+  std::string_view data;  // in the result the row came with
 };
 
 // Rows of one key fetched by one keyset query, in ascending order. Every
@@ -168,6 +168,8 @@ struct Batch {
   uint64_t generation = 0;
   int64_t fetched_ns = 0;
   int served = 0;  // reads answered from it after the fetch
+  // The result the rows' data lies in, shared by the pieces of one fetch.
+  std::shared_ptr<const Result> result;
 };
 
 struct PgCursor {

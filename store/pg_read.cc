@@ -94,13 +94,18 @@ Params RangeParams(const PgFile& f, int key, const KeyPoint& t) {
   return p;
 }
 
+// The row refers to data where it lies: the result must outlive it.
 void FillRow(const FileSpec& spec, int key, int64_t id, std::string_view data, Row& row) {
   row.id = id;
-  row.data.assign(data);
+  row.data = data;
+  if (data.size() >= spec.record_length) {
+    engine::CollatedKey(spec, key, reinterpret_cast<const uint8_t*>(data.data()), row.k);
+    return;
+  }
   // The key is taken from the record: a short one (never written so) gets zeros.
-  if (row.data.size() < spec.record_length) row.data.resize(spec.record_length, '\0');
-  engine::CollatedKey(spec, key, reinterpret_cast<const uint8_t*>(row.data.data()), row.k);
-  row.data.resize(data.size());
+  std::string padded(data);
+  padded.resize(spec.record_length, '\0');
+  engine::CollatedKey(spec, key, reinterpret_cast<const uint8_t*>(padded.data()), row.k);
 }
 
 // A walk (steps or keyed reads) that goes on past the end of a batch gets a
@@ -137,10 +142,12 @@ int16_t Fetch(PgCursor& c, int key, bool forward, const KeyPoint& t, int rows) {
     SizeNextBatch(c, key, forward, t);
     rows = c.batch_rows;
   }
-  Result r = Query(*f.conn, RangeSql(f, key, forward, inclusive, rows),
-                   RangeParams(f, key, t));
+  auto result = std::make_shared<const Result>(
+      Query(*f.conn, RangeSql(f, key, forward, inclusive, rows), RangeParams(f, key, t)));
+  const Result& r = *result;
   if (!r.ok()) return StatusOf(*f.conn, r);
   Batch b;
+  b.result = result;
   b.key = key;
   b.forward = forward;
   b.generation = f.write_generation;
@@ -242,9 +249,11 @@ int16_t FetchAhead(PgCursor& c, int key, const KeyPoint& t, size_t prefix) {
   const int groups = missed || c.ahead_groups == 0 ? kFirstAheadGroups : c.ahead_groups;
   const int rows = PieceRows(c, groups);
   const std::string suffix = t.k.substr(prefix);
-  Result r = Query(*f.conn, AheadSql(f, key, prefix),
-                   Params().Bytes(t.k).Bytes(std::string(suffix.size(), '\xFF')).Int8(groups)
-                       .Bytes(suffix).Int8(rows));
+  auto result = std::make_shared<const Result>(
+      Query(*f.conn, AheadSql(f, key, prefix),
+            Params().Bytes(t.k).Bytes(std::string(suffix.size(), '\xFF')).Int8(groups)
+                .Bytes(suffix).Int8(rows)));
+  const Result& r = *result;
   if (!r.ok()) return StatusOf(*f.conn, r);
   std::vector<Batch> pieces;
   int64_t group = -1;
@@ -252,12 +261,16 @@ int16_t FetchAhead(PgCursor& c, int key, const KeyPoint& t, size_t prefix) {
     if (r.Int8(i, 2) != group) {
       group = r.Int8(i, 2);
       pieces.push_back(NewPiece(f, key, KeyPoint{std::string(r.Bytes(i, 3)) + suffix, 0}));
+      pieces.back().result = result;
+      pieces.back().rows.reserve(size_t(rows));
     }
     FillRow(f.spec, key, r.Int8(i, 0), r.Bytes(i, 1), pieces.back().rows.emplace_back());
   }
+  const auto before = [](const Row& x, const Row& y) { return Compare(x.k, x.id, y.k, y.id) < 0; };
   for (Batch& b : pieces) {
-    std::sort(b.rows.begin(), b.rows.end(),
-              [](const Row& x, const Row& y) { return Compare(x.k, x.id, y.k, y.id) < 0; });
+    // Each piece comes in order from its index scan; sorted only if not.
+    if (!std::is_sorted(b.rows.begin(), b.rows.end(), before))
+      std::sort(b.rows.begin(), b.rows.end(), before);
     // Fewer than asked for: the group's records ran into the end of the file.
     b.hi_open = b.rows.size() < size_t(rows);
     if (!b.hi_open) b.hi = KeyPoint{b.rows.back().k, b.rows.back().id + 1};
@@ -475,12 +488,13 @@ int16_t GetDirect(PgCursor& c, const Call& call) {
   PgFile& f = *c.file;
   const int64_t id = engine::Get32(call.data);
   Row row;
+  Result r;  // holds the row's data
   if (id != 0) {
-    Result r = Query(*f.conn,
-                     call.lock ? "SELECT data, pg_try_advisory_lock($2::int8 | id) FROM " + f.table +
-                                     " WHERE id = $1::int8"
-                               : "SELECT data FROM " + f.table + " WHERE id = $1::int8",
-                     call.lock ? Params().Int8(id).Int8(LockKey(f, 0)) : Params().Int8(id));
+    r = Query(*f.conn,
+              call.lock ? "SELECT data, pg_try_advisory_lock($2::int8 | id) FROM " + f.table +
+                              " WHERE id = $1::int8"
+                        : "SELECT data FROM " + f.table + " WHERE id = $1::int8",
+              call.lock ? Params().Int8(id).Int8(LockKey(f, 0)) : Params().Int8(id));
     if (!r.ok()) {
       call.set_len(0);
       return StatusOf(*f.conn, r);
