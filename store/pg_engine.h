@@ -168,6 +168,7 @@ struct Batch {
   uint64_t generation = 0;
   int64_t fetched_ns = 0;
   int served = 0;  // reads answered from it after the fetch
+  size_t at = SIZE_MAX;  // the row last handed over from it
   // The result the rows' data lies in, shared by the pieces of one fetch.
   std::shared_ptr<const Result> result;
 };

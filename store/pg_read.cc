@@ -68,6 +68,16 @@ Lookup Find(const Batch& b, bool forward, const KeyPoint& t) {
   return {b.lo_open ? Found::kEnd : Found::kMiss, 0};
 }
 
+// A step from the row last handed over from the batch goes to its
+// neighbour without a search.
+Lookup FindStep(const Batch& b, bool forward, const KeyPoint& t) {
+  if (b.at < b.rows.size() && Compare(b.rows[b.at], t) == 0) {
+    const size_t next = forward ? b.at + 1 : b.at - 1;  // wraps past the front
+    if (next < b.rows.size()) return {Found::kRow, next};
+  }
+  return Find(b, forward, t);
+}
+
 // The keyset query of a key: unique keys are ordered by the key alone,
 // others by key and id.
 std::string RangeSql(const PgFile& f, int key, bool forward, bool inclusive, int limit) {
@@ -200,7 +210,8 @@ size_t JumpPrefix(const PgCursor& c, int key, const KeyPoint& t) {
 
 // The groups after $1's leading bytes (found one index probe each), then
 // for each group the records from its leading bytes and the trailing bytes
-// $4 on; $2 is the highest trailing value, $3 the groups, $5 the records.
+// $4 on, each with the group's leading bytes; $2 is the highest trailing
+// value, $3 the groups, $5 the records.
 std::string AheadSql(const PgFile& f, int key, size_t prefix) {
   const std::string col = "k" + std::to_string(key);
   const std::string lead = "substring(" + col + " FOR " + std::to_string(prefix) + ")";
@@ -212,7 +223,7 @@ std::string AheadSql(const PgFile& f, int key, size_t prefix) {
          "), 1 UNION ALL SELECT (SELECT " + lead + " FROM " + f.table + " WHERE " + col +
          " > g.p || $2::bytea ORDER BY " + col + " LIMIT 1), g.n + 1 FROM g"
          " WHERE g.p IS NOT NULL AND g.n < $3::int8)"
-         " SELECT r.id, r.data, g.n::int8, g.p FROM g CROSS JOIN LATERAL (SELECT id, data FROM " +
+         " SELECT r.id, r.data, g.p FROM g CROSS JOIN LATERAL (SELECT id, data FROM " +
          f.table + " WHERE " + from + " LIMIT $5::int8) r";
 }
 
@@ -256,11 +267,12 @@ int16_t FetchAhead(PgCursor& c, int key, const KeyPoint& t, size_t prefix) {
   const Result& r = *result;
   if (!r.ok()) return StatusOf(*f.conn, r);
   std::vector<Batch> pieces;
-  int64_t group = -1;
+  std::string_view group;
   for (int i = 0; i < r.rows(); ++i) {
-    if (r.Int8(i, 2) != group) {
-      group = r.Int8(i, 2);
-      pieces.push_back(NewPiece(f, key, KeyPoint{std::string(r.Bytes(i, 3)) + suffix, 0}));
+    // The groups' leading bytes differ from one to the next.
+    if (pieces.empty() || r.Bytes(i, 2) != group) {
+      group = r.Bytes(i, 2);
+      pieces.push_back(NewPiece(f, key, KeyPoint{std::string(group) + suffix, 0}));
       pieces.back().result = result;
       pieces.back().rows.reserve(size_t(rows));
     }
@@ -380,7 +392,8 @@ int16_t Seek(PgCursor& c, const Call& call, int key, bool forward, const KeyPoin
              bool equal, bool jump = false) {
   if (call.lock) return LockedSeek(c, call, key, forward, t, equal);
   Lookup found;
-  if (BatchUsable(c, key)) found = Find(c.batch, forward, t);
+  if (BatchUsable(c, key))
+    found = jump ? Find(c.batch, forward, t) : FindStep(c.batch, forward, t);
   if (found.found == Found::kMiss) found = FindAhead(c, key, forward, t);
   if (found.found == Found::kMiss && SmallFile(*c.file)) {
     // A small file comes whole: every keyed read after it is answered here.
@@ -407,6 +420,7 @@ int16_t Seek(PgCursor& c, const Call& call, int key, bool forward, const KeyPoin
     call.set_len(0);
     return equal ? kStKeyNotFound : kStEndOfFile;
   }
+  c.batch.at = found.index;
   const Row& row = c.batch.rows[found.index];
   if (equal && row.k != t.k) {
     call.set_len(0);
