@@ -79,8 +79,11 @@ bool Result::ok() const {
 }
 
 std::string_view Result::Bytes(int row, int col) const {
-  if (r_ == nullptr || PQgetisnull(r_, row, col)) return {};
-  return std::string_view(PQgetvalue(r_, row, col), size_t(PQgetlength(r_, row, col)));
+  if (r_ == nullptr) return {};
+  // A null reads as empty: libpq gives it length 0.
+  const char* v = PQgetvalue(r_, row, col);
+  return v != nullptr ? std::string_view(v, size_t(PQgetlength(r_, row, col)))
+                      : std::string_view();
 }
 
 int64_t Result::Int8(int row, int col) const {

@@ -152,8 +152,8 @@ struct KeyPoint {
 
 struct Row {
   int64_t id = 0;
-  std::string k;  // collated, in the batch's key
-  std::string data;
+  std::string k;          // collated, in the batch's key
+  std::string_view data;  // in the result the row came with
 };
 
 // Rows of one key fetched by one keyset query, in ascending order. Every
@@ -168,6 +168,9 @@ struct Batch {
   uint64_t generation = 0;
   int64_t fetched_ns = 0;
   int served = 0;  // reads answered from it after the fetch
+  size_t at = SIZE_MAX;  // the row last handed over from it
+  // The result the rows' data lies in, shared by the pieces of one fetch.
+  std::shared_ptr<const Result> result;
 };
 
 struct PgCursor {
@@ -191,6 +194,7 @@ struct PgCursor {
   int jump_key = -1;
   KeyPoint jump_target;
   int walk = 0;
+  std::vector<int> walks;  // of the keyed reads since the last fetch ahead
 };
 
 struct PgEngine {

@@ -68,6 +68,16 @@ Lookup Find(const Batch& b, bool forward, const KeyPoint& t) {
   return {b.lo_open ? Found::kEnd : Found::kMiss, 0};
 }
 
+// A step from the row last handed over from the batch goes to its
+// neighbour without a search.
+Lookup FindStep(const Batch& b, bool forward, const KeyPoint& t) {
+  if (b.at < b.rows.size() && Compare(b.rows[b.at], t) == 0) {
+    const size_t next = forward ? b.at + 1 : b.at - 1;  // wraps past the front
+    if (next < b.rows.size()) return {Found::kRow, next};
+  }
+  return Find(b, forward, t);
+}
+
 // The keyset query of a key: unique keys are ordered by the key alone,
 // others by key and id.
 std::string RangeSql(const PgFile& f, int key, bool forward, bool inclusive, int limit) {
@@ -94,13 +104,18 @@ Params RangeParams(const PgFile& f, int key, const KeyPoint& t) {
   return p;
 }
 
+// The row refers to data where it lies: the result must outlive it.
 void FillRow(const FileSpec& spec, int key, int64_t id, std::string_view data, Row& row) {
   row.id = id;
-  row.data.assign(data);
+  row.data = data;
+  if (data.size() >= spec.record_length) {
+    engine::CollatedKey(spec, key, reinterpret_cast<const uint8_t*>(data.data()), row.k);
+    return;
+  }
   // The key is taken from the record: a short one (never written so) gets zeros.
-  if (row.data.size() < spec.record_length) row.data.resize(spec.record_length, '\0');
-  engine::CollatedKey(spec, key, reinterpret_cast<const uint8_t*>(row.data.data()), row.k);
-  row.data.resize(data.size());
+  std::string padded(data);
+  padded.resize(spec.record_length, '\0');
+  engine::CollatedKey(spec, key, reinterpret_cast<const uint8_t*>(padded.data()), row.k);
 }
 
 // A walk (steps or keyed reads) that goes on past the end of a batch gets a
@@ -137,10 +152,12 @@ int16_t Fetch(PgCursor& c, int key, bool forward, const KeyPoint& t, int rows) {
     SizeNextBatch(c, key, forward, t);
     rows = c.batch_rows;
   }
-  Result r = Query(*f.conn, RangeSql(f, key, forward, inclusive, rows),
-                   RangeParams(f, key, t));
+  auto result = std::make_shared<const Result>(
+      Query(*f.conn, RangeSql(f, key, forward, inclusive, rows), RangeParams(f, key, t)));
+  const Result& r = *result;
   if (!r.ok()) return StatusOf(*f.conn, r);
   Batch b;
+  b.result = result;
   b.key = key;
   b.forward = forward;
   b.generation = f.write_generation;
@@ -171,7 +188,8 @@ int16_t Fetch(PgCursor& c, int key, bool forward, const KeyPoint& t, int rows) {
 // the trailing bytes of its key with the keyed read before it, the walk is
 // taken to go on so: one query brings, for this and the next groups of
 // leading bytes, the records from the group's leading bytes followed by the
-// shared trailing bytes on, as many as the last walk read (and a few more).
+// shared trailing bytes on, as many as nearly every walk since the last such
+// query read (and one more).
 // Each group is a piece complete between its own ends; a read between
 // pieces goes to the server as any other.
 
@@ -192,7 +210,8 @@ size_t JumpPrefix(const PgCursor& c, int key, const KeyPoint& t) {
 
 // The groups after $1's leading bytes (found one index probe each), then
 // for each group the records from its leading bytes and the trailing bytes
-// $4 on; $2 is the highest trailing value, $3 the groups, $5 the records.
+// $4 on, each with the group's leading bytes; $2 is the highest trailing
+// value, $3 the groups, $5 the records.
 std::string AheadSql(const PgFile& f, int key, size_t prefix) {
   const std::string col = "k" + std::to_string(key);
   const std::string lead = "substring(" + col + " FOR " + std::to_string(prefix) + ")";
@@ -204,7 +223,7 @@ std::string AheadSql(const PgFile& f, int key, size_t prefix) {
          "), 1 UNION ALL SELECT (SELECT " + lead + " FROM " + f.table + " WHERE " + col +
          " > g.p || $2::bytea ORDER BY " + col + " LIMIT 1), g.n + 1 FROM g"
          " WHERE g.p IS NOT NULL AND g.n < $3::int8)"
-         " SELECT r.id, r.data, g.n::int8, g.p FROM g CROSS JOIN LATERAL (SELECT id, data FROM " +
+         " SELECT r.id, r.data, g.p FROM g CROSS JOIN LATERAL (SELECT id, data FROM " +
          f.table + " WHERE " + from + " LIMIT $5::int8) r";
 }
 
@@ -217,6 +236,21 @@ Batch NewPiece(const PgFile& f, int key, const KeyPoint& lo) {
   return b;
 }
 
+// Records a piece should bring: as many as nearly every walk since the last
+// fetch ahead read (its keyed read and its steps) and one to spare. A piece
+// too short costs a round trip; sized by the last walk alone, one short walk
+// made every piece of the next fetch too short, and by the longest, one long
+// walk would make them all longer.
+int PieceRows(PgCursor& c, int groups) {
+  std::vector<int>& w = c.walks;
+  if (w.empty()) w.push_back(c.walk);
+  const auto at = w.begin() + long(w.size() * 15 / 16);
+  std::nth_element(w.begin(), at, w.end());
+  const int rows = std::clamp(*at + 2, 2, kMaxAheadRows / groups);
+  w.clear();
+  return rows;
+}
+
 // Fetches the pieces from t on: the first becomes the batch, the others
 // wait in c.ahead.
 int16_t FetchAhead(PgCursor& c, int key, const KeyPoint& t, size_t prefix) {
@@ -224,24 +258,31 @@ int16_t FetchAhead(PgCursor& c, int key, const KeyPoint& t, size_t prefix) {
   // Pieces left unread mean the walk went another way: start small again.
   const bool missed = !c.ahead.empty() && Usable(c, c.ahead.front(), key);
   const int groups = missed || c.ahead_groups == 0 ? kFirstAheadGroups : c.ahead_groups;
-  const int rows = std::clamp(c.walk + 3, 2, kMaxAheadRows / groups);
+  const int rows = PieceRows(c, groups);
   const std::string suffix = t.k.substr(prefix);
-  Result r = Query(*f.conn, AheadSql(f, key, prefix),
-                   Params().Bytes(t.k).Bytes(std::string(suffix.size(), '\xFF')).Int8(groups)
-                       .Bytes(suffix).Int8(rows));
+  auto result = std::make_shared<const Result>(
+      Query(*f.conn, AheadSql(f, key, prefix),
+            Params().Bytes(t.k).Bytes(std::string(suffix.size(), '\xFF')).Int8(groups)
+                .Bytes(suffix).Int8(rows)));
+  const Result& r = *result;
   if (!r.ok()) return StatusOf(*f.conn, r);
   std::vector<Batch> pieces;
-  int64_t group = -1;
+  std::string_view group;
   for (int i = 0; i < r.rows(); ++i) {
-    if (r.Int8(i, 2) != group) {
-      group = r.Int8(i, 2);
-      pieces.push_back(NewPiece(f, key, KeyPoint{std::string(r.Bytes(i, 3)) + suffix, 0}));
+    // The groups' leading bytes differ from one to the next.
+    if (pieces.empty() || r.Bytes(i, 2) != group) {
+      group = r.Bytes(i, 2);
+      pieces.push_back(NewPiece(f, key, KeyPoint{std::string(group) + suffix, 0}));
+      pieces.back().result = result;
+      pieces.back().rows.reserve(size_t(rows));
     }
     FillRow(f.spec, key, r.Int8(i, 0), r.Bytes(i, 1), pieces.back().rows.emplace_back());
   }
+  const auto before = [](const Row& x, const Row& y) { return Compare(x.k, x.id, y.k, y.id) < 0; };
   for (Batch& b : pieces) {
-    std::sort(b.rows.begin(), b.rows.end(),
-              [](const Row& x, const Row& y) { return Compare(x.k, x.id, y.k, y.id) < 0; });
+    // Each piece comes in order from its index scan; sorted only if not.
+    if (!std::is_sorted(b.rows.begin(), b.rows.end(), before))
+      std::sort(b.rows.begin(), b.rows.end(), before);
     // Fewer than asked for: the group's records ran into the end of the file.
     b.hi_open = b.rows.size() < size_t(rows);
     if (!b.hi_open) b.hi = KeyPoint{b.rows.back().k, b.rows.back().id + 1};
@@ -254,6 +295,8 @@ int16_t FetchAhead(PgCursor& c, int key, const KeyPoint& t, size_t prefix) {
   c.ahead.clear();
   for (size_t i = 1; i < pieces.size(); ++i) c.ahead.push_back(std::move(pieces[i]));
   c.ahead_groups = missed ? kFirstAheadGroups : std::min(groups * 2, kMaxAheadGroups);
+  // A walk that outruns its piece is one of the pieces' kind: a small batch.
+  c.batch_rows = 0;
   return kStOk;
 }
 
@@ -349,7 +392,8 @@ int16_t Seek(PgCursor& c, const Call& call, int key, bool forward, const KeyPoin
              bool equal, bool jump = false) {
   if (call.lock) return LockedSeek(c, call, key, forward, t, equal);
   Lookup found;
-  if (BatchUsable(c, key)) found = Find(c.batch, forward, t);
+  if (BatchUsable(c, key))
+    found = jump ? Find(c.batch, forward, t) : FindStep(c.batch, forward, t);
   if (found.found == Found::kMiss) found = FindAhead(c, key, forward, t);
   if (found.found == Found::kMiss && SmallFile(*c.file)) {
     // A small file comes whole: every keyed read after it is answered here.
@@ -376,6 +420,7 @@ int16_t Seek(PgCursor& c, const Call& call, int key, bool forward, const KeyPoin
     call.set_len(0);
     return equal ? kStKeyNotFound : kStEndOfFile;
   }
+  c.batch.at = found.index;
   const Row& row = c.batch.rows[found.index];
   if (equal && row.k != t.k) {
     call.set_len(0);
@@ -412,6 +457,7 @@ int16_t KeyedRead(PgCursor& c, const Call& call) {
   const bool forward = call.op == kOpGetEqual || call.op == kOpGetGreaterOrEqual ||
                        call.op == kOpGetGreater;
   if (call.op == kOpGetGreater || call.op == kOpGetLessOrEqual) t.id = kMaxId;
+  if (c.jump_key == key && c.walks.size() < size_t(kMaxAheadGroups)) c.walks.push_back(c.walk);
   const int16_t status = Seek(c, call, key, forward, t, call.op == kOpGetEqual, true);
   // What the next keyed read is compared with (JumpPrefix).
   c.jump_key = forward ? key : -1;
@@ -456,12 +502,13 @@ int16_t GetDirect(PgCursor& c, const Call& call) {
   PgFile& f = *c.file;
   const int64_t id = engine::Get32(call.data);
   Row row;
+  Result r;  // holds the row's data
   if (id != 0) {
-    Result r = Query(*f.conn,
-                     call.lock ? "SELECT data, pg_try_advisory_lock($2::int8 | id) FROM " + f.table +
-                                     " WHERE id = $1::int8"
-                               : "SELECT data FROM " + f.table + " WHERE id = $1::int8",
-                     call.lock ? Params().Int8(id).Int8(LockKey(f, 0)) : Params().Int8(id));
+    r = Query(*f.conn,
+              call.lock ? "SELECT data, pg_try_advisory_lock($2::int8 | id) FROM " + f.table +
+                              " WHERE id = $1::int8"
+                        : "SELECT data FROM " + f.table + " WHERE id = $1::int8",
+              call.lock ? Params().Int8(id).Int8(LockKey(f, 0)) : Params().Int8(id));
     if (!r.ok()) {
       call.set_len(0);
       return StatusOf(*f.conn, r);
