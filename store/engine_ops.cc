@@ -256,8 +256,11 @@ int16_t DeliverRow(Cursor& c, const Call& call, int key, sqlite3_stmt* st) {
       return ls;
     }
   }
-  const auto* data = static_cast<const uint8_t*>(sqlite3_column_blob(st, 2));
-  const int dn = sqlite3_column_bytes(st, 2);
+  // The record's value taken once: its bytes and length from it cost less
+  // than two column calls.
+  sqlite3_value* value = sqlite3_column_value(st, 2);
+  const auto* data = static_cast<const uint8_t*>(sqlite3_value_blob(value));
+  const int dn = sqlite3_value_bytes(value);
   if (data != nullptr && size_t(dn) >= c.file->spec.record_length) {
     // Steps rarely need the current key: it stays in the row until the
     // statement moves on or is given up.

@@ -90,12 +90,32 @@ void CopyToRecordArea(FileSlot& slot, const uint8_t* data, size_t n) {
   std::memcpy(slot.record_area->data(), data, n);
 }
 
+// Copies n bytes (at most kKeyAreaSize) of a key. Keys are a few bytes:
+// two overlapping word moves do it without a call or a byte loop.
+inline void CopyKeyBytes(void* to, const void* from, size_t n) {
+  auto* d = static_cast<unsigned char*>(to);
+  const auto* s = static_cast<const unsigned char*>(from);
+  if (n >= 8 && n <= 16) {
+    uint64_t a, b;
+    std::memcpy(&a, s, 8);
+    std::memcpy(&b, s + n - 8, 8);
+    std::memcpy(d, &a, 8);
+    std::memcpy(d + n - 8, &b, 8);
+  } else if (n >= 4 && n < 8) {
+    uint32_t a, b;
+    std::memcpy(&a, s, 4);
+    std::memcpy(&b, s + n - 4, 4);
+    std::memcpy(d, &a, 4);
+    std::memcpy(d + n - 4, &b, 4);
+  } else if (n != 0) {
+    std::memmove(d, s, n);
+  }
+}
+
 void RefreshKeyValue(FileSlot& slot, const KeyArea& key) {
-  // In place, byte by byte: the value keeps its length and is a few bytes.
-  const size_t n = std::min(slot.key_value.size(), kKeyAreaSize);
-  slot.key_value.resize(n);
-  char* value = slot.key_value.data();
-  for (size_t i = 0; i < n; ++i) value[i] = static_cast<char>(key[i]);
+  // In place: the value keeps its length (never more than the key area).
+  if (slot.key_value.size() > kKeyAreaSize) slot.key_value.resize(kKeyAreaSize);
+  CopyKeyBytes(slot.key_value.data(), key.data(), slot.key_value.size());
 }
 
 int16_t OpenCall(FileSlot& slot, const std::string& path) {
@@ -388,7 +408,7 @@ namespace internal {
 // buffer: it carries the record out, and whatever the call returns (never
 // more than the record length it was given) is already in place, so the
 // copy back costs nothing.
-int16_t DataCall(FileSlot& slot, uint16_t op) {
+int16_t DataCall(BtrCallFunction call, FileSlot& slot, uint16_t op) {
   const size_t length = std::min(
       static_cast<size_t>(std::max<int32_t>(slot.record_length, 0)), kDataAreaSize);
   DataArea spare;
@@ -405,12 +425,10 @@ int16_t DataCall(FileSlot& slot, uint16_t op) {
   if (op == kOpGetLess || op == kOpGetLessOrEqual) fill = 0xFF;
   key.fill(fill);
   const size_t key_len = std::min<size_t>(slot.key_value.size(), kMaxKeyLength);
-  // A plain loop: a key is a few bytes, and the compiler's inline block copy
-  // for a length it cannot see costs more than the whole copy here.
-  for (size_t i = 0; i < key_len; ++i) key[i] = static_cast<uint8_t>(slot.key_value[i]);
+  CopyKeyBytes(key.data(), slot.key_value.data(), key_len);
   uint32_t len = static_cast<uint32_t>(length);
   int16_t status =
-      Call(op, slot.position.data(), data, &len, key.data(),
+      call(op, slot.position.data(), data, &len, key.data(),
            static_cast<uint8_t>(key_len), static_cast<int8_t>(slot.key_number));
   RefreshKeyValue(slot, key);
   return status;
