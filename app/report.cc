@@ -45,10 +45,15 @@ std::string PrintDate(const std::string& packed) {
 // A field of a record area in place. The layer keeps an area at least the
 // record length long after every read, so only a file whose records are
 // shorter than the layout needs the blank-padded copy in spare.
-std::string_view Field(const std::string& area, store::RecordField f, std::string& spare) {
-  if (f.pos + f.width <= area.size()) return std::string_view(area).substr(f.pos, f.width);
+[[gnu::noinline]] std::string_view PaddedField(const std::string& area, store::RecordField f,
+                                              std::string& spare) {
   spare = FieldText(area, f);
   return spare;
+}
+
+inline std::string_view Field(const std::string& area, store::RecordField f, std::string& spare) {
+  if (f.pos + f.width <= area.size()) return std::string_view(area.data() + f.pos, f.width);
+  return PaddedField(area, f, spare);
 }
 
 // True while key is not after last; both are keys of the receipts file.
