@@ -273,6 +273,58 @@ std::string OverflowText(const Placement& at) {
   return std::string(width - text.size(), ' ') + text;
 }
 
+// The common masks, digit places ("9", "Z") and thousands separators with
+// at most one point followed by "9"s only, for a value that is not negative:
+// the same two passes as Placement, with everything that cannot arise for
+// them left out. False (out untouched) for any other mask or value, for a
+// value too wide for the mask, and for one that rounds to no digits under a
+// mask without a point.
+bool PlaceOnPlainMask(std::string_view mask, double value, std::string& out) {
+  if (!(value >= 0)) return false;
+  int64_t places = 0, decimals = 0;
+  bool point = false;
+  for (const char c : mask) {
+    if (c == '9' || c == 'Z') {
+      ++places;
+      if (point) ++decimals;
+      if (point && c != '9') return false;
+    } else if (c == '.') {
+      if (point) return false;
+      point = true;
+    } else if (c != ',') {
+      return false;
+    }
+  }
+  std::string digits;
+  if (!RoundedDigits(value, static_cast<int>(decimals), digits)) return false;
+  if (static_cast<int64_t>(digits.size()) > places || (digits.empty() && !point)) return false;
+  const Values& state = ValuesState();
+  out.assign(mask);
+  size_t p = mask.size();
+  size_t j = digits.size();
+  char fill = '\0';
+  bool replaced = false;
+  for (; p > 0 && j > 0; --p) {
+    char& cell = out[p - 1];
+    switch (mask[p - 1]) {
+      case '9': cell = digits[--j]; fill = '\0'; replaced = false; break;
+      case 'Z': cell = digits[--j]; fill = ' '; replaced = false; break;
+      case '.': cell = state.decimal_char; break;
+      default: cell = state.thousands_char; break;
+    }
+  }
+  for (; p > 0; --p) {
+    char& cell = out[p - 1];
+    switch (mask[p - 1]) {
+      case '9': cell = '0'; fill = '\0'; replaced = false; break;
+      case 'Z': cell = ' '; fill = ' '; replaced = true; break;
+      case '.': cell = replaced ? fill : state.decimal_char; break;
+      default: cell = fill != '\0' ? fill : state.thousands_char; break;
+    }
+  }
+  return true;
+}
+
 }  // namespace
 
 char DecimalChar() {
@@ -289,6 +341,8 @@ std::string FormatNumber(std::string_view mask, double value) {
   LoadNumberSettings();
   if (mask.empty()) return std::string();
   if (!std::isfinite(value)) return std::string(mask.size(), '!');
+  std::string plain;
+  if (PlaceOnPlainMask(mask, value, plain)) return plain;
   const MaskShape shape = MeasureMask(mask);
   std::string digits;
   if (!RoundedDigits(value, shape.decimals, digits)) return std::string(mask.size(), '!');
