@@ -44,14 +44,32 @@ uint32_t IndexOf(const Cursor& c) {
   return UINT32_MAX;
 }
 
+// Columns of the range statements.
+constexpr int kIdColumn = 0;
+constexpr int kRecordColumn = 1;
+
+// The key of the row a range statement stands on. The stored key is the
+// collated form of the record's own key segments (store/FORMAT.md), so it
+// comes from the record rather than with every row; a record shorter than
+// its length (a damaged file) counts as padded with zero bytes, as reads by
+// id pad it.
+void RowKey(const FileSpec& spec, int key, sqlite3_stmt* st, std::string& out) {
+  const auto* data = static_cast<const uint8_t*>(sqlite3_column_blob(st, kRecordColumn));
+  const size_t n = size_t(sqlite3_column_bytes(st, kRecordColumn));
+  if (data != nullptr && n >= spec.record_length) {
+    CollatedKey(spec, key, data, out);
+    return;
+  }
+  std::string padded(spec.record_length, '\0');
+  if (data != nullptr) std::memcpy(padded.data(), data, n);
+  CollatedKey(spec, key, reinterpret_cast<const uint8_t*>(padded.data()), out);
+}
+
 void DropLive(Cursor& c) {
   if (c.live != nullptr) {
     // The statement still stands on the current record: its key is taken
     // from there now, before the row goes.
-    if (c.k_in_live) {
-      const auto* k = static_cast<const char*>(sqlite3_column_blob(c.live, 0));
-      c.k.assign(k == nullptr ? "" : k, size_t(sqlite3_column_bytes(c.live, 0)));
-    }
+    if (c.k_in_live) RowKey(c.file->spec, c.live_key, c.live, c.k);
     sqlite3_reset(c.live);
   }
   c.k_in_live = false;
@@ -125,9 +143,9 @@ sqlite3_stmt* RangeStatement(Cursor& c, int key, Direction d) {
     const std::string t = "key" + std::to_string(key);
     const std::string sql =
         d == Direction::kForward
-            ? "SELECT t.k, t.id, r.data FROM " + t +
+            ? "SELECT t.id, r.data FROM " + t +
                   " t JOIN rec r ON r.id = t.id WHERE t.k >= ?1 ORDER BY t.k, t.id"
-            : "SELECT t.k, t.id, r.data FROM " + t +
+            : "SELECT t.id, r.data FROM " + t +
                   " t JOIN rec r ON r.id = t.id WHERE t.k <= ?1"
                   " ORDER BY t.k DESC, t.id DESC";
     if (!v[key].Prepare(c.file->db, sql)) return nullptr;
@@ -135,13 +153,13 @@ sqlite3_stmt* RangeStatement(Cursor& c, int key, Direction d) {
   return v[key].get();
 }
 
-// True while the row stands at (k, id) or before it in direction d.
-bool NotPast(sqlite3_stmt* st, Direction d, const std::string& k, int64_t id) {
-  const int n = sqlite3_column_bytes(st, 0);
-  if (size_t(n) != k.size() ||
-      (n > 0 && std::memcmp(sqlite3_column_blob(st, 0), k.data(), k.size()) != 0))
-    return false;
-  const int64_t row = sqlite3_column_int64(st, 1);
+// True while the row of key's statement stands at (k, id) or before it in
+// direction d. row_key is scratch.
+bool NotPast(const FileSpec& spec, int key, sqlite3_stmt* st, Direction d,
+             const std::string& k, int64_t id, std::string& row_key) {
+  RowKey(spec, key, st, row_key);
+  if (row_key != k) return false;
+  const int64_t row = sqlite3_column_int64(st, kIdColumn);
   return d == Direction::kForward ? row <= id : row >= id;
 }
 
@@ -205,7 +223,9 @@ int Step(Cursor& c, int key, Direction d, const std::string& k, int64_t id,
   c.bound_k.assign(k);
   sqlite3_bind_blob(st, 1, c.bound_k.data(), int(c.bound_k.size()), SQLITE_STATIC);
   int rc = sqlite3_step(st);
-  while (rc == SQLITE_ROW && NotPast(st, d, c.bound_k, id)) rc = sqlite3_step(st);
+  std::string row_key;
+  while (rc == SQLITE_ROW && NotPast(c.file->spec, key, st, d, c.bound_k, id, row_key))
+    rc = sqlite3_step(st);
   if (rc == SQLITE_ROW) {
     c.live = st;
     c.live_direction = d;
@@ -242,7 +262,7 @@ int16_t Deliver(Cursor& c, const Call& call, int key, std::string_view k,
 
 // Delivers the row a range statement stands on, taking the lock first.
 int16_t DeliverRow(Cursor& c, const Call& call, int key, sqlite3_stmt* st) {
-  const int64_t id = sqlite3_column_int64(st, 1);
+  const int64_t id = sqlite3_column_int64(st, kIdColumn);
   if (call.lock) {
     int16_t ls = TakeLock(c, id);
     if (ls != kStOk) {
@@ -258,7 +278,7 @@ int16_t DeliverRow(Cursor& c, const Call& call, int key, sqlite3_stmt* st) {
   }
   // The record's value taken once: its bytes and length from it cost less
   // than two column calls.
-  sqlite3_value* value = sqlite3_column_value(st, 2);
+  sqlite3_value* value = sqlite3_column_value(st, kRecordColumn);
   const auto* data = static_cast<const uint8_t*>(sqlite3_value_blob(value));
   const int dn = sqlite3_value_bytes(value);
   if (data != nullptr && size_t(dn) >= c.file->spec.record_length) {
@@ -269,10 +289,9 @@ int16_t DeliverRow(Cursor& c, const Call& call, int key, sqlite3_stmt* st) {
     if (!c.k_in_live) CollatedKey(c.file->spec, key, data, c.k);
     return status;
   }
-  const auto* kp = static_cast<const char*>(sqlite3_column_blob(st, 0));
-  const int kn = sqlite3_column_bytes(st, 0);
-  return Deliver(c, call, key, std::string_view(kp == nullptr ? "" : kp, size_t(kn)),
-                 id, data, size_t(dn));
+  std::string k;
+  RowKey(c.file->spec, key, st, k);
+  return Deliver(c, call, key, k, id, data, size_t(dn));
 }
 
 bool ValidKey(const Cursor& c, int key) {
@@ -299,9 +318,9 @@ int16_t KeyedRead(Cursor& c, const Call& call) {
       rc = Step(c, key, Direction::kBackward, k, 0, false, call.now_ns); break;
   }
   if (rc == SQLITE_ROW && call.op == kOpGetEqual) {
-    const int kn = sqlite3_column_bytes(c.live, 0);
-    if (size_t(kn) != k.size() ||
-        std::memcmp(sqlite3_column_blob(c.live, 0), k.data(), k.size()) != 0) {
+    std::string found;
+    RowKey(c.file->spec, key, c.live, found);
+    if (found != k) {
       DropLive(c);
       call.set_len(0);
       return kStKeyNotFound;
