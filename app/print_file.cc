@@ -59,7 +59,7 @@ void AppendCleanText(std::string& out, std::string_view text) {
 }
 
 // Print form into a buffer of at least 16 bytes; returns its length.
-size_t PutPrintForm(char* at, int32_t value) {
+[[gnu::always_inline]] inline size_t PutPrintForm(char* at, int32_t value) {
   char* p = at;
   if (value >= 0 && value < 1000) {
     // Columns and advances: a few digits, written without a conversion.
@@ -276,7 +276,8 @@ void PrintItem(int16_t column, std::string_view text, int16_t advance) {
   // every single item.
   if (st.page_length > 0 && st.line_count >= st.page_length)
     PrintPage(st.page_length);
-  if (std::string* out = BeginRecord()) {
+  if (st.file.IsOpen()) {
+    std::string* out = &st.pending;
     // Millions of items a report: each is put together aside and goes out
     // in one piece.
     const size_t room = text.size() + kItemFrame;

@@ -64,10 +64,9 @@ MaskShape MeasureMask(std::string_view mask) {
   return shape;
 }
 
-// The digits of |value| in units of the last decimal shown, rounded half to
-// even on the binary value; "" for zero. False when the scaled value is not
-// a finite number.
-bool RoundedDigits(double value, int decimals, std::string& digits) {
+// |value| in units of the last decimal shown, rounded half to even on the
+// binary value. False when the scaled value is not a finite number.
+bool RoundedWhole(double value, int decimals, double& whole) {
   // The powers of ten that a double holds exactly, as pow() gives them.
   static constexpr double kExactPowers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,
                                             1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
@@ -77,11 +76,18 @@ bool RoundedDigits(double value, int decimals, std::string& digits) {
                                                        : std::pow(10.0, decimals);
   const double scaled = std::fabs(value) * power;
   if (!std::isfinite(scaled)) return false;
-  double whole = std::floor(scaled);
+  whole = std::floor(scaled);
   const double fraction = scaled - whole;
   if (fraction > 0.5 || (fraction == 0.5 && std::fmod(whole, 2.0) != 0)) {
     whole += 1;
   }
+  return true;
+}
+
+// Its decimal digits; "" for zero.
+bool RoundedDigits(double value, int decimals, std::string& digits) {
+  double whole = 0;
+  if (!RoundedWhole(value, decimals, whole)) return false;
   digits = WholeDigits(whole);
   return true;
 }
@@ -295,13 +301,20 @@ bool PlaceOnPlainMask(std::string_view mask, double value, std::string& out) {
       return false;
     }
   }
-  std::string digits;
-  if (!RoundedDigits(value, static_cast<int>(decimals), digits)) return false;
-  if (static_cast<int64_t>(digits.size()) > places || (digits.empty() && !point)) return false;
+  double whole = 0;
+  if (!RoundedWhole(value, static_cast<int>(decimals), whole) || !(whole < 1e18)) return false;
+  // The digits as WholeDigits gives them ("" for zero), without a string.
+  char digits[24];
+  const size_t count =
+      whole == 0 ? 0
+                 : static_cast<size_t>(
+                       std::to_chars(digits, digits + sizeof digits, static_cast<uint64_t>(whole)).ptr -
+                       digits);
+  if (static_cast<int64_t>(count) > places || (count == 0 && !point)) return false;
   const Values& state = ValuesState();
   out.assign(mask);
   size_t p = mask.size();
-  size_t j = digits.size();
+  size_t j = count;
   char fill = '\0';
   bool replaced = false;
   for (; p > 0 && j > 0; --p) {
