@@ -143,9 +143,9 @@ sqlite3_stmt* RangeStatement(Cursor& c, int key, Direction d) {
     const std::string t = "key" + std::to_string(key);
     const std::string sql =
         d == Direction::kForward
-            ? "SELECT t.id, r.data FROM " + t +
+            ? "SELECT r.id, r.data FROM " + t +
                   " t JOIN rec r ON r.id = t.id WHERE t.k >= ?1 ORDER BY t.k, t.id"
-            : "SELECT t.id, r.data FROM " + t +
+            : "SELECT r.id, r.data FROM " + t +
                   " t JOIN rec r ON r.id = t.id WHERE t.k <= ?1"
                   " ORDER BY t.k DESC, t.id DESC";
     if (!v[key].Prepare(c.file->db, sql)) return nullptr;
@@ -427,14 +427,15 @@ int16_t Stat(Cursor& c, const Call& call) {
     if (!LoadMeta(f)) return SqliteStatus(sqlite3_errcode(f.db));
     f.count_known = f.reading;
   }
-  const std::string reply = StatReply(f.spec, uint32_t(f.records));
-  uint32_t n = uint32_t(reply.size());
+  // Read before every keyed read of the layer: the reply goes straight into
+  // the caller's buffer.
+  uint32_t n = uint32_t(f.spec.raw.size());
   int16_t status = kStOk;
   if (call.capacity() < n) {
     n = call.capacity();
     status = kStBufferTooShort;
   }
-  if (n > 0) std::memcpy(call.data, reply.data(), n);
+  PutStatReply(f.spec, uint32_t(f.records), call.data, n);
   call.set_len(n);
   return status;
 }

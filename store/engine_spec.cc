@@ -109,10 +109,15 @@ void CollatedKey(const FileSpec& spec, int key, const uint8_t* record,
 }
 
 std::string StatReply(const FileSpec& spec, uint32_t records) {
-  std::string reply = spec.raw;
-  for (int i = 0; i < 4; ++i)
-    reply[kRecordCountAt + i] = char((records >> (8 * i)) & 0xFF);
+  std::string reply(spec.raw.size(), '\0');
+  PutStatReply(spec, records, reinterpret_cast<uint8_t*>(reply.data()), reply.size());
   return reply;
+}
+
+void PutStatReply(const FileSpec& spec, uint32_t records, uint8_t* out, size_t n) {
+  if (n > 0) std::memcpy(out, spec.raw.data(), n);
+  for (size_t i = 0; i < 4 && kRecordCountAt + i < n; ++i)
+    out[kRecordCountAt + i] = uint8_t((records >> (8 * i)) & 0xFF);
 }
 
 int16_t TakeLockBias(Call& call) {

@@ -59,6 +59,8 @@ void CollatedKey(const FileSpec& spec, int key, const uint8_t* record,
                  std::string& out);
 // Stat reply: the stored specification with the record count filled in.
 std::string StatReply(const FileSpec& spec, uint32_t records);
+// Its first n bytes (at most spec.raw.size()) straight into out.
+void PutStatReply(const FileSpec& spec, uint32_t records, uint8_t* out, size_t n);
 
 // ---- One call --------------------------------------------------------------
 
