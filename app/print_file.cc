@@ -161,11 +161,6 @@ int32_t LeadingWholeNumber(const std::string& text) {
 
 }  // namespace
 
-PrintFile& PrintFileState() {
-  static PrintFile state;
-  return state;
-}
-
 void ResetPrintFileState() {
   PrintFile& st = PrintFileState();
   st.file.Close();

@@ -15,11 +15,6 @@
 
 namespace store {
 
-FileTable& FileTableState() {
-  static FileTable state;
-  return state;
-}
-
 void ResetFileTableState() { FileTableState() = FileTable(); }
 
 namespace {
