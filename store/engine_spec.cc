@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "platform/ascii.h"
+#include "platform/bytes.h"
 #include "platform/files.h"
 #include "store/btrcall.h"
 #include "store/engine_spec.h"
@@ -160,7 +161,7 @@ int16_t HandOver(const FileSpec& spec, int key, const uint8_t* record,
   if (key_out != nullptr && size >= spec.record_length) {
     // The key's segments straight from the record.
     for (const Segment& s : spec.keys[key].segments) {
-      std::memcpy(key_out, record + s.position - 1, s.length);
+      platform::CopyFewBytes(key_out, record + s.position - 1, s.length);
       key_out += s.length;
     }
   }

@@ -8,6 +8,7 @@
 
 #include "app/config/paths.h"
 #include "app/config/settings.h"
+#include "platform/bytes.h"
 #include "platform/files.h"
 #include "platform/system.h"
 #include "store/record_files_internal.h"
@@ -85,32 +86,10 @@ void CopyToRecordArea(FileSlot& slot, const uint8_t* data, size_t n) {
   std::memcpy(slot.record_area->data(), data, n);
 }
 
-// Copies n bytes (at most kKeyAreaSize) of a key. Keys are a few bytes:
-// two overlapping word moves do it without a call or a byte loop.
-inline void CopyKeyBytes(void* to, const void* from, size_t n) {
-  auto* d = static_cast<unsigned char*>(to);
-  const auto* s = static_cast<const unsigned char*>(from);
-  if (n >= 8 && n <= 16) {
-    uint64_t a, b;
-    std::memcpy(&a, s, 8);
-    std::memcpy(&b, s + n - 8, 8);
-    std::memcpy(d, &a, 8);
-    std::memcpy(d + n - 8, &b, 8);
-  } else if (n >= 4 && n < 8) {
-    uint32_t a, b;
-    std::memcpy(&a, s, 4);
-    std::memcpy(&b, s + n - 4, 4);
-    std::memcpy(d, &a, 4);
-    std::memcpy(d + n - 4, &b, 4);
-  } else if (n != 0) {
-    std::memmove(d, s, n);
-  }
-}
-
 void RefreshKeyValue(FileSlot& slot, const KeyArea& key) {
   // In place: the value keeps its length (never more than the key area).
   if (slot.key_value.size() > kKeyAreaSize) slot.key_value.resize(kKeyAreaSize);
-  CopyKeyBytes(slot.key_value.data(), key.data(), slot.key_value.size());
+  platform::CopyFewBytes(slot.key_value.data(), key.data(), slot.key_value.size());
 }
 
 int16_t OpenCall(FileSlot& slot, const std::string& path) {
@@ -420,7 +399,7 @@ int16_t DataCall(BtrCallFunction call, FileSlot& slot, uint16_t op) {
   if (op == kOpGetLess || op == kOpGetLessOrEqual) fill = 0xFF;
   key.fill(fill);
   const size_t key_len = std::min<size_t>(slot.key_value.size(), kMaxKeyLength);
-  CopyKeyBytes(key.data(), slot.key_value.data(), key_len);
+  platform::CopyFewBytes(key.data(), slot.key_value.data(), key_len);
   uint32_t len = static_cast<uint32_t>(length);
   int16_t status =
       call(op, slot.position.data(), data, &len, key.data(),
