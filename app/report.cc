@@ -178,7 +178,10 @@ std::string_view ReportWriter::AmountText(Mask mask, double amount) {
 std::string_view ReportWriter::DateText(store::RecordField f) {
   const std::string_view packed = Field(rs_.receipt, f, spare_);
   uint32_t key = 0;
-  std::memcpy(&key, packed.data(), std::min(sizeof key, packed.size()));
+  // A fixed-size copy is one load; a copy of a length known only at run
+  // time goes byte by byte and stalls the load that follows.
+  if (packed.size() >= sizeof key) std::memcpy(&key, packed.data(), sizeof key);
+  else std::memcpy(&key, packed.data(), packed.size());
   DateSlot& slot = dates_[(key * 2654435761u) >> 20];
   if (slot.text.size != 0 && slot.packed == key) return slot.text.view();
   formatted_ = PrintDate(std::string(packed));
