@@ -121,22 +121,6 @@ void PutStatReply(const FileSpec& spec, uint32_t records, uint8_t* out, size_t n
     out[kRecordCountAt + i] = uint8_t((records >> (8 * i)) & 0xFF);
 }
 
-int16_t TakeLockBias(Call& call) {
-  uint16_t op = call.op;
-  if (op >= kLockBias && op < kLockBias + 200) {
-    // Single-record locks (wait and no-wait alike: we never wait).
-    op = uint16_t(op % 100);
-    if (!((op >= kOpGetEqual && op <= kOpGetLast) || op == kOpGetPosition ||
-          op == kOpGetDirect))
-      return kStInvalidOperation;
-    call.lock = true;
-  } else if (op == 1000 + kOpBeginTransaction) {
-    op = kOpBeginTransaction;
-  }
-  call.op = op;
-  return kStOk;
-}
-
 std::string CallPath(const uint8_t* key, uint8_t key_length) {
   if (key == nullptr) return {};
   size_t n = key_length != 0 ? key_length : 255;
