@@ -784,31 +784,46 @@ int16_t EndTransaction(bool commit) {
 }
 
 // BTRCALL has taken the lock bias off the operation already.
-int16_t Dispatch(Call& call) {
-  const uint16_t op = call.op;
-  switch (op) {
-    case kOpOpen: return call.pb == nullptr ? int16_t(kStInvalidOperation) : Open(call);
+// The calls that name no cursor; false for any other.
+bool FileLevelCall(Call& call, int16_t& status) {
+  status = kStOk;
+  switch (call.op) {
+    case kOpOpen:
+      status = call.pb == nullptr ? int16_t(kStInvalidOperation) : Open(call);
+      return true;
     case kOpCreate: {
       const std::string path = PathOf(call);
-      if (path.empty()) return kStFileNotFound;
-      return CreateFile(path, call.data, call.capacity(), call.key_number != kCreateNoReplace);
+      status = path.empty() ? int16_t(kStFileNotFound)
+                            : CreateFile(path, call.data, call.capacity(),
+                                         call.key_number != kCreateNoReplace);
+      return true;
     }
-    case kOpReset: CloseAll(); return kStOk;
+    case kOpReset: CloseAll(); return true;
     case kOpBeginTransaction: {
       Engine& s = EngineState();
-      if (s.in_transaction) return kStTransactionActive;
-      s.in_transaction = true;
-      return kStOk;
+      if (s.in_transaction) status = kStTransactionActive;
+      else s.in_transaction = true;
+      return true;
     }
-    case kOpEndTransaction: return EndTransaction(true);
-    case kOpAbortTransaction: return EndTransaction(false);
-    default: break;
+    case kOpEndTransaction: status = EndTransaction(true); return true;
+    case kOpAbortTransaction: status = EndTransaction(false); return true;
+    default: return false;
   }
+}
+
+int16_t Dispatch(Call& call) {
+  const uint16_t op = call.op;
+  // Steps are nearly every call: they pass by the switches, which jump
+  // through tables that the record pages read since the last call have
+  // pushed out of the caches.
+  const bool step = op == kOpGetNext || op == kOpGetPrevious;
+  int16_t status = kStOk;
+  if (!step && FileLevelCall(call, status)) return status;
   uint32_t index = 0;
   Cursor* c = FindCursor(call.pb, &index);
   if (c == nullptr) return kStNotOpen;
   // A single-record lock lasts until the next read through this block.
-  const bool read = (op >= kOpGetEqual && op <= kOpGetLast) || op == kOpGetDirect ||
+  const bool read = step || (op >= kOpGetEqual && op <= kOpGetLast) || op == kOpGetDirect ||
                     (op == kOpGetPosition && call.lock);
   if (read) ReleaseLock(*c);
   if (read || op == kOpStat) {
@@ -818,6 +833,7 @@ int16_t Dispatch(Call& call) {
     call.now_ns = NowNs();
     KeepReading(*c->file, call.now_ns);
   }
+  if (step) return StepRead(*c, call);
   switch (op) {
     case kOpClose:
       CloseCursor(index);
@@ -829,7 +845,6 @@ int16_t Dispatch(Call& call) {
     case kOpGetEqual: case kOpGetGreater: case kOpGetGreaterOrEqual:
     case kOpGetLess: case kOpGetLessOrEqual:
       return KeyedRead(*c, call);
-    case kOpGetNext: case kOpGetPrevious: return StepRead(*c, call);
     case kOpGetFirst: case kOpGetLast: return EndRead(*c, call);
     case kOpStat: return Stat(*c, call);
     case kOpGetPosition: return GetPosition(*c, call);
