@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <charconv>
+#include <cstring>
 #include <limits>
 #include <string_view>
 #include <vector>
@@ -58,12 +59,51 @@ void AppendCleanText(std::string& out, std::string_view text) {
 }
 
 // Print form into a buffer of at least 16 bytes; returns its length.
-size_t PutPrintForm(char* at, int32_t value) {
+[[gnu::always_inline]] inline size_t PutPrintForm(char* at, int32_t value) {
   char* p = at;
+  if (value >= 0 && value < 1000) {
+    // Columns and advances: a few digits, written without a conversion.
+    *p++ = ' ';
+    if (value >= 100) *p++ = static_cast<char>('0' + value / 100);
+    if (value >= 10) *p++ = static_cast<char>('0' + value / 10 % 10);
+    *p++ = static_cast<char>('0' + value % 10);
+    *p++ = ' ';
+    return static_cast<size_t>(p - at);
+  }
   if (value >= 0) *p++ = ' ';
   p = std::to_chars(p, at + 16, value).ptr;
   *p++ = ' ';
   return static_cast<size_t>(p - at);
+}
+
+// True when any of the eight bytes in w is 0-31, 127 or 255.
+bool HasUnprintable(uint64_t w) {
+  constexpr uint64_t kOnes = 0x0101010101010101ull, kHighs = 0x8080808080808080ull;
+  auto has_zero = [](uint64_t v) { return ((v - kOnes) & ~v & kHighs) != 0; };
+  const bool below_32 = ((w - kOnes * 32) & ~w & kHighs) != 0;
+  return below_32 || has_zero(w ^ (kOnes * 127)) || has_zero(w ^ (kOnes * 255));
+}
+
+// text with bytes 0-31, 127 and 255 as blanks, into at; returns the end.
+// Eight bytes at a time: texts are mostly clean.
+char* PutCleanText(char* at, std::string_view text) {
+  const char* c = text.data();
+  const char* end = c + text.size();
+  for (; end - c >= 8; c += 8, at += 8) {
+    uint64_t w;
+    std::memcpy(&w, c, 8);
+    std::memcpy(at, &w, 8);
+    if (!HasUnprintable(w)) continue;
+    for (int i = 0; i < 8; ++i) {
+      const unsigned char b = static_cast<unsigned char>(c[i]);
+      if (b < 32 || b == 127 || b == 255) at[i] = ' ';
+    }
+  }
+  for (; c < end; ++c) {
+    const unsigned char b = static_cast<unsigned char>(*c);
+    *at++ = b < 32 || b == 127 || b == 255 ? ' ' : *c;
+  }
+  return at;
 }
 
 // An item record around its text: two print forms, two commas, CR LF.
@@ -74,10 +114,7 @@ constexpr size_t kItemFrame = 2 * 16 + 4;
 size_t PutItem(char* at, int16_t column, std::string_view text, int16_t advance) {
   char* p = at + PutPrintForm(at, column);
   *p++ = ',';
-  for (const char c : text) {
-    const unsigned char b = static_cast<unsigned char>(c);
-    *p++ = b < 32 || b == 127 || b == 255 ? ' ' : c;
-  }
+  p = PutCleanText(p, text);
   *p++ = ',';
   p += PutPrintForm(p, advance);
   *p++ = '\r';
@@ -123,11 +160,6 @@ int32_t LeadingWholeNumber(const std::string& text) {
 }
 
 }  // namespace
-
-PrintFile& PrintFileState() {
-  static PrintFile state;
-  return state;
-}
 
 void ResetPrintFileState() {
   PrintFile& st = PrintFileState();
@@ -219,9 +251,16 @@ void PrintPage(int16_t length) {
 }
 
 void PrintAlign(std::string_view mode) {
-  // The report switches between two one-letter modes on every row.
-  if (mode == "D" || mode == "E") WriteRecord("JUS", mode);
-  else WriteRecord("JUS", NormaliseAlignment(std::string(mode)));
+  // The report switches between two one-letter modes on every row: their
+  // records go out whole.
+  if (mode == "D" || mode == "E") {
+    if (std::string* out = BeginRecord()) {
+      out->append(mode == "D" ? "JUSD\r\n" : "JUSE\r\n", 6);
+      if (out->size() >= kPendingLimit) Flush(PrintFileState());
+    }
+    return;
+  }
+  WriteRecord("JUS", NormaliseAlignment(std::string(mode)));
 }
 
 void PrintStyle(std::string_view code) { WriteRecord("*", code); }
@@ -232,7 +271,8 @@ void PrintItem(int16_t column, std::string_view text, int16_t advance) {
   // every single item.
   if (st.page_length > 0 && st.line_count >= st.page_length)
     PrintPage(st.page_length);
-  if (std::string* out = BeginRecord()) {
+  if (st.file.IsOpen()) {
+    std::string* out = &st.pending;
     // Millions of items a report: each is put together aside and goes out
     // in one piece.
     const size_t room = text.size() + kItemFrame;

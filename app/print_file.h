@@ -35,7 +35,11 @@ struct PrintFile {
   std::function<void(const std::string&)> notice;
   std::string last_result;  // what the print program said last time
 };
-PrintFile& PrintFileState();
+// Every printed item goes through it: defined here so that it inlines.
+inline PrintFile& PrintFileState() {
+  static PrintFile state;
+  return state;
+}
 void ResetPrintFileState();
 
 // Statuses of the writer and the hand-over.

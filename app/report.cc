@@ -45,10 +45,15 @@ std::string PrintDate(const std::string& packed) {
 // A field of a record area in place. The layer keeps an area at least the
 // record length long after every read, so only a file whose records are
 // shorter than the layout needs the blank-padded copy in spare.
-std::string_view Field(const std::string& area, store::RecordField f, std::string& spare) {
-  if (f.pos + f.width <= area.size()) return std::string_view(area).substr(f.pos, f.width);
+[[gnu::noinline]] std::string_view PaddedField(const std::string& area, store::RecordField f,
+                                              std::string& spare) {
   spare = FieldText(area, f);
   return spare;
+}
+
+inline std::string_view Field(const std::string& area, store::RecordField f, std::string& spare) {
+  if (f.pos + f.width <= area.size()) return std::string_view(area.data() + f.pos, f.width);
+  return PaddedField(area, f, spare);
 }
 
 // True while key is not after last; both are keys of the receipts file.
@@ -173,7 +178,10 @@ std::string_view ReportWriter::AmountText(Mask mask, double amount) {
 std::string_view ReportWriter::DateText(store::RecordField f) {
   const std::string_view packed = Field(rs_.receipt, f, spare_);
   uint32_t key = 0;
-  std::memcpy(&key, packed.data(), std::min(sizeof key, packed.size()));
+  // A fixed-size copy is one load; a copy of a length known only at run
+  // time goes byte by byte and stalls the load that follows.
+  if (packed.size() >= sizeof key) std::memcpy(&key, packed.data(), sizeof key);
+  else std::memcpy(&key, packed.data(), packed.size());
   DateSlot& slot = dates_[(key * 2654435761u) >> 20];
   if (slot.text.size != 0 && slot.packed == key) return slot.text.view();
   formatted_ = PrintDate(std::string(packed));

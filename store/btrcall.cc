@@ -37,8 +37,16 @@ int16_t OpenOrCreate(Call& call) {
   return pg::Open(route, call);
 }
 
+// A call on an open cursor goes to the engine whose block it carries.
+int16_t ByBlock(Call& call) {
+  return pg::OwnsBlock(call.pb) ? pg::BlockCall(call) : engine::SqliteCall(call);
+}
+
 int16_t Route(Call& call) {
   if (int16_t st = engine::TakeLockBias(call)) return st;
+  // Steps, nearly every call, pass by the switch: its jump table is out of
+  // the caches by the time the next record is asked for.
+  if (call.op == kOpGetNext || call.op == kOpGetPrevious) return ByBlock(call);
   switch (call.op) {
     case kOpOpen:
     case kOpCreate:
@@ -59,7 +67,7 @@ int16_t Route(Call& call) {
       return sqlite != kStOk ? sqlite : server;
     }
     default:
-      return pg::OwnsBlock(call.pb) ? pg::BlockCall(call) : engine::SqliteCall(call);
+      return ByBlock(call);
   }
 }
 

@@ -109,8 +109,8 @@ struct Cursor {
   int key = 0;
   std::string k;  // not kept up to date while k_in_live
   int64_t id = 0;
-  // The current record is the live statement's row, which holds its key
-  // (first column); DropLive takes it into k.
+  // The current record is the live statement's row, whose record holds its
+  // key; DropLive takes it into k.
   bool k_in_live = false;
   int64_t locked_id = 0;  // single-record lock held, 0 none
   // Per key number: forward and backward range statements.

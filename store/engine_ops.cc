@@ -44,14 +44,32 @@ uint32_t IndexOf(const Cursor& c) {
   return UINT32_MAX;
 }
 
+// Columns of the range statements.
+constexpr int kIdColumn = 0;
+constexpr int kRecordColumn = 1;
+
+// The key of the row a range statement stands on. The stored key is the
+// collated form of the record's own key segments (store/FORMAT.md), so it
+// comes from the record rather than with every row; a record shorter than
+// its length (a damaged file) counts as padded with zero bytes, as reads by
+// id pad it.
+void RowKey(const FileSpec& spec, int key, sqlite3_stmt* st, std::string& out) {
+  const auto* data = static_cast<const uint8_t*>(sqlite3_column_blob(st, kRecordColumn));
+  const size_t n = size_t(sqlite3_column_bytes(st, kRecordColumn));
+  if (data != nullptr && n >= spec.record_length) {
+    CollatedKey(spec, key, data, out);
+    return;
+  }
+  std::string padded(spec.record_length, '\0');
+  if (data != nullptr) std::memcpy(padded.data(), data, n);
+  CollatedKey(spec, key, reinterpret_cast<const uint8_t*>(padded.data()), out);
+}
+
 void DropLive(Cursor& c) {
   if (c.live != nullptr) {
     // The statement still stands on the current record: its key is taken
     // from there now, before the row goes.
-    if (c.k_in_live) {
-      const auto* k = static_cast<const char*>(sqlite3_column_blob(c.live, 0));
-      c.k.assign(k == nullptr ? "" : k, size_t(sqlite3_column_bytes(c.live, 0)));
-    }
+    if (c.k_in_live) RowKey(c.file->spec, c.live_key, c.live, c.k);
     sqlite3_reset(c.live);
   }
   c.k_in_live = false;
@@ -125,9 +143,9 @@ sqlite3_stmt* RangeStatement(Cursor& c, int key, Direction d) {
     const std::string t = "key" + std::to_string(key);
     const std::string sql =
         d == Direction::kForward
-            ? "SELECT t.k, t.id, r.data FROM " + t +
+            ? "SELECT r.id, r.data FROM " + t +
                   " t JOIN rec r ON r.id = t.id WHERE t.k >= ?1 ORDER BY t.k, t.id"
-            : "SELECT t.k, t.id, r.data FROM " + t +
+            : "SELECT r.id, r.data FROM " + t +
                   " t JOIN rec r ON r.id = t.id WHERE t.k <= ?1"
                   " ORDER BY t.k DESC, t.id DESC";
     if (!v[key].Prepare(c.file->db, sql)) return nullptr;
@@ -135,13 +153,13 @@ sqlite3_stmt* RangeStatement(Cursor& c, int key, Direction d) {
   return v[key].get();
 }
 
-// True while the row stands at (k, id) or before it in direction d.
-bool NotPast(sqlite3_stmt* st, Direction d, const std::string& k, int64_t id) {
-  const int n = sqlite3_column_bytes(st, 0);
-  if (size_t(n) != k.size() ||
-      (n > 0 && std::memcmp(sqlite3_column_blob(st, 0), k.data(), k.size()) != 0))
-    return false;
-  const int64_t row = sqlite3_column_int64(st, 1);
+// True while the row of key's statement stands at (k, id) or before it in
+// direction d. row_key is scratch.
+bool NotPast(const FileSpec& spec, int key, sqlite3_stmt* st, Direction d,
+             const std::string& k, int64_t id, std::string& row_key) {
+  RowKey(spec, key, st, row_key);
+  if (row_key != k) return false;
+  const int64_t row = sqlite3_column_int64(st, kIdColumn);
   return d == Direction::kForward ? row <= id : row >= id;
 }
 
@@ -205,7 +223,9 @@ int Step(Cursor& c, int key, Direction d, const std::string& k, int64_t id,
   c.bound_k.assign(k);
   sqlite3_bind_blob(st, 1, c.bound_k.data(), int(c.bound_k.size()), SQLITE_STATIC);
   int rc = sqlite3_step(st);
-  while (rc == SQLITE_ROW && NotPast(st, d, c.bound_k, id)) rc = sqlite3_step(st);
+  std::string row_key;
+  while (rc == SQLITE_ROW && NotPast(c.file->spec, key, st, d, c.bound_k, id, row_key))
+    rc = sqlite3_step(st);
   if (rc == SQLITE_ROW) {
     c.live = st;
     c.live_direction = d;
@@ -242,7 +262,7 @@ int16_t Deliver(Cursor& c, const Call& call, int key, std::string_view k,
 
 // Delivers the row a range statement stands on, taking the lock first.
 int16_t DeliverRow(Cursor& c, const Call& call, int key, sqlite3_stmt* st) {
-  const int64_t id = sqlite3_column_int64(st, 1);
+  const int64_t id = sqlite3_column_int64(st, kIdColumn);
   if (call.lock) {
     int16_t ls = TakeLock(c, id);
     if (ls != kStOk) {
@@ -256,8 +276,11 @@ int16_t DeliverRow(Cursor& c, const Call& call, int key, sqlite3_stmt* st) {
       return ls;
     }
   }
-  const auto* data = static_cast<const uint8_t*>(sqlite3_column_blob(st, 2));
-  const int dn = sqlite3_column_bytes(st, 2);
+  // The record's value taken once: its bytes and length from it cost less
+  // than two column calls.
+  sqlite3_value* value = sqlite3_column_value(st, kRecordColumn);
+  const auto* data = static_cast<const uint8_t*>(sqlite3_value_blob(value));
+  const int dn = sqlite3_value_bytes(value);
   if (data != nullptr && size_t(dn) >= c.file->spec.record_length) {
     // Steps rarely need the current key: it stays in the row until the
     // statement moves on or is given up.
@@ -266,10 +289,9 @@ int16_t DeliverRow(Cursor& c, const Call& call, int key, sqlite3_stmt* st) {
     if (!c.k_in_live) CollatedKey(c.file->spec, key, data, c.k);
     return status;
   }
-  const auto* kp = static_cast<const char*>(sqlite3_column_blob(st, 0));
-  const int kn = sqlite3_column_bytes(st, 0);
-  return Deliver(c, call, key, std::string_view(kp == nullptr ? "" : kp, size_t(kn)),
-                 id, data, size_t(dn));
+  std::string k;
+  RowKey(c.file->spec, key, st, k);
+  return Deliver(c, call, key, k, id, data, size_t(dn));
 }
 
 bool ValidKey(const Cursor& c, int key) {
@@ -296,9 +318,9 @@ int16_t KeyedRead(Cursor& c, const Call& call) {
       rc = Step(c, key, Direction::kBackward, k, 0, false, call.now_ns); break;
   }
   if (rc == SQLITE_ROW && call.op == kOpGetEqual) {
-    const int kn = sqlite3_column_bytes(c.live, 0);
-    if (size_t(kn) != k.size() ||
-        std::memcmp(sqlite3_column_blob(c.live, 0), k.data(), k.size()) != 0) {
+    std::string found;
+    RowKey(c.file->spec, key, c.live, found);
+    if (found != k) {
       DropLive(c);
       call.set_len(0);
       return kStKeyNotFound;
@@ -405,14 +427,15 @@ int16_t Stat(Cursor& c, const Call& call) {
     if (!LoadMeta(f)) return SqliteStatus(sqlite3_errcode(f.db));
     f.count_known = f.reading;
   }
-  const std::string reply = StatReply(f.spec, uint32_t(f.records));
-  uint32_t n = uint32_t(reply.size());
+  // Read before every keyed read of the layer: the reply goes straight into
+  // the caller's buffer.
+  uint32_t n = uint32_t(f.spec.raw.size());
   int16_t status = kStOk;
   if (call.capacity() < n) {
     n = call.capacity();
     status = kStBufferTooShort;
   }
-  if (n > 0) std::memcpy(call.data, reply.data(), n);
+  PutStatReply(f.spec, uint32_t(f.records), call.data, n);
   call.set_len(n);
   return status;
 }
@@ -761,31 +784,46 @@ int16_t EndTransaction(bool commit) {
 }
 
 // BTRCALL has taken the lock bias off the operation already.
-int16_t Dispatch(Call& call) {
-  const uint16_t op = call.op;
-  switch (op) {
-    case kOpOpen: return call.pb == nullptr ? int16_t(kStInvalidOperation) : Open(call);
+// The calls that name no cursor; false for any other.
+bool FileLevelCall(Call& call, int16_t& status) {
+  status = kStOk;
+  switch (call.op) {
+    case kOpOpen:
+      status = call.pb == nullptr ? int16_t(kStInvalidOperation) : Open(call);
+      return true;
     case kOpCreate: {
       const std::string path = PathOf(call);
-      if (path.empty()) return kStFileNotFound;
-      return CreateFile(path, call.data, call.capacity(), call.key_number != kCreateNoReplace);
+      status = path.empty() ? int16_t(kStFileNotFound)
+                            : CreateFile(path, call.data, call.capacity(),
+                                         call.key_number != kCreateNoReplace);
+      return true;
     }
-    case kOpReset: CloseAll(); return kStOk;
+    case kOpReset: CloseAll(); return true;
     case kOpBeginTransaction: {
       Engine& s = EngineState();
-      if (s.in_transaction) return kStTransactionActive;
-      s.in_transaction = true;
-      return kStOk;
+      if (s.in_transaction) status = kStTransactionActive;
+      else s.in_transaction = true;
+      return true;
     }
-    case kOpEndTransaction: return EndTransaction(true);
-    case kOpAbortTransaction: return EndTransaction(false);
-    default: break;
+    case kOpEndTransaction: status = EndTransaction(true); return true;
+    case kOpAbortTransaction: status = EndTransaction(false); return true;
+    default: return false;
   }
+}
+
+int16_t Dispatch(Call& call) {
+  const uint16_t op = call.op;
+  // Steps are nearly every call: they pass by the switches, which jump
+  // through tables that the record pages read since the last call have
+  // pushed out of the caches.
+  const bool step = op == kOpGetNext || op == kOpGetPrevious;
+  int16_t status = kStOk;
+  if (!step && FileLevelCall(call, status)) return status;
   uint32_t index = 0;
   Cursor* c = FindCursor(call.pb, &index);
   if (c == nullptr) return kStNotOpen;
   // A single-record lock lasts until the next read through this block.
-  const bool read = (op >= kOpGetEqual && op <= kOpGetLast) || op == kOpGetDirect ||
+  const bool read = step || (op >= kOpGetEqual && op <= kOpGetLast) || op == kOpGetDirect ||
                     (op == kOpGetPosition && call.lock);
   if (read) ReleaseLock(*c);
   if (read || op == kOpStat) {
@@ -795,6 +833,7 @@ int16_t Dispatch(Call& call) {
     call.now_ns = NowNs();
     KeepReading(*c->file, call.now_ns);
   }
+  if (step) return StepRead(*c, call);
   switch (op) {
     case kOpClose:
       CloseCursor(index);
@@ -806,7 +845,6 @@ int16_t Dispatch(Call& call) {
     case kOpGetEqual: case kOpGetGreater: case kOpGetGreaterOrEqual:
     case kOpGetLess: case kOpGetLessOrEqual:
       return KeyedRead(*c, call);
-    case kOpGetNext: case kOpGetPrevious: return StepRead(*c, call);
     case kOpGetFirst: case kOpGetLast: return EndRead(*c, call);
     case kOpStat: return Stat(*c, call);
     case kOpGetPosition: return GetPosition(*c, call);

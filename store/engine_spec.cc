@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "platform/ascii.h"
+#include "platform/bytes.h"
 #include "platform/files.h"
 #include "store/btrcall.h"
 #include "store/engine_spec.h"
@@ -109,26 +110,15 @@ void CollatedKey(const FileSpec& spec, int key, const uint8_t* record,
 }
 
 std::string StatReply(const FileSpec& spec, uint32_t records) {
-  std::string reply = spec.raw;
-  for (int i = 0; i < 4; ++i)
-    reply[kRecordCountAt + i] = char((records >> (8 * i)) & 0xFF);
+  std::string reply(spec.raw.size(), '\0');
+  PutStatReply(spec, records, reinterpret_cast<uint8_t*>(reply.data()), reply.size());
   return reply;
 }
 
-int16_t TakeLockBias(Call& call) {
-  uint16_t op = call.op;
-  if (op >= kLockBias && op < kLockBias + 200) {
-    // Single-record locks (wait and no-wait alike: we never wait).
-    op = uint16_t(op % 100);
-    if (!((op >= kOpGetEqual && op <= kOpGetLast) || op == kOpGetPosition ||
-          op == kOpGetDirect))
-      return kStInvalidOperation;
-    call.lock = true;
-  } else if (op == 1000 + kOpBeginTransaction) {
-    op = kOpBeginTransaction;
-  }
-  call.op = op;
-  return kStOk;
+void PutStatReply(const FileSpec& spec, uint32_t records, uint8_t* out, size_t n) {
+  if (n > 0) std::memcpy(out, spec.raw.data(), n);
+  for (size_t i = 0; i < 4 && kRecordCountAt + i < n; ++i)
+    out[kRecordCountAt + i] = uint8_t((records >> (8 * i)) & 0xFF);
 }
 
 std::string CallPath(const uint8_t* key, uint8_t key_length) {
@@ -155,7 +145,7 @@ int16_t HandOver(const FileSpec& spec, int key, const uint8_t* record,
   if (key_out != nullptr && size >= spec.record_length) {
     // The key's segments straight from the record.
     for (const Segment& s : spec.keys[key].segments) {
-      std::memcpy(key_out, record + s.position - 1, s.length);
+      platform::CopyFewBytes(key_out, record + s.position - 1, s.length);
       key_out += s.length;
     }
   }

@@ -59,6 +59,8 @@ void CollatedKey(const FileSpec& spec, int key, const uint8_t* record,
                  std::string& out);
 // Stat reply: the stored specification with the record count filled in.
 std::string StatReply(const FileSpec& spec, uint32_t records);
+// Its first n bytes (at most spec.raw.size()) straight into out.
+void PutStatReply(const FileSpec& spec, uint32_t records, uint8_t* out, size_t n);
 
 // ---- One call --------------------------------------------------------------
 
@@ -78,8 +80,23 @@ struct Call {
 };
 
 // Takes the lock bias (200 or 300) off a read and sets lock; 1019 becomes
-// 19. Returns 1 for a biased operation that is not a read, else 0.
-int16_t TakeLockBias(Call& call);
+// 19. Returns 1 for a biased operation that is not a read, else 0. Inline:
+// every call of the record manager starts here.
+inline int16_t TakeLockBias(Call& call) {
+  uint16_t op = call.op;
+  if (op >= kLockBias && op < kLockBias + 200) {
+    // Single-record locks (wait and no-wait alike: we never wait).
+    op = uint16_t(op % 100);
+    if (!((op >= kOpGetEqual && op <= kOpGetLast) || op == kOpGetPosition ||
+          op == kOpGetDirect))
+      return kStInvalidOperation;
+    call.lock = true;
+  } else if (op == 1000 + kOpBeginTransaction) {
+    op = kOpBeginTransaction;
+  }
+  call.op = op;
+  return kStOk;
+}
 
 inline uint32_t Get32(const uint8_t* p) {
   return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 |
@@ -109,7 +126,7 @@ int16_t HandOver(const FileSpec& spec, int key, const uint8_t* record,
 
 // The cursor a block names, or null; *index receives its slot.
 template <typename T>
-T* FindCursorIn(const std::vector<std::unique_ptr<T>>& cursors, const uint8_t* pb,
+[[gnu::always_inline]] inline T* FindCursorIn(const std::vector<std::unique_ptr<T>>& cursors, const uint8_t* pb,
                 const uint8_t (&mark)[4], uint32_t* index) {
   if (pb == nullptr || std::memcmp(pb, mark, 4) != 0) return nullptr;
   const uint32_t handle = Get32(pb + 4);

@@ -30,7 +30,8 @@ int RetryDelayMs() {
 
 int16_t DoFileOperation(int slot_number, uint16_t operation) {
   if (slot_number < 1 || slot_number > kFileSlots) return kStIdNotOpen;
-  FileSlot& slot = FileTableState().slots[slot_number];
+  FileTable& table = FileTableState();
+  FileSlot& slot = table.slots[slot_number];
   if (slot.id == 0) return kStIdNotOpen;
   if (slot.lock_mode != 0 && TakesLockBias(operation)) operation += kLockBias;
   int tries = 0;
@@ -38,7 +39,7 @@ int16_t DoFileOperation(int slot_number, uint16_t operation) {
     if (tries == 1) {
       HookShowMessage(24, LockNoticeText(config::SettingsState().language));
     }
-    int16_t status = internal::DataCall(slot, operation);
+    int16_t status = internal::DataCall(table.call, slot, operation);
     if ((status == kStRecordLocked || status == kStFileLocked) &&
         slot.lock_mode == 1) {
       platform::SleepMs(RetryDelayMs());

@@ -8,17 +8,13 @@
 
 #include "app/config/paths.h"
 #include "app/config/settings.h"
+#include "platform/bytes.h"
 #include "platform/files.h"
 #include "platform/system.h"
 #include "store/record_files_internal.h"
 #include "store/store_hooks.h"
 
 namespace store {
-
-FileTable& FileTableState() {
-  static FileTable state;
-  return state;
-}
 
 void ResetFileTableState() { FileTableState() = FileTable(); }
 
@@ -91,11 +87,9 @@ void CopyToRecordArea(FileSlot& slot, const uint8_t* data, size_t n) {
 }
 
 void RefreshKeyValue(FileSlot& slot, const KeyArea& key) {
-  // In place, byte by byte: the value keeps its length and is a few bytes.
-  const size_t n = std::min(slot.key_value.size(), kKeyAreaSize);
-  slot.key_value.resize(n);
-  char* value = slot.key_value.data();
-  for (size_t i = 0; i < n; ++i) value[i] = static_cast<char>(key[i]);
+  // In place: the value keeps its length (never more than the key area).
+  if (slot.key_value.size() > kKeyAreaSize) slot.key_value.resize(kKeyAreaSize);
+  platform::CopyFewBytes(slot.key_value.data(), key.data(), slot.key_value.size());
 }
 
 int16_t OpenCall(FileSlot& slot, const std::string& path) {
@@ -388,7 +382,7 @@ namespace internal {
 // buffer: it carries the record out, and whatever the call returns (never
 // more than the record length it was given) is already in place, so the
 // copy back costs nothing.
-int16_t DataCall(FileSlot& slot, uint16_t op) {
+int16_t DataCall(BtrCallFunction call, FileSlot& slot, uint16_t op) {
   const size_t length = std::min(
       static_cast<size_t>(std::max<int32_t>(slot.record_length, 0)), kDataAreaSize);
   DataArea spare;
@@ -405,12 +399,10 @@ int16_t DataCall(FileSlot& slot, uint16_t op) {
   if (op == kOpGetLess || op == kOpGetLessOrEqual) fill = 0xFF;
   key.fill(fill);
   const size_t key_len = std::min<size_t>(slot.key_value.size(), kMaxKeyLength);
-  // A plain loop: a key is a few bytes, and the compiler's inline block copy
-  // for a length it cannot see costs more than the whole copy here.
-  for (size_t i = 0; i < key_len; ++i) key[i] = static_cast<uint8_t>(slot.key_value[i]);
+  platform::CopyFewBytes(key.data(), slot.key_value.data(), key_len);
   uint32_t len = static_cast<uint32_t>(length);
   int16_t status =
-      Call(op, slot.position.data(), data, &len, key.data(),
+      call(op, slot.position.data(), data, &len, key.data(),
            static_cast<uint8_t>(key_len), static_cast<int8_t>(slot.key_number));
   RefreshKeyValue(slot, key);
   return status;

@@ -68,7 +68,11 @@ struct FileTable {
   // the same retry delays.
   std::mt19937 random{std::random_device{}()};
 };
-FileTable& FileTableState();
+// Every record read goes through it: defined here so that it inlines.
+inline FileTable& FileTableState() {
+  static FileTable state;
+  return state;
+}
 void ResetFileTableState();
 
 // Where an identifier stands in the table.

@@ -64,10 +64,9 @@ MaskShape MeasureMask(std::string_view mask) {
   return shape;
 }
 
-// The digits of |value| in units of the last decimal shown, rounded half to
-// even on the binary value; "" for zero. False when the scaled value is not
-// a finite number.
-bool RoundedDigits(double value, int decimals, std::string& digits) {
+// |value| in units of the last decimal shown, rounded half to even on the
+// binary value. False when the scaled value is not a finite number.
+bool RoundedWhole(double value, int decimals, double& whole) {
   // The powers of ten that a double holds exactly, as pow() gives them.
   static constexpr double kExactPowers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,
                                             1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
@@ -77,11 +76,18 @@ bool RoundedDigits(double value, int decimals, std::string& digits) {
                                                        : std::pow(10.0, decimals);
   const double scaled = std::fabs(value) * power;
   if (!std::isfinite(scaled)) return false;
-  double whole = std::floor(scaled);
+  whole = std::floor(scaled);
   const double fraction = scaled - whole;
   if (fraction > 0.5 || (fraction == 0.5 && std::fmod(whole, 2.0) != 0)) {
     whole += 1;
   }
+  return true;
+}
+
+// Its decimal digits; "" for zero.
+bool RoundedDigits(double value, int decimals, std::string& digits) {
+  double whole = 0;
+  if (!RoundedWhole(value, decimals, whole)) return false;
   digits = WholeDigits(whole);
   return true;
 }
@@ -273,6 +279,65 @@ std::string OverflowText(const Placement& at) {
   return std::string(width - text.size(), ' ') + text;
 }
 
+// The common masks, digit places ("9", "Z") and thousands separators with
+// at most one point followed by "9"s only, for a value that is not negative:
+// the same two passes as Placement, with everything that cannot arise for
+// them left out. False (out untouched) for any other mask or value, for a
+// value too wide for the mask, and for one that rounds to no digits under a
+// mask without a point.
+bool PlaceOnPlainMask(std::string_view mask, double value, std::string& out) {
+  if (!(value >= 0)) return false;
+  int64_t places = 0, decimals = 0;
+  bool point = false;
+  for (const char c : mask) {
+    if (c == '9' || c == 'Z') {
+      ++places;
+      if (point) ++decimals;
+      if (point && c != '9') return false;
+    } else if (c == '.') {
+      if (point) return false;
+      point = true;
+    } else if (c != ',') {
+      return false;
+    }
+  }
+  double whole = 0;
+  if (!RoundedWhole(value, static_cast<int>(decimals), whole) || !(whole < 1e18)) return false;
+  // The digits as WholeDigits gives them ("" for zero), without a string.
+  char digits[24];
+  const size_t count =
+      whole == 0 ? 0
+                 : static_cast<size_t>(
+                       std::to_chars(digits, digits + sizeof digits, static_cast<uint64_t>(whole)).ptr -
+                       digits);
+  if (static_cast<int64_t>(count) > places || (count == 0 && !point)) return false;
+  const Values& state = ValuesState();
+  out.assign(mask);
+  size_t p = mask.size();
+  size_t j = count;
+  char fill = '\0';
+  bool replaced = false;
+  for (; p > 0 && j > 0; --p) {
+    char& cell = out[p - 1];
+    switch (mask[p - 1]) {
+      case '9': cell = digits[--j]; fill = '\0'; replaced = false; break;
+      case 'Z': cell = digits[--j]; fill = ' '; replaced = false; break;
+      case '.': cell = state.decimal_char; break;
+      default: cell = state.thousands_char; break;
+    }
+  }
+  for (; p > 0; --p) {
+    char& cell = out[p - 1];
+    switch (mask[p - 1]) {
+      case '9': cell = '0'; fill = '\0'; replaced = false; break;
+      case 'Z': cell = ' '; fill = ' '; replaced = true; break;
+      case '.': cell = replaced ? fill : state.decimal_char; break;
+      default: cell = fill != '\0' ? fill : state.thousands_char; break;
+    }
+  }
+  return true;
+}
+
 }  // namespace
 
 char DecimalChar() {
@@ -289,6 +354,8 @@ std::string FormatNumber(std::string_view mask, double value) {
   LoadNumberSettings();
   if (mask.empty()) return std::string();
   if (!std::isfinite(value)) return std::string(mask.size(), '!');
+  std::string plain;
+  if (PlaceOnPlainMask(mask, value, plain)) return plain;
   const MaskShape shape = MeasureMask(mask);
   std::string digits;
   if (!RoundedDigits(value, shape.decimals, digits)) return std::string(mask.size(), '!');

@@ -71,6 +71,23 @@ TEST_F(MasksTest, WorkedExamples) {
   ExpectAll(std::begin(cases), std::end(cases));
 }
 
+// Digit places and separators only, the masks of amounts: blanks and
+// separators left of the digits, decimals that run short, values too wide.
+TEST_F(MasksTest, MasksOfDigitPlacesAndSeparators) {
+  const NumberCase cases[] = {
+      {"ZZ,ZZ9.99", 0, "     0'00"},
+      {"ZZ,ZZ9.99", 0.004, "     0'00"},
+      {"ZZ,ZZ9.99", 12345.675, "12.345'68"},
+      {"ZZ,ZZ9.99", 123456.7, "123456'70"},
+      {".99", 0.5, "'50"},
+      {"Z.99", 0.125, " '12"},
+      {"ZZ,ZZ9.", 1234, " 1.234'"},
+      {"9,ZZ9", 12, "0  12"},
+      {"Z,ZZZ,ZZ9", -0.0, "        0"},
+  };
+  ExpectAll(std::begin(cases), std::end(cases));
+}
+
 TEST_F(MasksTest, RoundsHalfToEvenOnTheBinaryValue) {
   const NumberCase cases[] = {
       {"9", 2.5, "2"},       {"9", 3.5, "4"},      {"9", 0.5, "0"},
