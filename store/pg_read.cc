@@ -213,8 +213,9 @@ size_t JumpPrefix(const PgCursor& c, int key, const KeyPoint& t) {
 // brings the group's first record too; then for each group its records from
 // its leading bytes and the trailing bytes $4 on, as far as the group goes,
 // followed by the next group's first record (where a walk that reads the
-// whole group ends up), each with the group's leading bytes. $2 is the
-// highest trailing value, $3 the groups, $5 the records within a group.
+// whole group ends up), so that records of other leading bytes than their
+// group's end each piece. $2 is the highest trailing value, $3 the groups,
+// $5 the records within a group.
 std::string AheadSql(const PgFile& f, int key, size_t prefix) {
   const std::string col = "k" + std::to_string(key);
   const std::string lead = " FOR " + std::to_string(prefix) + ")";
@@ -230,7 +231,7 @@ std::string AheadSql(const PgFile& f, int key, size_t prefix) {
          " UNION ALL SELECT substring(g.fk" + lead + ", g.n + 1, f.id, f.k, f.data FROM g" +
          first + "substring(g.fk" + lead + " || $2::bytea" + order +
          " LIMIT 1) f ON true WHERE g.fk IS NOT NULL AND g.n < $3::int8)"
-         " SELECT r.id, r.data, g.p FROM g CROSS JOIN LATERAL ((SELECT id, data FROM " + f.table +
+         " SELECT r.id, r.data FROM g CROSS JOIN LATERAL ((SELECT id, data FROM " + f.table +
          " WHERE " + from + " AND " + col + " <= g.p || $2::bytea" + order +
          " LIMIT $5::int8) UNION ALL SELECT g.fid, g.fdata WHERE g.fid IS NOT NULL) r";
 }
@@ -291,16 +292,22 @@ int16_t FetchAhead(PgCursor& c, int key, const KeyPoint& t, size_t prefix) {
   const Result& r = *result;
   if (!r.ok()) return StatusOf(*f.conn, r);
   std::vector<Batch> pieces;
-  std::string_view group;
+  std::string group = t.k.substr(0, prefix);
+  bool ended = true;
   for (int i = 0; i < r.rows(); ++i) {
-    // The groups' leading bytes differ from one to the next.
-    if (pieces.empty() || r.Bytes(i, 2) != group) {
-      group = r.Bytes(i, 2);
-      pieces.push_back(NewPiece(f, key, KeyPoint{std::string(group) + suffix, 0}));
+    if (ended) {
+      pieces.push_back(NewPiece(f, key, KeyPoint{group + suffix, 0}));
       pieces.back().result = result;
-      pieces.back().rows.reserve(size_t(rows));
+      pieces.back().rows.reserve(size_t(rows) + 1);
+      ended = false;
     }
-    FillRow(f.spec, key, r.Int8(i, 0), r.Bytes(i, 1), pieces.back().rows.emplace_back());
+    Row& row = pieces.back().rows.emplace_back();
+    FillRow(f.spec, key, r.Int8(i, 0), r.Bytes(i, 1), row);
+    // A record of other leading bytes ends the piece and names the next group.
+    if (row.k.compare(0, prefix, group) != 0) {
+      group.assign(row.k, 0, prefix);
+      ended = true;
+    }
   }
   for (Batch& b : pieces) EndPiece(b, prefix, size_t(rows));
   if (pieces.empty()) {
