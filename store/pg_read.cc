@@ -189,7 +189,8 @@ int16_t Fetch(PgCursor& c, int key, bool forward, const KeyPoint& t, int rows) {
 // taken to go on so: one query brings, for this and the next groups of
 // leading bytes, the records from the group's leading bytes followed by the
 // shared trailing bytes on, as many as nearly every walk since the last such
-// query read (and one more).
+// query read (and one more) but none past the group, and the next group's
+// first record, where a walk that runs out of its group goes.
 // Each group is a piece complete between its own ends; a read between
 // pieces goes to the server as any other.
 
@@ -208,23 +209,31 @@ size_t JumpPrefix(const PgCursor& c, int key, const KeyPoint& t) {
   return shared == 0 || shared >= b.size() ? 0 : b.size() - shared;
 }
 
-// The groups after $1's leading bytes (found one index probe each), then
-// for each group the records from its leading bytes and the trailing bytes
-// $4 on, each with the group's leading bytes; $2 is the highest trailing
-// value, $3 the groups, $5 the records.
+// The groups after $1's leading bytes, each found by one index probe that
+// brings the group's first record too; then for each group its records from
+// its leading bytes and the trailing bytes $4 on, as far as the group goes,
+// followed by the next group's first record (where a walk that reads the
+// whole group ends up), so that records of other leading bytes than their
+// group's end each piece. $2 is the highest trailing value, $3 the groups,
+// $5 the records within a group.
 std::string AheadSql(const PgFile& f, int key, size_t prefix) {
   const std::string col = "k" + std::to_string(key);
-  const std::string lead = "substring(" + col + " FOR " + std::to_string(prefix) + ")";
-  const std::string from =
-      f.spec.keys[key].duplicates
-          ? "(" + col + ", id) >= (g.p || $4::bytea, 0::int8) ORDER BY " + col + ", id"
-          : col + " >= g.p || $4::bytea ORDER BY " + col;
-  return "WITH RECURSIVE g(p, n) AS (SELECT substring($1::bytea FOR " + std::to_string(prefix) +
-         "), 1 UNION ALL SELECT (SELECT " + lead + " FROM " + f.table + " WHERE " + col +
-         " > g.p || $2::bytea ORDER BY " + col + " LIMIT 1), g.n + 1 FROM g"
-         " WHERE g.p IS NOT NULL AND g.n < $3::int8)"
-         " SELECT r.id, r.data, g.p FROM g CROSS JOIN LATERAL (SELECT id, data FROM " +
-         f.table + " WHERE " + from + " LIMIT $5::int8) r";
+  const std::string lead = " FOR " + std::to_string(prefix) + ")";
+  const bool dups = f.spec.keys[key].duplicates;
+  const std::string order = " ORDER BY " + col + (dups ? ", id" : "");
+  const std::string first = " LEFT JOIN LATERAL (SELECT id, " + col + " AS k, data FROM " +
+                            f.table + " WHERE " + col + " > ";
+  const std::string from = dups ? "(" + col + ", id) >= (g.p || $4::bytea, 0::int8)"
+                                : col + " >= g.p || $4::bytea";
+  return "WITH RECURSIVE g(p, n, fid, fk, fdata) AS (SELECT a.p, 1, f.id, f.k, f.data FROM"
+         " (SELECT substring($1::bytea" + lead + " AS p) a" + first +
+         "a.p || $2::bytea" + order + " LIMIT 1) f ON true"
+         " UNION ALL SELECT substring(g.fk" + lead + ", g.n + 1, f.id, f.k, f.data FROM g" +
+         first + "substring(g.fk" + lead + " || $2::bytea" + order +
+         " LIMIT 1) f ON true WHERE g.fk IS NOT NULL AND g.n < $3::int8)"
+         " SELECT r.id, r.data FROM g CROSS JOIN LATERAL ((SELECT id, data FROM " + f.table +
+         " WHERE " + from + " AND " + col + " <= g.p || $2::bytea" + order +
+         " LIMIT $5::int8) UNION ALL SELECT g.fid, g.fdata WHERE g.fid IS NOT NULL) r";
 }
 
 Batch NewPiece(const PgFile& f, int key, const KeyPoint& lo) {
@@ -251,6 +260,22 @@ int PieceRows(PgCursor& c, int groups) {
   return rows;
 }
 
+// A piece holds its group's records from its start, at most rows of them,
+// then the next group's first record. It is complete up to its last record;
+// up to the end of the file when its group ran out and no group follows.
+void EndPiece(Batch& b, size_t prefix, size_t rows) {
+  const auto before = [](const Row& x, const Row& y) { return Compare(x.k, x.id, y.k, y.id) < 0; };
+  // Each piece comes in order from its index scans; sorted only if not.
+  if (!std::is_sorted(b.rows.begin(), b.rows.end(), before))
+    std::sort(b.rows.begin(), b.rows.end(), before);
+  const bool next = !b.rows.empty() && b.rows.back().k.compare(0, prefix, b.lo.k, 0, prefix) != 0;
+  const size_t own = b.rows.size() - (next ? 1 : 0);
+  // A group cut short may have more records before the next one.
+  if (own >= rows && next) b.rows.pop_back();
+  b.hi_open = own < rows && !next;
+  if (!b.hi_open) b.hi = KeyPoint{b.rows.back().k, b.rows.back().id + 1};
+}
+
 // Fetches the pieces from t on: the first becomes the batch, the others
 // wait in c.ahead.
 int16_t FetchAhead(PgCursor& c, int key, const KeyPoint& t, size_t prefix) {
@@ -267,26 +292,24 @@ int16_t FetchAhead(PgCursor& c, int key, const KeyPoint& t, size_t prefix) {
   const Result& r = *result;
   if (!r.ok()) return StatusOf(*f.conn, r);
   std::vector<Batch> pieces;
-  std::string_view group;
+  std::string group = t.k.substr(0, prefix);
+  bool ended = true;
   for (int i = 0; i < r.rows(); ++i) {
-    // The groups' leading bytes differ from one to the next.
-    if (pieces.empty() || r.Bytes(i, 2) != group) {
-      group = r.Bytes(i, 2);
-      pieces.push_back(NewPiece(f, key, KeyPoint{std::string(group) + suffix, 0}));
+    if (ended) {
+      pieces.push_back(NewPiece(f, key, KeyPoint{group + suffix, 0}));
       pieces.back().result = result;
-      pieces.back().rows.reserve(size_t(rows));
+      pieces.back().rows.reserve(size_t(rows) + 1);
+      ended = false;
     }
-    FillRow(f.spec, key, r.Int8(i, 0), r.Bytes(i, 1), pieces.back().rows.emplace_back());
+    Row& row = pieces.back().rows.emplace_back();
+    FillRow(f.spec, key, r.Int8(i, 0), r.Bytes(i, 1), row);
+    // A record of other leading bytes ends the piece and names the next group.
+    if (row.k.compare(0, prefix, group) != 0) {
+      group.assign(row.k, 0, prefix);
+      ended = true;
+    }
   }
-  const auto before = [](const Row& x, const Row& y) { return Compare(x.k, x.id, y.k, y.id) < 0; };
-  for (Batch& b : pieces) {
-    // Each piece comes in order from its index scan; sorted only if not.
-    if (!std::is_sorted(b.rows.begin(), b.rows.end(), before))
-      std::sort(b.rows.begin(), b.rows.end(), before);
-    // Fewer than asked for: the group's records ran into the end of the file.
-    b.hi_open = b.rows.size() < size_t(rows);
-    if (!b.hi_open) b.hi = KeyPoint{b.rows.back().k, b.rows.back().id + 1};
-  }
+  for (Batch& b : pieces) EndPiece(b, prefix, size_t(rows));
   if (pieces.empty()) {
     pieces.push_back(NewPiece(f, key, t));  // nothing from t on
     pieces.back().hi_open = true;

@@ -420,6 +420,43 @@ TEST_P(EngineTest, SeeksAndStepsAgreeWithASortedModel) {
   }
 }
 
+// A report's walk: each unit from its period start until a record past the
+// period, unit after unit; units of every length, some with nothing in the
+// period or nothing at all, periods ending inside a unit or with it.
+TEST_P(EngineTest, UnitAfterUnitWalksReadWhatASortedModelHolds) {
+  std::mt19937 rng(5);
+  std::vector<std::pair<std::string, std::string>> model;  // key 0, tail
+  ASSERT_EQ(testing_support::SimpleCall(kOpBeginTransaction), kStOk);
+  for (int unit = 100, i = 0; unit < 500; ++unit) {
+    for (int n = rng() % 4 == 0 ? 0 : int(rng() % 20); n > 0; --n, ++i) {
+      const std::string k = "U" + std::to_string(unit) + "D" + std::to_string(100 + rng() % 200);
+      char tail[5];
+      std::snprintf(tail, sizeof tail, "%04d", i % 10000);
+      ASSERT_EQ(file_.Insert(Rec(k, uint16_t(i), "n", tail)), kStOk);
+      model.emplace_back(k, tail);
+    }
+  }
+  ASSERT_EQ(testing_support::SimpleCall(kOpEndTransaction), kStOk);
+  std::stable_sort(model.begin(), model.end(),
+                   [](const auto& a, const auto& b) { return a.first < b.first; });
+  for (const std::string end : {"D240", "D999"}) {
+    for (int unit = 100; unit <= 500; ++unit) {
+      const std::string u = "U" + std::to_string(unit), from = u + "D200";
+      size_t at = size_t(std::lower_bound(model.begin(), model.end(), std::pair(from, ""s)) -
+                         model.begin());
+      for (Reply r = file_.Read(kOpGetGreaterOrEqual, from);; r = file_.Read(kOpGetNext), ++at) {
+        if (at == model.size()) {
+          ASSERT_EQ(r.status, kStEndOfFile) << end << " " << u;
+          break;
+        }
+        ASSERT_EQ(r.status, kStOk) << end << " " << u;
+        ASSERT_EQ(r.data.substr(20, 4), model[at].second) << end << " " << u;
+        if (r.data.substr(0, 4) != u || r.data.substr(4, 4) >= end) break;
+      }
+    }
+  }
+}
+
 TEST_P(EngineTest, StepsSeeRecordsInsertedMeanwhile) {
   ASSERT_EQ(file_.Insert(Rec("A", 1, "x", "a")), kStOk);
   ASSERT_EQ(file_.Insert(Rec("C", 3, "x", "c")), kStOk);
