@@ -35,6 +35,11 @@ void Flush(PrintFile& st) {
   st.pending.clear();
 }
 
+// After whole records were appended to the pending block.
+void Appended(PrintFile& st) {
+  if (st.pending.size() >= kPendingLimit) Flush(st);
+}
+
 // The pending block to append one record to, or null when no file is open.
 std::string* BeginRecord() {
   PrintFile& st = PrintFileState();
@@ -44,19 +49,11 @@ std::string* BeginRecord() {
 void EndRecord() {
   PrintFile& st = PrintFileState();
   st.pending += "\r\n";
-  if (st.pending.size() >= kPendingLimit) Flush(st);
+  Appended(st);
 }
 
-
-// text with bytes 0-31, 127 and 255 written as blanks.
-void AppendCleanText(std::string& out, std::string_view text) {
-  const size_t from = out.size();
-  out += text;
-  for (size_t i = from; i < out.size(); ++i) {
-    const unsigned char b = static_cast<unsigned char>(out[i]);
-    if (b < 32 || b == 127 || b == 255) out[i] = ' ';
-  }
-}
+// Bytes the print program must not get in a text: they are written as blanks.
+inline bool Unprintable(unsigned char b) { return b < 32 || b == 127 || b == 255; }
 
 // Print form into a buffer of at least 16 bytes; returns its length.
 [[gnu::always_inline]] inline size_t PutPrintForm(char* at, int32_t value) {
@@ -94,15 +91,10 @@ char* PutCleanText(char* at, std::string_view text) {
     std::memcpy(&w, c, 8);
     std::memcpy(at, &w, 8);
     if (!HasUnprintable(w)) continue;
-    for (int i = 0; i < 8; ++i) {
-      const unsigned char b = static_cast<unsigned char>(c[i]);
-      if (b < 32 || b == 127 || b == 255) at[i] = ' ';
-    }
+    for (int i = 0; i < 8; ++i)
+      if (Unprintable(static_cast<unsigned char>(c[i]))) at[i] = ' ';
   }
-  for (; c < end; ++c) {
-    const unsigned char b = static_cast<unsigned char>(*c);
-    *at++ = b < 32 || b == 127 || b == 255 ? ' ' : *c;
-  }
+  for (; c < end; ++c) *at++ = Unprintable(static_cast<unsigned char>(*c)) ? ' ' : *c;
   return at;
 }
 
@@ -204,8 +196,8 @@ std::string NormaliseAlignment(const std::string& mode) {
 }
 
 std::string CleanPrintText(const std::string& text) {
-  std::string out;
-  AppendCleanText(out, text);
+  std::string out(text.size(), ' ');
+  PutCleanText(out.data(), text);
   return out;
 }
 
@@ -251,13 +243,10 @@ void PrintPage(int16_t length) {
 }
 
 void PrintAlign(std::string_view mode) {
-  // The report switches between two one-letter modes on every row: their
-  // records go out whole.
+  // The report switches between two one-letter modes on every row: those
+  // need no normalising.
   if (mode == "D" || mode == "E") {
-    if (std::string* out = BeginRecord()) {
-      out->append(mode == "D" ? "JUSD\r\n" : "JUSE\r\n", 6);
-      if (out->size() >= kPendingLimit) Flush(PrintFileState());
-    }
+    WriteRecord("JUS", mode);
     return;
   }
   WriteRecord("JUS", NormaliseAlignment(std::string(mode)));
@@ -284,7 +273,7 @@ void PrintItem(int16_t column, std::string_view text, int16_t advance) {
       record = large.data();
     }
     out->append(record, PutItem(record, column, text, advance));
-    if (out->size() >= kPendingLimit) Flush(st);
+    Appended(st);
   }
   if (advance != 0)
     st.line_count = ClampToInt16(int32_t{st.line_count} + advance);

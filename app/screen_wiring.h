@@ -3,8 +3,8 @@
 // the values layer), the pop-ups behind Alt+X and Alt+C, the record-file
 // layer's hooks (the lock notice and the fatal open message on screen, the
 // key wait, the orderly end), the look-up lists (the module's hooks,
-// drawing and keys) and the orderly end after a hang-up of the terminal. Called once at start-up, before any form runs or record
-// file opens.
+// drawing and keys) and the orderly end after a hang-up of the terminal.
+// Called once at start-up, before any form runs or record file opens.
 #pragma once
 
 namespace app {
