@@ -126,8 +126,9 @@ int16_t HandOver(const FileSpec& spec, int key, const uint8_t* record,
 
 // The cursor a block names, or null; *index receives its slot.
 template <typename T>
-[[gnu::always_inline]] inline T* FindCursorIn(const std::vector<std::unique_ptr<T>>& cursors, const uint8_t* pb,
-                const uint8_t (&mark)[4], uint32_t* index) {
+[[gnu::always_inline]] inline T* FindCursorIn(const std::vector<std::unique_ptr<T>>& cursors,
+                                              const uint8_t* pb, const uint8_t (&mark)[4],
+                                              uint32_t* index) {
   if (pb == nullptr || std::memcmp(pb, mark, 4) != 0) return nullptr;
   const uint32_t handle = Get32(pb + 4);
   if (handle == 0 || handle > cursors.size()) return nullptr;
