@@ -37,12 +37,7 @@ Cursor* FindCursor(const uint8_t* pb, uint32_t* index_out = nullptr) {
   return FindCursorIn(EngineState().cursors, pb, kMagic, index_out);
 }
 
-uint32_t IndexOf(const Cursor& c) {
-  auto& v = EngineState().cursors;
-  for (uint32_t i = 0; i < v.size(); ++i)
-    if (v[i].get() == &c) return i;
-  return UINT32_MAX;
-}
+uint32_t IndexOf(const Cursor& c) { return IndexIn(EngineState().cursors, c); }
 
 // Columns of the range statements.
 constexpr int kIdColumn = 0;
@@ -427,17 +422,7 @@ int16_t Stat(Cursor& c, const Call& call) {
     if (!LoadMeta(f)) return SqliteStatus(sqlite3_errcode(f.db));
     f.count_known = f.reading;
   }
-  // Read before every keyed read of the layer: the reply goes straight into
-  // the caller's buffer.
-  uint32_t n = uint32_t(f.spec.raw.size());
-  int16_t status = kStOk;
-  if (call.capacity() < n) {
-    n = call.capacity();
-    status = kStBufferTooShort;
-  }
-  PutStatReply(f.spec, uint32_t(f.records), call.data, n);
-  call.set_len(n);
-  return status;
+  return PutStat(f.spec, uint32_t(f.records), call);
 }
 
 // ---- Writes ----

@@ -121,6 +121,18 @@ void PutStatReply(const FileSpec& spec, uint32_t records, uint8_t* out, size_t n
     out[kRecordCountAt + i] = uint8_t((records >> (8 * i)) & 0xFF);
 }
 
+int16_t PutStat(const FileSpec& spec, uint32_t records, const Call& call) {
+  uint32_t n = uint32_t(spec.raw.size());
+  int16_t status = kStOk;
+  if (call.capacity() < n) {
+    n = call.capacity();
+    status = kStBufferTooShort;
+  }
+  PutStatReply(spec, records, call.data, n);
+  call.set_len(n);
+  return status;
+}
+
 std::string CallPath(const uint8_t* key, uint8_t key_length) {
   if (key == nullptr) return {};
   size_t n = key_length != 0 ? key_length : 255;

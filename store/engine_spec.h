@@ -110,6 +110,11 @@ inline void Put32(uint8_t* p, uint32_t v) {
 // when 0), cut at a NUL, trailing blanks dropped, as an OS path.
 std::string CallPath(const uint8_t* key, uint8_t key_length);
 
+// Stat's reply into the caller's data buffer, cut to its capacity (status
+// 22); sets the length given back. Read before every keyed read of the
+// layer, so it is written straight in.
+int16_t PutStat(const FileSpec& spec, uint32_t records, const Call& call);
+
 // Copies a record found into the caller's data buffer (cut to capacity:
 // status 22) and its key's raw bytes into the key buffer when there is one.
 // Sets *data_length to the bytes copied; returns 0 or 22.
@@ -136,6 +141,14 @@ template <typename T>
   if (c == nullptr || c->generation != Get32(pb + 8)) return nullptr;
   if (index != nullptr) *index = handle - 1;
   return c;
+}
+
+// The slot that holds c; UINT32_MAX when none does.
+template <typename T>
+uint32_t IndexIn(const std::vector<std::unique_ptr<T>>& cursors, const T& c) {
+  for (uint32_t i = 0; i < cursors.size(); ++i)
+    if (cursors[i].get() == &c) return i;
+  return UINT32_MAX;
 }
 
 // Puts c in the first free slot and names it in pb (128 bytes).

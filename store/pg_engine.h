@@ -228,9 +228,10 @@ int16_t CreateFile(const engine::RecordRoute& route, const uint8_t* data,
 int16_t OpenFile(const engine::RecordRoute& route, std::shared_ptr<PgFile>& out);
 // The stored record count (with this process's uncommitted change).
 int16_t RecordCount(PgFile& f, int64_t& count);
-// Takes or drops a session advisory lock (key from LockKey); take answers
-// whether it was got.
-bool TakeAdvisoryLock(Conn& c, int64_t key, bool shared, int16_t& status);
+// Takes or drops a session advisory lock (key from LockKey). Take answers 0
+// when the lock was got, busy when someone else holds it, the failure's
+// status when the server could not be asked.
+int16_t TakeAdvisoryLock(Conn& c, int64_t key, bool shared, int16_t busy);
 void DropAdvisoryLock(Conn& c, int64_t key, bool shared);
 
 // ---- Calls (pg_ops.cc, pg_read.cc, pg_write.cc) -----------------------------
@@ -261,6 +262,8 @@ int16_t Update(PgCursor& c, const Call& call);
 int16_t Delete(PgCursor& c);
 
 uint32_t CursorIndex(const PgCursor& c);
+// Another cursor of this process holds the record's lock.
+bool LockedByOtherCursor(const PgCursor& c, int64_t id);
 int64_t NowNs();
 
 }  // namespace store::pg

@@ -54,27 +54,26 @@ int16_t EnsureCatalogue(Conn& c, const std::string& schema) {
   return r.ok() ? int16_t(kStOk) : StatusOf(c, r);
 }
 
-bool OpenHere(const Conn& c, const engine::RecordRoute& route) {
+// The file as this process has it open through connection c, or null.
+std::shared_ptr<PgFile> FindOpen(const Conn& c, const engine::RecordRoute& route) {
   for (auto& w : PgState().files)
     if (auto f = w.lock())
       if (f->conn.get() == &c && f->schema == route.schema && f->name == route.name)
-        return true;
-  return false;
+        return f;
+  return nullptr;
 }
 
 // Drops the file numbered number, which nobody may have open.
 int16_t DropFile(Conn& c, const engine::RecordRoute& route, int64_t number) {
-  if (OpenHere(c, route)) return kStFileLocked;
+  if (FindOpen(c, route)) return kStFileLocked;
   const std::string table = TableName(route.schema, number);
   Result r = Query(c, "SELECT to_regclass($1::text)::oid::int8", Params().Text(table));
   if (!r.ok()) return StatusOf(c, r);
   const int64_t file_lock = LockKey(r.Int8(0, 0), 0);
-  int16_t status = kStOk;
-  if (!TakeAdvisoryLock(c, file_lock, false, status))
-    return status != kStOk ? status : int16_t(kStFileLocked);
+  if (int16_t st = TakeAdvisoryLock(c, file_lock, false, kStFileLocked)) return st;
   r = Command(c, "DROP TABLE IF EXISTS " + table + "; DELETE FROM " + Catalogue(route.schema) +
                      " WHERE id = " + std::to_string(number));
-  status = r.ok() ? int16_t(kStOk) : StatusOf(c, r);
+  const int16_t status = r.ok() ? int16_t(kStOk) : StatusOf(c, r);
   DropAdvisoryLock(c, file_lock, false);
   return status;
 }
@@ -124,15 +123,8 @@ int16_t OpenFile(const engine::RecordRoute& route, std::shared_ptr<PgFile>& out)
   int16_t status = kStOk;
   std::shared_ptr<Conn> c = Connect(route.uri, status);
   if (!c) return status;
+  if ((out = FindOpen(*c, route))) return kStOk;
   PgEngine& s = PgState();
-  for (auto& w : s.files) {
-    if (auto f = w.lock()) {
-      if (f->conn == c && f->schema == route.schema && f->name == route.name) {
-        out = f;
-        return kStOk;
-      }
-    }
-  }
   auto f = std::make_shared<PgFile>();
   f->conn = c;
   f->schema = route.schema;
@@ -174,17 +166,13 @@ int16_t RecordCount(PgFile& f, int64_t& count) {
   return kStOk;
 }
 
-bool TakeAdvisoryLock(Conn& c, int64_t key, bool shared, int16_t& status) {
+int16_t TakeAdvisoryLock(Conn& c, int64_t key, bool shared, int16_t busy) {
   Result r = Query(c,
                    shared ? "SELECT pg_try_advisory_lock_shared($1::int8)"
                           : "SELECT pg_try_advisory_lock($1::int8)",
                    Params().Int8(key));
-  if (!r.ok()) {
-    status = StatusOf(c, r);
-    return false;
-  }
-  status = kStOk;
-  return r.Bool(0, 0);
+  if (!r.ok()) return StatusOf(c, r);
+  return r.Bool(0, 0) ? int16_t(kStOk) : busy;
 }
 
 void DropAdvisoryLock(Conn& c, int64_t key, bool shared) {

@@ -30,15 +30,14 @@ void CloseCursor(uint32_t index) {
 // Takes the file lock of an open: shared for normal opens, exclusive for
 // exclusive ones; within this process the counts decide.
 int16_t LockForOpen(PgFile& f, bool exclusive) {
-  int16_t status = kStOk;
   if (exclusive) {
     if (f.normal_opens + f.exclusive_opens > 0) return kStFileLocked;
-    if (!TakeAdvisoryLock(*f.conn, LockKey(f, 0), false, status))
-      return status != kStOk ? status : int16_t(kStFileLocked);
+    if (int16_t st = TakeAdvisoryLock(*f.conn, LockKey(f, 0), false, kStFileLocked)) return st;
   } else {
     if (f.exclusive_opens > 0) return kStFileLocked;
-    if (f.normal_opens == 0 && !TakeAdvisoryLock(*f.conn, LockKey(f, 0), true, status))
-      return status != kStOk ? status : int16_t(kStFileLocked);
+    if (f.normal_opens == 0) {
+      if (int16_t st = TakeAdvisoryLock(*f.conn, LockKey(f, 0), true, kStFileLocked)) return st;
+    }
   }
   (exclusive ? f.exclusive_opens : f.normal_opens)++;
   return kStOk;
@@ -47,9 +46,7 @@ int16_t LockForOpen(PgFile& f, bool exclusive) {
 int16_t Stat(PgCursor& c, const Call& call) {
   int64_t count = 0;
   if (int16_t st = RecordCount(*c.file, count)) return st;
-  const std::string reply = engine::StatReply(c.file->spec, uint32_t(count));
-  return engine::HandOver(c.file->spec, 0, reinterpret_cast<const uint8_t*>(reply.data()),
-                          reply.size(), call.data, call.len, nullptr);
+  return engine::PutStat(c.file->spec, uint32_t(count), call);
 }
 
 // Writes the counts of the files written, then commits; or rolls back.
@@ -81,11 +78,11 @@ bool OwnsBlock(const uint8_t* pb) {
   return pb != nullptr && std::memcmp(pb, kMagic, sizeof kMagic) == 0;
 }
 
-uint32_t CursorIndex(const PgCursor& c) {
-  auto& v = PgState().cursors;
-  for (uint32_t i = 0; i < v.size(); ++i)
-    if (v[i].get() == &c) return i;
-  return UINT32_MAX;
+uint32_t CursorIndex(const PgCursor& c) { return engine::IndexIn(PgState().cursors, c); }
+
+bool LockedByOtherCursor(const PgCursor& c, int64_t id) {
+  auto it = c.file->record_locks.find(id);
+  return it != c.file->record_locks.end() && it->second != CursorIndex(c);
 }
 
 int16_t Open(const engine::RecordRoute& route, Call& call) {

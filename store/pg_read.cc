@@ -349,11 +349,6 @@ int16_t Deliver(PgCursor& c, const Call& call, int key, const Row& row) {
 }
 
 // True when another cursor of this process holds the record's lock.
-bool LockedByOtherCursor(const PgCursor& c, int64_t id) {
-  auto it = c.file->record_locks.find(id);
-  return it != c.file->record_locks.end() && it->second != CursorIndex(c);
-}
-
 // After the server granted the lock: refused all the same when another
 // cursor of ours holds it (the server counts our session once more).
 int16_t KeepLock(PgCursor& c, int64_t id) {
@@ -562,9 +557,9 @@ int16_t GetPosition(PgCursor& c, const Call& call) {
   if (call.capacity() < 4) return kStBufferTooShort;
   if (call.lock) {
     if (LockedByOtherCursor(c, c.at.id)) return kStRecordLocked;
-    int16_t status = kStOk;
-    if (!TakeAdvisoryLock(*c.file->conn, LockKey(*c.file, c.at.id), false, status))
-      return status != kStOk ? status : int16_t(kStRecordLocked);
+    if (int16_t st = TakeAdvisoryLock(*c.file->conn, LockKey(*c.file, c.at.id), false,
+                                      kStRecordLocked))
+      return st;
     if (int16_t st = KeepLock(c, c.at.id)) return st;
   }
   engine::Put32(call.data, uint32_t(c.at.id));

@@ -11,18 +11,11 @@
 namespace store::pg {
 namespace {
 
-// True while the record's lock is free or ours, evaluated on the server.
+// True while the record's lock (parameter 2 of every write) is free or ours,
+// evaluated on the server.
 constexpr char kLockFree[] =
-    "(CASE WHEN pg_try_advisory_lock($LOCK::int8) THEN pg_advisory_unlock($LOCK::int8)"
+    "(CASE WHEN pg_try_advisory_lock($2::int8) THEN pg_advisory_unlock($2::int8)"
     " ELSE false END)";
-
-std::string LockFree(int param) {
-  std::string s = kLockFree;
-  const std::string n = "$" + std::to_string(param);
-  for (size_t at = s.find("$LOCK"); at != std::string::npos; at = s.find("$LOCK", at))
-    s.replace(at, 5, n);
-  return s;
-}
 
 // Keeps the catalogue's count in the same statement as the write.
 std::string Counted(const PgFile& f, const std::string& write, const char* change) {
@@ -33,11 +26,6 @@ std::string Counted(const PgFile& f, const std::string& write, const char* chang
 
 int16_t CheckWritable(const PgCursor& c) {
   return c.read_only ? int16_t(kStAccessDenied) : int16_t(kStOk);
-}
-
-bool LockedByOtherCursor(const PgCursor& c, int64_t id) {
-  auto it = c.file->record_locks.find(id);
-  return it != c.file->record_locks.end() && it->second != CursorIndex(c);
 }
 
 // Inside the process's transaction the connection runs one transaction of
@@ -70,7 +58,7 @@ std::vector<std::string> CollatedKeys(const FileSpec& spec, const uint8_t* recor
 // another session (84), gone (43), or a key that may not change (10).
 int16_t WhyUnchanged(PgCursor& c, const std::vector<std::string>* news) {
   PgFile& f = *c.file;
-  Result r = Query(*f.conn, "SELECT data, " + LockFree(2) + " FROM " + f.table +
+  Result r = Query(*f.conn, "SELECT data, " + std::string(kLockFree) + " FROM " + f.table +
                                 " WHERE id = $1::int8",
                    Params().Int8(c.at.id).Int8(LockKey(f, c.at.id)));
   if (!r.ok()) return StatusOf(*f.conn, r);
@@ -141,7 +129,7 @@ int16_t Update(PgCursor& c, const Call& call) {
   Params p;
   p.Int8(c.at.id).Int8(LockKey(f, c.at.id));
   p.Bytes(std::string_view(reinterpret_cast<const char*>(call.data), spec.record_length));
-  std::string set = "data = $3::bytea", where = "id = $1::int8 AND " + LockFree(2);
+  std::string set = "data = $3::bytea", where = std::string("id = $1::int8 AND ") + kLockFree;
   for (size_t i = 0; i < news.size(); ++i) {
     const std::string n = "$" + std::to_string(i + 4) + "::bytea";
     set += ", k" + std::to_string(i) + " = " + n;
@@ -177,7 +165,7 @@ int16_t Delete(PgCursor& c) {
   if (LockedByOtherCursor(c, c.at.id)) return kStRecordLocked;
   bool in_transaction = false;
   if (int16_t st = JoinTransaction(c, in_transaction)) return st;
-  const std::string del = "DELETE FROM " + f.table + " WHERE id = $1::int8 AND " + LockFree(2) +
+  const std::string del = "DELETE FROM " + f.table + " WHERE id = $1::int8 AND " + kLockFree +
                           " RETURNING id";
   Result r = Query(*f.conn, in_transaction ? del : Counted(f, del, "- 1"),
                    Params().Int8(c.at.id).Int8(LockKey(f, c.at.id)));
