@@ -45,19 +45,11 @@ constexpr int kRecordColumn = 1;
 
 // The key of the row a range statement stands on. The stored key is the
 // collated form of the record's own key segments (store/FORMAT.md), so it
-// comes from the record rather than with every row; a record shorter than
-// its length (a damaged file) counts as padded with zero bytes, as reads by
-// id pad it.
+// comes from the record rather than with every row.
 void RowKey(const FileSpec& spec, int key, sqlite3_stmt* st, std::string& out) {
-  const auto* data = static_cast<const uint8_t*>(sqlite3_column_blob(st, kRecordColumn));
-  const size_t n = size_t(sqlite3_column_bytes(st, kRecordColumn));
-  if (data != nullptr && n >= spec.record_length) {
-    CollatedKey(spec, key, data, out);
-    return;
-  }
-  std::string padded(spec.record_length, '\0');
-  if (data != nullptr) std::memcpy(padded.data(), data, n);
-  CollatedKey(spec, key, reinterpret_cast<const uint8_t*>(padded.data()), out);
+  const auto* data = static_cast<const char*>(sqlite3_column_blob(st, kRecordColumn));
+  const size_t n = data != nullptr ? size_t(sqlite3_column_bytes(st, kRecordColumn)) : 0;
+  StoredCollatedKey(spec, key, std::string_view(data, n), out);
 }
 
 void DropLive(Cursor& c) {

@@ -109,6 +109,17 @@ void CollatedKey(const FileSpec& spec, int key, const uint8_t* record,
   Collate(spec, spec.keys[key], out);
 }
 
+void StoredCollatedKey(const FileSpec& spec, int key, std::string_view record,
+                       std::string& out) {
+  if (record.size() >= spec.record_length) {
+    CollatedKey(spec, key, reinterpret_cast<const uint8_t*>(record.data()), out);
+    return;
+  }
+  std::string padded(record);
+  padded.resize(spec.record_length, '\0');
+  CollatedKey(spec, key, reinterpret_cast<const uint8_t*>(padded.data()), out);
+}
+
 std::string StatReply(const FileSpec& spec, uint32_t records) {
   std::string reply(spec.raw.size(), '\0');
   PutStatReply(spec, records, reinterpret_cast<uint8_t*>(reply.data()), reply.size());

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "store/btrcall.h"
@@ -57,6 +58,10 @@ void CollatedForm(const FileSpec& spec, int key, const uint8_t* raw,
 // Collated key straight from a record.
 void CollatedKey(const FileSpec& spec, int key, const uint8_t* record,
                  std::string& out);
+// Collated key of a stored record. A record shorter than the record length
+// (never written so: a damaged file) counts as padded with zero bytes.
+void StoredCollatedKey(const FileSpec& spec, int key, std::string_view record,
+                       std::string& out);
 // Stat reply: the stored specification with the record count filled in.
 std::string StatReply(const FileSpec& spec, uint32_t records);
 // Its first n bytes (at most spec.raw.size()) straight into out.

@@ -108,14 +108,7 @@ Params RangeParams(const PgFile& f, int key, const KeyPoint& t) {
 void FillRow(const FileSpec& spec, int key, int64_t id, std::string_view data, Row& row) {
   row.id = id;
   row.data = data;
-  if (data.size() >= spec.record_length) {
-    engine::CollatedKey(spec, key, reinterpret_cast<const uint8_t*>(data.data()), row.k);
-    return;
-  }
-  // The key is taken from the record: a short one (never written so) gets zeros.
-  std::string padded(data);
-  padded.resize(spec.record_length, '\0');
-  engine::CollatedKey(spec, key, reinterpret_cast<const uint8_t*>(padded.data()), row.k);
+  engine::StoredCollatedKey(spec, key, data, row.k);
 }
 
 // A walk (steps or keyed reads) that goes on past the end of a batch gets a
@@ -504,9 +497,7 @@ int16_t StepRead(PgCursor& c, const Call& call) {
       call.set_len(0);
       return status != kStOk ? status : int16_t(kStInvalidPositioning);
     }
-    record.resize(std::max<size_t>(record.size(), c.file->spec.record_length), '\0');
-    engine::CollatedKey(c.file->spec, key, reinterpret_cast<const uint8_t*>(record.data()),
-                        c.at.k);
+    engine::StoredCollatedKey(c.file->spec, key, record, c.at.k);
     c.key = key;
   }
   ++c.walk;
