@@ -66,17 +66,10 @@ PrintDocument MustParse(const std::string& bytes) {
   return doc;
 }
 
-// The cells of one laid-out line as text (gaps as blanks).
-std::string Cells(const tools::LaidLine& line) {
-  std::string s;
-  for (const tools::Cell& c : line.cells) s += c.written ? c.ch : ' ';
-  return s;
-}
-
 std::string LayOne(const std::string& records) {
   PrintDocument doc = MustParse("DEVICEPDF\r\nPAGE 66 \r\n" + records);
   if (doc.pages.empty() || doc.pages[0].lines.empty()) return "";
-  return Cells(tools::LayOutLine(doc.pages[0].lines[0]));
+  return tools::LineText(tools::LayOutLine(doc.pages[0].lines[0]));
 }
 
 // ---------------------------------------------------------------- parsing

@@ -156,6 +156,12 @@ std::vector<LaidPage> LayOutDocument(const PrintDocument& doc) {
   return pages;
 }
 
+std::string LineText(const LaidLine& line) {
+  std::string text;
+  for (const Cell& cell : line.cells) text += cell.written ? cell.ch : ' ';
+  return text;
+}
+
 int CellOffsetUnits(const LaidLine& line, size_t i) {
   int x = 0;
   for (size_t k = 0; k < i && k < line.cells.size(); ++k)

@@ -24,6 +24,7 @@
 // Cells that would end past the line width are dropped (clipped).
 #pragma once
 
+#include <string>
 #include <vector>
 
 #include "tools/kelprint/document.h"
@@ -64,6 +65,8 @@ struct LaidPage {
 LaidPage LayOutPage(const PrintPage& page);
 std::vector<LaidPage> LayOutDocument(const PrintDocument& doc);
 LaidLine LayOutLine(const PrintLine& line);
+// The line's characters, gaps as blanks (code page 850).
+std::string LineText(const LaidLine& line);
 
 // Width of the cells before column index i (0-based) in 1/120 inch.
 int CellOffsetUnits(const LaidLine& line, size_t i);

@@ -93,19 +93,9 @@ bool PageIndex::ReadPage(int64_t k, PrintPage& page, ParseError& error) {
       },
       mark);
   std::string read_error;
-  std::string buf(kPageReadBlock, '\0');
-  for (int64_t at = mark.offset; !found && !parser.failed();) {
-    size_t got = 0;
-    if (!file_.ReadAt(at, buf.data(), buf.size(), got, read_error)) {
-      error = ParseError{0, read_error};
-      return false;
-    }
-    if (got == 0) {
-      parser.Finish();
-      break;
-    }
-    at += static_cast<int64_t>(got);
-    parser.Feed(std::string_view(buf.data(), got));
+  if (!FeedWorkFile(file_, mark.offset, parser, read_error, kPageReadBlock)) {
+    error = ParseError{0, read_error};
+    return false;
   }
   if (found) return true;
   error = parser.failed() ? parser.error()

@@ -90,7 +90,7 @@ int Preview::BodyRows() const { return std::max(rows_ - 1, 1); }
 const LaidPage* Preview::Current() {
   ParseError error;
   const LaidPage* page = index_.Page(page_, error);
-  if (!page) Say(platform::Utf8ToCp850(WorkFileFaulty(request_, error).message));
+  if (!page) SayFault(error);
   return page;
 }
 
@@ -191,7 +191,7 @@ int16_t Preview::NextKey() {
     if (!index_.complete()) {
       index_.Advance(kCountBytes);
       if (index_.failed())
-        Say(platform::Utf8ToCp850(WorkFileFaulty(request_, index_.fault()).message));
+        SayFault(index_.fault());
       DrawStatus();
       continue;
     }
@@ -216,9 +216,12 @@ bool Preview::CountTo(int64_t pages) {
     }
   }
   said_.clear();
-  if (index_.failed())
-    Say(platform::Utf8ToCp850(WorkFileFaulty(request_, index_.fault()).message));
+  if (index_.failed()) SayFault(index_.fault());
   return index_.pages() >= pages;
+}
+
+void Preview::SayFault(const ParseError& error) {
+  Say(platform::Utf8ToCp850(WorkFileFaulty(request_, error).message));
 }
 
 void Preview::GoTo(int64_t page, int top) {
@@ -262,7 +265,7 @@ bool Preview::Key(int16_t key) {
     case ui::kKeyCtrlLeft: left_ = 0; break;
     case ui::kKeyHome: GoTo(0, 0); break;
     case ui::kKeyEnd:
-      if (CountTo(INT64_MAX) || index_.complete()) GoTo(index_.pages() - 1, 0);
+      if (CountAll()) GoTo(index_.pages() - 1, 0);
       break;
     case ui::kKeyF1: keys_shown_ = true; break;
     case ui::kKeyF3:

@@ -87,6 +87,13 @@ class Preview {
   void Say(const std::string& cp850) { said_ = cp850; }
   bool Interrupted();
   bool CountTo(int64_t page);
+  // Counts every page; true when the whole file was counted.
+  bool CountAll() {
+    CountTo(INT64_MAX);
+    return index_.complete();
+  }
+  // The work file's fault on the status row.
+  void SayFault(const ParseError& error);
   void GoTo(int64_t page, int top);
   void Down();
   void Up();

@@ -34,12 +34,6 @@ class SearchFolding {
   SearchFolding& operator=(const SearchFolding&) = delete;
 };
 
-std::string LineText(const LaidLine& line) {
-  std::string text;
-  for (const Cell& cell : line.cells) text += cell.written ? cell.ch : ' ';
-  return text;
-}
-
 // A text typed on the status row after the prompt; key is the key that
 // ended the typing (Enter to take it).
 std::string Ask(int row, int cols, const std::string& prompt, int width, int16_t& key) {
@@ -113,7 +107,7 @@ void Preview::Find(PreviewHit from) {
     ParseError error;
     const LaidPage* page = index_.Page(p, error);
     if (!page) {
-      Say(platform::Utf8ToCp850(WorkFileFaulty(request_, error).message));
+      SayFault(error);
       return;
     }
     const size_t first_line = p == from.page ? static_cast<size_t>(from.line) : 0;
@@ -140,7 +134,7 @@ void Preview::Find(PreviewHit from) {
 // Backwards from the end: the last line that starts a total is the grand
 // total, whatever the language of the listing.
 void Preview::FindTotal() {
-  if (!CountTo(INT64_MAX) && !index_.complete()) return;
+  if (!CountAll()) return;
   SearchFolding folding;
   for (int64_t p = index_.pages() - 1; p >= 0; --p) {
     ParseError error;
@@ -191,7 +185,7 @@ void Preview::Print() {
 }
 
 void Preview::Make(const std::string& device, bool queues) {
-  if (!CountTo(INT64_MAX) && !index_.complete()) return;
+  if (!CountAll()) return;
   const int64_t pages = index_.pages();
   KelprintRequest request = request_;
   request.progress = [&](int64_t done) {

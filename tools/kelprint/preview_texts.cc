@@ -23,6 +23,11 @@ std::string N(int64_t n) { return std::to_string(n); }
 const std::string kDownUp = "\x19  \x18";
 const std::string kRightLeft = "\x1A  \x1B";
 
+// Said after a count that Esc can stop.
+std::string EscStops() {
+  return Say("  (Esc atura)", "  (Esc para)", "  (Esc para)", "  (Esc arrèste)");
+}
+
 }  // namespace
 
 std::string PageOfText(int64_t page, int64_t pages, bool counting) {
@@ -93,7 +98,7 @@ std::string FindPromptText() { return Say("Cercar: ", "Buscar: ", "Buscar: ", "C
 std::string FindingText(int64_t page) {
   return Say("Cercant... pàgina ", "Buscando... página ", "Buscando... páxina ",
              "Cercant... pagina ") +
-         N(page) + Say("  (Esc atura)", "  (Esc para)", "  (Esc para)", "  (Esc arrèste)");
+         N(page) + EscStops();
 }
 
 std::string NotFoundText(const std::string& wanted) {
@@ -115,14 +120,14 @@ std::string NoTotalText() {
 std::string CountingText(int64_t pages) {
   return Say("Comptant les pàgines... ", "Contando las páginas... ", "Contando as páxinas... ",
              "Comptant es pagines... ") +
-         N(pages) + Say("  (Esc atura)", "  (Esc para)", "  (Esc para)", "  (Esc arrèste)");
+         N(pages) + EscStops();
 }
 
 std::string MakingText(int64_t page, int64_t pages) {
   return Say("Fent el llistat... pàgina ", "Haciendo el listado... página ",
              "Facendo a listaxe... páxina ", "Hèt eth listat... pagina ") +
          N(page) + " de " + N(pages) +
-         Say("  (Esc atura)", "  (Esc para)", "  (Esc para)", "  (Esc arrèste)");
+         EscStops();
 }
 
 std::string ShownText(int64_t pages) {

@@ -68,8 +68,8 @@ bool OpenWorkFile::ReadAt(int64_t offset, char* data, size_t size, size_t& got,
 }
 
 bool FeedWorkFile(OpenWorkFile& file, int64_t from, WorkFileParser& parser,
-                  std::string& error) {
-  std::vector<char> buf(1 << 20);
+                  std::string& error, size_t block) {
+  std::vector<char> buf(block);
   for (int64_t at = from; at < file.size();) {
     size_t got = 0;
     if (!file.ReadAt(at, buf.data(), buf.size(), got, error)) return false;

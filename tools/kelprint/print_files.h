@@ -34,8 +34,9 @@ class OpenWorkFile {
 // Feeds the file from an offset to its end, or until the parser stops, and
 // finishes the parser when the end was reached; what the parser made of it
 // is the parser's to tell. False only when the file could not be read.
+// Read in blocks of block bytes.
 bool FeedWorkFile(OpenWorkFile& file, int64_t from, WorkFileParser& parser,
-                  std::string& error);
+                  std::string& error, size_t block = 1 << 20);
 // The whole work file, opened and fed.
 bool ReadWorkFile(const std::string& path, WorkFileParser& parser,
                   std::string& error);

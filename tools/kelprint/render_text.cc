@@ -18,11 +18,8 @@ class TextRenderer : public PageRenderer {
     if (!error_.empty()) return false;
     std::string out;
     if (pages_++ > 0) out += '\f';
-    std::string bytes;
     for (const LaidLine& line : page.lines) {
-      bytes.clear();
-      for (const Cell& cell : line.cells) bytes += cell.written ? cell.ch : ' ';
-      out += platform::Cp850ToUtf8(platform::TrimTrailingBlanks(bytes));
+      out += platform::Cp850ToUtf8(platform::TrimTrailingBlanks(LineText(line)));
       out += '\n';
     }
     return SendToSink(sink_, out, error_);

@@ -56,12 +56,6 @@ std::vector<Piece> Pieces(const LaidLine& line) {
   return out;
 }
 
-std::string LineText(const LaidLine& line) {
-  std::string s;
-  for (const Cell& c : line.cells) s += c.written ? c.ch : ' ';
-  return s;
-}
-
 bool IsBlank(const LaidLine& line) {
   return std::none_of(line.cells.begin(), line.cells.end(),
                       [](const Cell& c) { return c.written && c.ch != ' '; });
