@@ -8,14 +8,10 @@
 #include "platform/system.h"
 
 namespace config {
-namespace {
 
-// A section name or key in the form they are compared in.
-std::string NameKey(std::string_view name) {
+std::string SettingName(std::string_view name) {
   return platform::UpperAscii(platform::TrimWhiteSpace(name));
 }
-
-}  // namespace
 
 std::string FixedWidthSetting(const std::string& value, size_t width) {
   if (width == 0) return std::string();
@@ -30,8 +26,8 @@ std::string ReadSetting(const std::string& file, const std::string& section,
   // neither hang the start-up nor fill the memory.
   std::string contents;
   if (!platform::ReadPlainFile(file, contents, kSettingsFileLimit)) return "";
-  const std::string want_section = NameKey(section);
-  const std::string want_key = NameKey(key);
+  const std::string want_section = SettingName(section);
+  const std::string want_key = SettingName(key);
   bool in_section = false;
   std::string value;
   size_t at = 0;
@@ -50,13 +46,13 @@ std::string ReadSetting(const std::string& file, const std::string& section,
       if (in_section) break;
       size_t close = line.find(']');
       std::string name = line.substr(1, close == std::string::npos ? std::string::npos : close - 1);
-      if (NameKey(name) == want_section) in_section = true;
+      if (SettingName(name) == want_section) in_section = true;
       continue;
     }
     if (!in_section) continue;
     size_t eq = line.find('=');
     if (eq == std::string::npos) continue;
-    if (NameKey(line.substr(0, eq)) == want_key) {
+    if (SettingName(line.substr(0, eq)) == want_key) {
       value = line.substr(eq + 1);
       break;
     }

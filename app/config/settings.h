@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <utility>
 
 namespace config {
@@ -15,6 +16,11 @@ namespace config {
 // section of that name is searched; the first matching entry wins.
 std::string ReadSetting(const std::string& file, const std::string& section,
                         const std::string& key);
+
+// A section name or key in the form they are compared in: white space
+// around it dropped, upper-cased. Whatever writes a settings file must find
+// names by the same rule, or it would add a key the reader never sees.
+std::string SettingName(std::string_view name);
 
 // Settings files are small; anything longer than this is not one.
 constexpr size_t kSettingsFileLimit = 1 << 20;

@@ -14,6 +14,7 @@
 #include <set>
 #include <sstream>
 
+#include "app/config/settings.h"
 #include "platform/files.h"
 #include "store/btrcall.h"
 #include "tests/support/child_process.h"
@@ -23,6 +24,7 @@
 #include "tools/kelrec/commands.h"
 #include "tools/kelrec/csv.h"
 #include "tools/kelrec/demo.h"
+#include "tools/kelrec/installation.h"
 #include "tools/kelrec/layouts.h"
 #include "tools/kelrec/record_io.h"
 #include "tools/kelrec/transfer.h"
@@ -378,6 +380,17 @@ TEST_F(KelrecTest, InitMakesTheFoldersFromTheTemplate) {
   EXPECT_FALSE(fs::exists(fs::path(dir) / "AJUDA" / "src"));
   EXPECT_EQ(Run({"init", dir}), 1) << "an installation is never overwritten";
   EXPECT_NE(err.str().find("not an empty folder"), std::string::npos);
+}
+
+// A setting written by kelrec is the one the program reads, however the
+// file an administrator edited spells the section and key.
+TEST(SettingsFileTest, AWrittenSettingReplacesTheOneTheProgramReads) {
+  testing_support::TempDir tmp;
+  const std::string ini = tmp.Write("Tavo.ini", "[ dades ]\r\n\tMOTOR =\r\nAltre=1\r\n");
+  std::string error;
+  ASSERT_TRUE(SetSetting(tmp.path(), "Dades", "Motor", "postgresql:///kel", error)) << error;
+  EXPECT_EQ(config::ReadSetting(ini, "Dades", "Motor"), "postgresql:///kel");
+  EXPECT_EQ(tmp.Read("Tavo.ini"), "[ dades ]\r\nMotor=postgresql:///kel\r\nAltre=1\r\n");
 }
 
 DemoOptions Demo(int estates, int years, int end_year, int end_month) {

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "app/config/settings.h"
 #include "platform/ascii.h"
 #include "platform/files.h"
 #include "platform/system.h"
@@ -104,13 +105,12 @@ std::string SectionOf(const std::string& line) {
   const std::string text = platform::TrimWhiteSpace(line);
   if (text.empty() || text[0] != '[') return std::string();
   const size_t close = text.find(']');
-  return platform::UpperAscii(platform::TrimBlanks(text.substr(1, close == std::string::npos ? std::string::npos : close - 1)));
+  return config::SettingName(text.substr(1, close == std::string::npos ? close : close - 1));
 }
 
-bool IsKeyLine(const std::string& line, const std::string& upper_key) {
+bool IsKeyLine(const std::string& line, const std::string& wanted) {
   const size_t eq = line.find('=');
-  return eq != std::string::npos &&
-         platform::UpperAscii(platform::TrimBlanks(line.substr(0, eq))) == upper_key;
+  return eq != std::string::npos && config::SettingName(line.substr(0, eq)) == wanted;
 }
 
 }  // namespace
@@ -124,8 +124,8 @@ bool SetSetting(const std::string& dir, const std::string& section,
     error = "cannot read " + path;
     return false;
   }
-  const std::string want_section = platform::UpperAscii(section);
-  const std::string want_key = platform::UpperAscii(key);
+  const std::string want_section = config::SettingName(section);
+  const std::string want_key = config::SettingName(key);
   const std::string entry = key + "=" + cp850_value + "\r\n";
   std::string out, current;
   bool done = false;
