@@ -24,9 +24,7 @@ std::string DictionaryPath(const std::string& root, Kind kind) {
 RecordIo::~RecordIo() { Close(); }
 
 int16_t RecordIo::Open(const std::string& root, Kind kind) {
-  Close();
-  std::string path = RecordFilePath(root, kind);
-  if (path.size() > store::kMaxPathLength) return store::kStInvalidFileName;
+  const std::string path = RecordFilePath(root, kind);
   int16_t status = OpenPath(path, store::kOpenNormal);
   if (status != store::kStFileNotFound) return status;
   std::string spec;

@@ -89,10 +89,8 @@ bool CopyFile(RecordIo& source, const std::string& name, const std::string& targ
     err << name << ": cannot read (" << StatusText(status) << ")\n";
     return false;
   }
-  std::string spec = stat;
-  for (size_t i = 0; i < 4 && store::kRecordCountAt + i < spec.size(); ++i)
-    spec[store::kRecordCountAt + i] = '\0';
-  status = RecordIo::Create(target, spec);
+  // Stat's record count is not taken over: a creation keeps none.
+  status = RecordIo::Create(target, stat);
   if (status != store::kStOk && status != store::kStFileExists) {
     err << name << ": cannot make it on the server (" << StatusText(status) << ")\n";
     return false;
@@ -127,6 +125,17 @@ bool CopyFile(RecordIo& source, const std::string& name, const std::string& targ
   return true;
 }
 
+// Points the installation's settings at the server and schema.
+bool WriteServerSettings(const std::string& dir, const std::string& uri,
+                         const std::string& schema, std::ostream& err) {
+  std::string error;
+  if (SetSetting(dir, "Dades", "Motor", uri, error) &&
+      SetSetting(dir, "Dades", "Esquema", schema, error))
+    return true;
+  err << "kelrec: " << error << "\n";
+  return false;
+}
+
 }  // namespace
 
 bool CheckServer(const std::string& uri, const std::string& schema, std::string& error) {
@@ -144,12 +153,7 @@ bool CheckServer(const std::string& uri, const std::string& schema, std::string&
 
 int UseServer(const std::string& dir, const std::string& uri, const std::string& schema,
               std::ostream& err) {
-  std::string error;
-  if (!SetSetting(dir, "Dades", "Motor", uri, error) ||
-      !SetSetting(dir, "Dades", "Esquema", schema, error)) {
-    err << "kelrec: " << error << "\n";
-    return kExitBadData;
-  }
+  if (!WriteServerSettings(dir, uri, schema, err)) return kExitBadData;
   for (Kind kind : AllKinds()) {
     RecordIo file;
     const int16_t status = file.Open(dir, kind);
@@ -205,12 +209,7 @@ int MigrateToServer(const std::string& dir, const std::string& uri, const std::s
       return kExitBadData;
     }
   }
-  std::string error;
-  if (!SetSetting(dir, "Dades", "Motor", uri, error) ||
-      !SetSetting(dir, "Dades", "Esquema", schema, error)) {
-    err << "kelrec: " << error << "\n";
-    return kExitBadData;
-  }
+  if (!WriteServerSettings(dir, uri, schema, err)) return kExitBadData;
   out << dir << ": the record files are now on the server (schema " << schema
       << "); the files in DADES stay as they were\n";
   return kExitOk;
