@@ -190,9 +190,12 @@ KelprintResult RunKelprint(const KelprintRequest& req) {
     if (file.ReadAt(0, head, sizeof head, got, error)) first.Feed(std::string_view(head, got));
     device = first.device();
   }
-  if (platform::UpperAscii(platform::TrimBlanks(device)) == kPreviewDevice)
-    return RunPreview(req);
+  if (IsPreviewDevice(device)) return RunPreview(req);
   return PrintListing(req, device);
+}
+
+bool IsPreviewDevice(const std::string& device) {
+  return platform::UpperAscii(platform::TrimBlanks(device)) == kPreviewDevice;
 }
 
 KelprintResult PrintListing(const KelprintRequest& req, const std::string& device,

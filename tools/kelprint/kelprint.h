@@ -45,6 +45,8 @@ struct KelprintRequest {
 
 // The device of the preview, as the settings name it.
 inline constexpr char kPreviewDevice[] = "PANTALLA";
+// A device name names the preview, whatever its case and blanks around it.
+bool IsPreviewDevice(const std::string& device);
 
 struct KelprintResult {
   int exit_code = 1;

@@ -179,9 +179,9 @@ void Preview::Show(const PreviewHit& hit) {
 }
 
 void Preview::Print() {
-  const std::string printer = platform::UpperAscii(platform::TrimBlanks(request_.printer));
   // The preview cannot be its own printer.
-  Make(printer.empty() || printer == kPreviewDevice ? "PDF" : request_.printer, true);
+  const bool none = platform::TrimBlanks(request_.printer).empty();
+  Make(none || IsPreviewDevice(request_.printer) ? "PDF" : request_.printer, true);
 }
 
 void Preview::Make(const std::string& device, bool queues) {

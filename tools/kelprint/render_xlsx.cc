@@ -1,18 +1,16 @@
 // Laid-out pages as an XLSX workbook through libxlsxwriter.
 
-#include <fcntl.h>
 #include <stdlib.h>
-#include <unistd.h>
 #include <xlsxwriter.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <filesystem>
 #include <map>
 #include <string>
 #include <utility>
 
 #include "platform/ascii.h"
+#include "platform/files.h"
 #include "platform/system.h"
 #include "tools/kelprint/render.h"
 
@@ -217,24 +215,18 @@ class XlsxRenderer : public PageRenderer {
 
   // The finished workbook, from the scratch folder to the listing.
   bool HandOver() {
-    const int fd = ::open(file_.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
-    if (fd < 0) return Fail("no s'ha pogut llegir el full de càlcul acabat");
+    platform::File file;
+    if (!file.Open(file_, platform::File::Mode::kRead, /*no_follow=*/true))
+      return Fail("no s'ha pogut llegir el full de càlcul acabat");
     unsigned char buf[1 << 16];
-    bool ok = true;
+    // A read error is told from the end of the file by the error it leaves.
+    platform::ErrorNumber() = 0;
     for (;;) {
-      ssize_t n = ::read(fd, buf, sizeof buf);
-      if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) {
-        ok = n == 0;
-        break;
-      }
-      if (!sink_(buf, static_cast<size_t>(n))) {
-        ok = false;
-        break;
-      }
+      const size_t n = file.Read(buf, sizeof buf);
+      if (n == 0) break;
+      if (!sink_(buf, n)) return Fail("no s'ha pogut escriure");
     }
-    ::close(fd);
-    return ok || Fail("no s'ha pogut escriure");
+    return platform::ErrorNumber() == 0 || Fail("no s'ha pogut escriure");
   }
 
   SheetInfo info_;
