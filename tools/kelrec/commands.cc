@@ -117,16 +117,20 @@ struct ServerOptions {
   std::string schema = store::engine::kDefaultSchema;
 };
 
+// Takes opt's value when opt is --db or --schema; false for any other.
+bool ServerOption(const std::string& opt, const std::string& value, ServerOptions& server) {
+  if (opt == "--db") server.uri = value;
+  else if (opt == "--schema") server.schema = value;
+  else return false;
+  return true;
+}
+
 // --db URI and --schema NAME from args[first] on; nothing else may follow.
 bool ParseServerOptions(const std::vector<std::string>& args, size_t first,
                         ServerOptions& server, std::ostream& err) {
   for (size_t i = first; i < args.size(); i += 2) {
     if (i + 1 >= args.size()) return false;
-    if (args[i] == "--db") {
-      server.uri = args[i + 1];
-    } else if (args[i] == "--schema") {
-      server.schema = args[i + 1];
-    } else {
+    if (!ServerOption(args[i], args[i + 1], server)) {
       err << "kelrec: unknown option " << args[i] << "\n";
       return false;
     }
@@ -219,11 +223,7 @@ int RunKelrec(const std::vector<std::string>& args, std::ostream& out,
       if (i + 1 >= n) return Usage(err, args[i] + " needs a value");
       int value = 0;
       const std::string& opt = args[i];
-      if (opt == "--db") {
-        server.uri = args[i + 1];
-      } else if (opt == "--schema") {
-        server.schema = args[i + 1];
-      } else if (opt == "--estates" && ParseCount(args[i + 1], 1, 999, value)) {
+      if (opt == "--estates" && ParseCount(args[i + 1], 1, 999, value)) {
         options.estates = value;
       } else if (opt == "--years" && ParseCount(args[i + 1], 1, 20, value)) {
         options.years = value;
@@ -233,7 +233,7 @@ int RunKelrec(const std::vector<std::string>& args, std::ostream& out,
         options.unpaid = value;
       } else if (opt == "--seed" && ParseCount(args[i + 1], 0, 999999999, value)) {
         options.seed = static_cast<uint32_t>(value);
-      } else {
+      } else if (!ServerOption(opt, args[i + 1], server)) {
         return Usage(err, "bad option " + opt + " " + args[i + 1]);
       }
     }
