@@ -3,20 +3,14 @@
 // scan from the start of the text, the way a lookup without them would go:
 // every key maps to its first entry, and nothing else is kept.
 #include <cstdint>
-#include <cstdlib>
 #include <string>
 #include <unordered_map>
 
 #include "app/catalogue.h"
 #include "app/list_input.h"
+#include "fuzz/fuzz_support.h"
 
-namespace {
-
-void Check(bool ok) {
-  if (!ok) std::abort();
-}
-
-}  // namespace
+using fuzzing::Check;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string text(reinterpret_cast<const char*>(data), size);

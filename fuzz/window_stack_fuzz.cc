@@ -35,9 +35,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   // The planted bytes go over the file from some place on.
   std::string file;
-  platform::File stack;
-  if (stack.Open(ui::WinStackFile(), platform::File::Mode::kRead)) file = stack.ReadAll();
-  stack.Close();
+  platform::ReadWholeFile(ui::WinStackFile(), file);
   const size_t at = in.ConsumeIntegralInRange<size_t>(0, file.size());
   file = file.substr(0, at) + in.ConsumeRemainingBytesAsString();
   fuzzing::WriteScratch("WinPush.tmp", file);
