@@ -800,8 +800,7 @@ int16_t Dispatch(Call& call) {
   Cursor* c = FindCursor(call.pb, &index);
   if (c == nullptr) return kStNotOpen;
   // A single-record lock lasts until the next read through this block.
-  const bool read = step || (op >= kOpGetEqual && op <= kOpGetLast) || op == kOpGetDirect ||
-                    (op == kOpGetPosition && call.lock);
+  const bool read = step || IsRead(call);
   if (read) ReleaseLock(*c);
   if (read || op == kOpStat) {
     // A locked read must see the record as it is now, not as it was when

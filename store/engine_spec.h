@@ -103,6 +103,14 @@ inline int16_t TakeLockBias(Call& call) {
   return kStOk;
 }
 
+// A read through a block, which ends the single-record lock it held (a
+// locked Get Position reads too).
+inline bool IsRead(const Call& call) {
+  const uint16_t op = call.op;
+  return (op >= kOpGetEqual && op <= kOpGetLast) || op == kOpGetDirect ||
+         (op == kOpGetPosition && call.lock);
+}
+
 inline uint32_t Get32(const uint8_t* p) {
   return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 |
          uint32_t(p[3]) << 24;

@@ -114,9 +114,7 @@ int16_t BlockCall(Call& call) {
   }
   if (!c->file->conn->Usable()) return kStEngineInactive;
   // A single-record lock lasts until the next read through this block.
-  const bool read = (op >= kOpGetEqual && op <= kOpGetLast) || op == kOpGetDirect ||
-                    (op == kOpGetPosition && call.lock);
-  if (read) ReleaseLock(*c);
+  if (engine::IsRead(call)) ReleaseLock(*c);
   switch (op) {
     case kOpInsert: return Insert(*c, call);
     case kOpUpdate: return Update(*c, call);
