@@ -366,6 +366,13 @@ bool Parse(int argc, char** argv, Options& o) {
   return argc % 2 == 1;
 }
 
+// One line of figures: rows, both times and their ratios.
+void PrintRow(const Line& l) {
+  std::printf("%-16s %8lld | %7.3f %7.3f %7.2f | %7.3f %7.3f %7.2f\n", l.what.c_str(),
+              static_cast<long long>(l.rows), l.report.cpu, l.sql.cpu, l.report.cpu / l.sql.cpu,
+              l.report.wall, l.sql.wall, l.report.wall / l.sql.wall);
+}
+
 void Print(const std::vector<Line>& lines, double startup, bool with_sql) {
   std::printf("start-up (settings, forms, catalogue, four files; SPA): %.1f ms\n\n",
               startup * 1000);
@@ -374,10 +381,7 @@ void Print(const std::vector<Line>& lines, double startup, bool with_sql) {
               "ratio", "report", "SQL", "ratio");
   for (const Line& l : lines) {
     if (with_sql)
-      std::printf("%-16s %8lld | %7.3f %7.3f %7.2f | %7.3f %7.3f %7.2f\n", l.what.c_str(),
-                  static_cast<long long>(l.rows), l.report.cpu, l.sql.cpu,
-                  l.report.cpu / l.sql.cpu, l.report.wall, l.sql.wall,
-                  l.report.wall / l.sql.wall);
+      PrintRow(l);
     else
       std::printf("%-16s %8lld | %7.3f %7s %7s | %7.3f %7s %7s\n", l.what.c_str(),
                   static_cast<long long>(l.rows), l.report.cpu, "-", "-", l.report.wall, "-",
@@ -394,9 +398,7 @@ void Print(const std::vector<Line>& lines, double startup, bool with_sql) {
 // process of each connection.
 void PrintServer(const Line& l, const std::string& uri) {
   std::printf("\non the server %s (processor time with the server's):\n", uri.c_str());
-  std::printf("%-16s %8lld | %7.3f %7.3f %7.2f | %7.3f %7.3f %7.2f\n", l.what.c_str(),
-              static_cast<long long>(l.rows), l.report.cpu, l.sql.cpu, l.report.cpu / l.sql.cpu,
-              l.report.wall, l.sql.wall, l.report.wall / l.sql.wall);
+  PrintRow(l);
 }
 
 // The cache folder's name as a schema name's part: a-z, 0-9 and "_".
