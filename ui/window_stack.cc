@@ -233,7 +233,6 @@ std::string CannotWriteFolderText() {
          (dir.empty() ? std::string(".") : platform::OsPath(dir));
 }
 
-
 // Once per run; the window just pushed stays current and the drawing colour
 // is what the caller had set.
 void TellOnce(StackFile why) {
