@@ -49,6 +49,7 @@
 #include "bench/report_server.h"
 #include "platform/files.h"
 #include "store/record_files.h"
+#include "store/engine.h"
 #include "store/pg_engine.h"
 #include "store/record_layouts.h"
 #include "tools/kelrec/demo.h"
@@ -114,14 +115,16 @@ tools::DemoOptions Demo(const Options& o) {
   return d;
 }
 
-// The cache folder is named after everything the generator is given.
+// The cache folder is named after everything the generator is given, and
+// the layout of the record files it holds.
 std::string DataDir(const Options& o) {
   if (!o.data.empty()) return o.data;
   const tools::DemoOptions d = Demo(o);
   return std::string(KEL_BINARY_DIR) + "/bench-data/e" + std::to_string(d.estates) + "-y" +
          std::to_string(d.years) + "-u" + std::to_string(d.units) + "-p" +
          std::to_string(d.unpaid) + "-s" + std::to_string(d.seed) + "-" +
-         std::to_string(d.end_year) + std::to_string(d.end_month);
+         std::to_string(d.end_year) + std::to_string(d.end_month) + "-f" +
+         std::to_string(store::engine::kFormatVersion);
 }
 
 // ---- The typed copy ------------------------------------------------------

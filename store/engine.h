@@ -22,6 +22,10 @@
 
 namespace store::engine {
 
+// Layout of the files this engine makes (PRAGMA user_version): 1 records in
+// rec only; 2 key 0's table also holds a copy of each record. Both are read.
+constexpr int kFormatVersion = 2;
+
 // ---- SQLite helpers ------------------------------------------------------
 
 // Runs SQL without results; true on success.
@@ -64,6 +68,9 @@ struct OpenFile {
   std::string path;
   sqlite3* db = nullptr;
   bool writable = false;
+  // Key 0's table holds a copy of each record beside its key, so that reads
+  // in key-0 order need no second lookup (files made before it do not).
+  bool covering = false;
   FileSpec spec;
   int lock_fd = -1;      // "<path>.lck", -1 when it could not be opened
   int normal_opens = 0;  // cursors opened shared
@@ -88,6 +95,7 @@ struct OpenFile {
   Stmt begin_read, end_read;
   // Write statements, shared by the cursors.
   Stmt select_record, insert_record, update_record, delete_record;
+  Stmt update_copy;  // the record's copy in key 0's table (covering files)
   Stmt select_meta, update_meta, savepoint, release, rollback_to;
   std::vector<std::string> scratch_keys, scratch_old_keys;
   std::vector<Stmt> insert_key, delete_key, find_key;

@@ -16,7 +16,7 @@ namespace {
 
 // "KELR": marks our record files among SQLite databases.
 constexpr int32_t kApplicationId = 0x4B454C52;
-constexpr int kFormatVersion = 1;
+constexpr int kFirstCoveringVersion = 2;
 
 Engine& Storage() {
   static Engine state;
@@ -37,7 +37,7 @@ void ForgetInherited(Engine& s) {
   for (auto& w : s.files) {
     if (auto f = w.lock()) {
       f->select_record.Forget(); f->insert_record.Forget();
-      f->update_record.Forget(); f->delete_record.Forget();
+      f->update_record.Forget(); f->delete_record.Forget(); f->update_copy.Forget();
       f->select_meta.Forget(); f->update_meta.Forget();
       f->savepoint.Forget(); f->release.Forget(); f->rollback_to.Forget();
       f->begin_read.Forget(); f->end_read.Forget();
@@ -63,6 +63,14 @@ int16_t Validate(OpenFile& f) {
   int rc = sqlite3_step(st.get());
   if (rc != SQLITE_ROW) return SqliteStatus(rc);
   if (sqlite3_column_int(st.get(), 0) != kApplicationId) return kStNotRecordFile;
+  st.Finalize();
+  // A file of a later layout than this program knows is not read as if it
+  // were one it knows.
+  if (!st.Prepare(f.db, "PRAGMA user_version") || sqlite3_step(st.get()) != SQLITE_ROW)
+    return SqliteStatus(sqlite3_errcode(f.db));
+  const int version = sqlite3_column_int(st.get(), 0);
+  if (version < 1 || version > kFormatVersion) return kStNotRecordFile;
+  f.covering = version >= kFirstCoveringVersion;
   st.Finalize();
   if (!st.Prepare(f.db, "SELECT value FROM meta WHERE name = 'spec'"))
     return kStNotRecordFile;
@@ -155,13 +163,18 @@ int16_t PrepareFileStatements(OpenFile& f) {
       f.rollback_to.Prepare(f.db, "ROLLBACK TO w") &&
       f.begin_read.Prepare(f.db, "BEGIN") && f.end_read.Prepare(f.db, "COMMIT");
   if (!ok) return kStNotRecordFile;
+  if (f.covering &&
+      !f.update_copy.Prepare(f.db, "UPDATE key0 SET data = ?3 WHERE k = ?1 AND id = ?2"))
+    return kStNotRecordFile;
   const size_t n = f.spec.keys.size();
   f.insert_key = std::vector<Stmt>(n);
   f.delete_key = std::vector<Stmt>(n);
   f.find_key = std::vector<Stmt>(n);
   for (size_t k = 0; k < n; ++k) {
     const std::string t = "key" + std::to_string(k);
-    if (!f.insert_key[k].Prepare(f.db, "INSERT INTO " + t + "(k, id) VALUES(?1, ?2)") ||
+    const bool copy = k == 0 && f.covering;
+    const std::string insert = copy ? "(k, id, data) VALUES(?1, ?2, ?3)" : "(k, id) VALUES(?1, ?2)";
+    if (!f.insert_key[k].Prepare(f.db, "INSERT INTO " + t + insert) ||
         !f.delete_key[k].Prepare(f.db, "DELETE FROM " + t + " WHERE k = ?1 AND id = ?2") ||
         !f.find_key[k].Prepare(f.db, "SELECT id FROM " + t + " WHERE k = ?1 LIMIT 1"))
       return kStNotRecordFile;
@@ -203,7 +216,7 @@ void Stmt::Finalize() {
 
 void OpenFile::Close() {
   select_record.Finalize(); insert_record.Finalize();
-  update_record.Finalize(); delete_record.Finalize();
+  update_record.Finalize(); delete_record.Finalize(); update_copy.Finalize();
   select_meta.Finalize(); update_meta.Finalize();
   savepoint.Finalize(); release.Finalize(); rollback_to.Finalize();
   begin_read.Finalize(); end_read.Finalize();
@@ -305,9 +318,8 @@ int16_t CreateFile(const std::string& path, const uint8_t* data, size_t size,
                       "INSERT INTO meta VALUES('next_id', 1);"
                       "CREATE TABLE rec(id INTEGER PRIMARY KEY, data BLOB NOT NULL);";
     for (size_t k = 0; k < spec.keys.size(); ++k)
-      sql += "CREATE TABLE key" + std::to_string(k) +
-             "(k BLOB NOT NULL, id INTEGER NOT NULL, PRIMARY KEY(k, id))"
-             " WITHOUT ROWID;";
+      sql += "CREATE TABLE key" + std::to_string(k) + "(k BLOB NOT NULL, id INTEGER NOT NULL, " +
+             (k == 0 ? "data BLOB NOT NULL, " : "") + "PRIMARY KEY(k, id)) WITHOUT ROWID;";
     ok = Exec(db, sql.c_str());
     Stmt ins;
     ok = ok && ins.Prepare(db, "INSERT INTO meta VALUES('spec', ?1)") &&

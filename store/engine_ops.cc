@@ -128,13 +128,12 @@ sqlite3_stmt* RangeStatement(Cursor& c, int key, Direction d) {
   if (v.size() != c.file->spec.keys.size()) v = std::vector<Stmt>(c.file->spec.keys.size());
   if (!v[key]) {
     const std::string t = "key" + std::to_string(key);
+    const std::string from = key == 0 && c.file->covering
+                                 ? "SELECT t.id, t.data FROM " + t + " t"
+                                 : "SELECT r.id, r.data FROM " + t + " t JOIN rec r ON r.id = t.id";
     const std::string sql =
-        d == Direction::kForward
-            ? "SELECT r.id, r.data FROM " + t +
-                  " t JOIN rec r ON r.id = t.id WHERE t.k >= ?1 ORDER BY t.k, t.id"
-            : "SELECT r.id, r.data FROM " + t +
-                  " t JOIN rec r ON r.id = t.id WHERE t.k <= ?1"
-                  " ORDER BY t.k DESC, t.id DESC";
+        from + (d == Direction::kForward ? " WHERE t.k >= ?1 ORDER BY t.k, t.id"
+                                         : " WHERE t.k <= ?1 ORDER BY t.k DESC, t.id DESC");
     if (!v[key].Prepare(c.file->db, sql)) return nullptr;
   }
   return v[key].get();
@@ -584,6 +583,15 @@ bool PutKey(Stmt& stmt, const std::string& k, int64_t id) {
   return Run(stmt.get());
 }
 
+// Key 0's row of a covering file carries the record; stmt inserts it or
+// (update_copy) replaces the copy.
+bool PutKeyRow(OpenFile& f, Stmt& stmt, size_t key, const std::string& k, int64_t id,
+               const uint8_t* record) {
+  if (key == 0 && f.covering)
+    sqlite3_bind_blob(stmt.get(), 3, record, f.spec.record_length, SQLITE_STATIC);
+  return PutKey(stmt, k, id);
+}
+
 int16_t Insert(Cursor& c, const Call& call) {
   if (int16_t st = CheckWritable(c)) return st;
   OpenFile& f = *c.file;
@@ -613,7 +621,8 @@ int16_t Insert(Cursor& c, const Call& call) {
   sqlite3_bind_blob(ins, 2, call.data, spec.record_length, SQLITE_STATIC);
   if (!Run(ins)) return SqliteStatus(sqlite3_errcode(f.db));
   for (size_t i = 0; i < keys.size(); ++i)
-    if (!PutKey(f.insert_key[i], keys[i], id)) return SqliteStatus(sqlite3_errcode(f.db));
+    if (!PutKeyRow(f, f.insert_key[i], i, keys[i], id, call.data))
+      return SqliteStatus(sqlite3_errcode(f.db));
   f.next_id = id + 1;
   ++f.records;
   if (int16_t st = scope.Commit()) return st;
@@ -653,9 +662,12 @@ int16_t Update(Cursor& c, const Call& call) {
     }
   }
   for (size_t i = 0; i < spec.keys.size(); ++i) {
-    if (olds[i] == news[i]) continue;
-    if (!PutKey(f.delete_key[i], olds[i], c.id) || !PutKey(f.insert_key[i], news[i], c.id))
-      return SqliteStatus(sqlite3_errcode(f.db));
+    const bool ok = olds[i] == news[i]
+                        ? i != 0 || !f.covering ||
+                              PutKeyRow(f, f.update_copy, i, news[i], c.id, call.data)
+                        : PutKey(f.delete_key[i], olds[i], c.id) &&
+                              PutKeyRow(f, f.insert_key[i], i, news[i], c.id, call.data);
+    if (!ok) return SqliteStatus(sqlite3_errcode(f.db));
   }
   sqlite3_stmt* up = f.update_record.get();
   sqlite3_bind_int64(up, 1, c.id);

@@ -136,13 +136,15 @@ TEST_F(ReportRunTest, BadDateIsRefusedWithABeep) {
 // a careless copy leaves it: the operator is told which file, and the
 // shortened listing is neither printed nor left to print.
 TEST_F(ReportRunTest, DamagedRecordFileIsToldAndNothingIsPrinted) {
-  // Enough receipts for the file to span many pages.
+  // Enough receipts for the file to span many pages, all of them listed.
   ASSERT_EQ(testing_support::SimpleCall(store::kOpBeginTransaction), 0);
-  for (int unit = 2; unit <= 31; ++unit)
+  for (int unit = 2; unit <= 31; ++unit) {
+    Unit(3, unit, "HOLDER", "2n", "");
     for (int month = 0; month < 50; ++month)
       Receipt(3, unit, std::to_string(2020 + month / 12) + (month % 12 < 9 ? "0" : "") +
                            std::to_string(month % 12 + 1) + "01",
               1000, 'P');
+  }
   ASSERT_EQ(testing_support::SimpleCall(store::kOpEndTransaction), 0);
   int16_t status = 0;
   store::CloseAllRecordFiles(status);

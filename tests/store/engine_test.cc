@@ -57,7 +57,7 @@ std::string Rec(const std::string& unit_date, uint16_t number,
   return r + t;
 }
 
-// Every case runs on SQLite files and on the test server.
+// Every case runs on SQLite files of both layouts and on the test server.
 class EngineTest : public ::testing::TestWithParam<TestEngine> {
  protected:
   void SetUp() override {
@@ -66,6 +66,9 @@ class EngineTest : public ::testing::TestWithParam<TestEngine> {
     if (!installation_.SetUp(GetParam(), dir_.path(), why)) GTEST_SKIP() << why;
     path_ = Path("REC");
     ASSERT_EQ(CreateRecordFile(path_, TestSpec()), kStOk);
+    if (GetParam() == TestEngine::kSqliteFirstLayout) {
+      ASSERT_TRUE(testing_support::MakeFirstLayout(path_));
+    }
     ASSERT_EQ(file_.Open(path_), kStOk);
   }
   void TearDown() override { ResetEngines(); }
@@ -90,7 +93,8 @@ class EngineTest : public ::testing::TestWithParam<TestEngine> {
 };
 
 INSTANTIATE_TEST_SUITE_P(Engines, EngineTest,
-                         ::testing::Values(TestEngine::kSqlite, TestEngine::kPostgres),
+                         ::testing::Values(TestEngine::kSqlite, TestEngine::kPostgres,
+                                           TestEngine::kSqliteFirstLayout),
                          testing_support::EngineName);
 
 // ---- Creation ----
@@ -213,6 +217,14 @@ TEST_P(EngineTest, OpenTellsMissingForeignAndDamagedFilesApart) {
   sqlite3_close(db);
   EXPECT_EQ(f.Open(foreign), kStNotRecordFile);
   EXPECT_FALSE(f.IsOpen());
+  // One of a layout later than this program knows.
+  const std::string later = Path("LATER");
+  ASSERT_EQ(CreateRecordFile(later, TestSpec()), kStOk);
+  ASSERT_EQ(sqlite3_open(later.c_str(), &db), SQLITE_OK);
+  const std::string bump = "PRAGMA user_version = " + std::to_string(engine::kFormatVersion + 1);
+  sqlite3_exec(db, bump.c_str(), nullptr, nullptr, nullptr);
+  sqlite3_close(db);
+  EXPECT_EQ(f.Open(later), kStNotRecordFile);
 }
 
 TEST_P(EngineTest, OperationsOnABlockThatIsNotOpenGiveThree) {
@@ -545,6 +557,10 @@ TEST_P(EngineTest, UpdateMovesTheRecordInItsKeysAndChecksThem) {
   EXPECT_EQ(file_.Read(kOpGetEqual, "MOVED     ", 2).status, kStOk);
   EXPECT_EQ(file_.Read(kOpGetEqual, "A       ").status, kStKeyNotFound);
   EXPECT_EQ(file_.RecordCount(), 2u);
+  // A change outside key 0 shows in key 0's order too.
+  ASSERT_EQ(file_.Read(kOpGetEqual, "B       ").status, kStOk);
+  EXPECT_EQ(file_.Update(Rec("B", 2, "kept", "b")), kStOk);
+  EXPECT_EQ(Walk(0, 10, 4), (std::vector<std::string>{"kept", "move"}));
 }
 
 TEST_P(EngineTest, DeleteKeepsThePlaceForTheNextStep) {

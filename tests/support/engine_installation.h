@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 #include <libpq-fe.h>
+#include <sqlite3.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -19,10 +20,26 @@
 
 namespace testing_support {
 
-enum class TestEngine { kSqlite, kPostgres };
+// kSqliteFirstLayout: SQLite files as the engine's first layout made them
+// (records in rec only), which it still reads and writes.
+enum class TestEngine { kSqlite, kPostgres, kSqliteFirstLayout };
 
 inline std::string EngineName(const ::testing::TestParamInfo<TestEngine>& info) {
-  return info.param == TestEngine::kSqlite ? "Sqlite" : "Postgres";
+  switch (info.param) {
+    case TestEngine::kSqlite: return "Sqlite";
+    case TestEngine::kPostgres: return "Postgres";
+    default: return "SqliteFirstLayout";
+  }
+}
+
+// Turns a record file just made into one of the first layout.
+inline bool MakeFirstLayout(const std::string& path) {
+  sqlite3* db = nullptr;
+  bool ok = sqlite3_open(path.c_str(), &db) == SQLITE_OK &&
+            sqlite3_exec(db, "ALTER TABLE key0 DROP COLUMN data; PRAGMA user_version = 1",
+                         nullptr, nullptr, nullptr) == SQLITE_OK;
+  sqlite3_close(db);
+  return ok;
 }
 
 // Closes everything both engines hold in this process.
@@ -67,7 +84,7 @@ class EngineInstallation {
   bool SetUp(TestEngine engine, const std::string& root, std::string& why) {
     root_ = root;
     std::filesystem::create_directories(root + "DADES");
-    if (engine == TestEngine::kSqlite) return true;
+    if (engine != TestEngine::kPostgres) return true;
     const std::string uri = TestServerUri();
     if (uri.empty()) {
       why = "KEL_TEST_PG is not set: no test server (scripts/pg.sh start makes one)";
