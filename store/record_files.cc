@@ -350,9 +350,19 @@ namespace {
   return status;
 }
 
-}  // namespace
-
-namespace {
+// The common data call with the lock bias and the lock wait; inline in the
+// steps.
+[[gnu::always_inline]] inline int16_t FileOperation(int slot_number, uint16_t operation) {
+  if (slot_number < 1 || slot_number > kFileSlots) return kStIdNotOpen;
+  FileTable& table = FileTableState();
+  FileSlot& slot = table.slots[slot_number];
+  if (slot.id == 0) return kStIdNotOpen;
+  if (slot.lock_mode != 0 && internal::TakesLockBias(operation)) operation += kLockBias;
+  const int16_t status = TryDataCall(table.call, slot, operation);
+  if ((status == kStRecordLocked || status == kStFileLocked) && slot.lock_mode == 1)
+    return internal::WaitForLock(table, slot, operation);
+  return status;
+}
 
 // Moves past all but the last of moves records (more than one) without
 // taking them into the record area; the status of the first failure, or 0.
@@ -391,20 +401,12 @@ void SkipRecords(int16_t id, int32_t count, int16_t& status) {
     status = PassRecords(*slot, op, count > 0 ? int64_t{count} : -int64_t{count});
     if (status != kStOk) return;
   }
-  status = DoFileOperation(slot_number, op);
+  status = FileOperation(slot_number, op);
   if (status == kStBufferTooShort) status = kStOk;
 }
 
 int16_t DoFileOperation(int slot_number, uint16_t operation) {
-  if (slot_number < 1 || slot_number > kFileSlots) return kStIdNotOpen;
-  FileTable& table = FileTableState();
-  FileSlot& slot = table.slots[slot_number];
-  if (slot.id == 0) return kStIdNotOpen;
-  if (slot.lock_mode != 0 && internal::TakesLockBias(operation)) operation += kLockBias;
-  const int16_t status = TryDataCall(table.call, slot, operation);
-  if ((status == kStRecordLocked || status == kStFileLocked) && slot.lock_mode == 1)
-    return internal::WaitForLock(table, slot, operation);
-  return status;
+  return FileOperation(slot_number, operation);
 }
 
 int32_t RecordPosition(int16_t id, int32_t position) {
