@@ -104,7 +104,7 @@ inline bool HasUnprintable(uint64_t w) {
   return below_32 || has_zero(w ^ (kOnes * 127)) || has_zero(w ^ (kOnes * 255));
 }
 
-void PutCleanBytes(char* at, const char* c, size_t n) {
+[[gnu::noinline]] void PutCleanBytes(char* at, const char* c, size_t n) {
   for (size_t i = 0; i < n; ++i) at[i] = Unprintable(static_cast<unsigned char>(c[i])) ? ' ' : c[i];
 }
 
@@ -119,7 +119,7 @@ inline void PutCleanWord(char* at, const char* c) {
 // text with bytes 0-31, 127 and 255 as blanks, into at; returns the end.
 // Whole words at a time, the last one overlapping the one before: texts are
 // mostly clean, and mostly dates and amounts of 8 to 15 bytes.
-char* PutCleanText(char* at, std::string_view text) {
+[[gnu::always_inline]] inline char* PutCleanText(char* at, std::string_view text) {
   const char* c = text.data();
   const size_t n = text.size();
   if (n >= 8) {
@@ -136,7 +136,7 @@ char* PutCleanText(char* at, std::string_view text) {
       std::memcpy(at, &head, 4);
       std::memcpy(at + n - 4, &tail, 4);
     }
-  } else {
+  } else if (n > 0) {
     PutCleanBytes(at, c, n);
   }
   return at + n;
@@ -297,9 +297,16 @@ void PrintPage(int16_t length) {
 
 void PrintAlign(std::string_view mode) {
   // The report switches between two one-letter modes on every row: those
-  // need no normalising.
-  if (mode == "D" || mode == "E") {
-    WriteRecord("JUS", mode);
+  // need no normalising, and their record has a fixed length.
+  if (mode.size() == 1 && (mode[0] == 'D' || mode[0] == 'E')) {
+    PrintFile& st = PrintFileState();
+    if (!st.file.IsOpen()) return;
+    char* at = Room(st, 6);
+    std::memcpy(at, "JUS", 3);
+    at[3] = mode[0];
+    at[4] = '\r';
+    at[5] = '\n';
+    Appended(st, 6);
     return;
   }
   WriteRecord("JUS", NormaliseAlignment(std::string(mode)));
