@@ -62,19 +62,25 @@ inline void Appended(PrintFile& st, size_t n) {
 inline bool Unprintable(unsigned char b) { return b < 32 || b == 127 || b == 255; }
 
 // Print forms of 0-999, the columns and advances of nearly every item: the
-// digits and the trailing blank, four bytes whatever the length.
+// digits and the trailing blank, four bytes whatever the length, and the
+// length of the whole form.
+struct SmallForm {
+  char text[4];
+  uint8_t size;
+};
 struct SmallForms {
-  char text[1000][4];
+  SmallForm form[1000];
 };
 
 constexpr SmallForms MakeSmallForms() {
   SmallForms forms{};
   for (int v = 0; v < 1000; ++v) {
-    char* p = forms.text[v];
+    char* p = forms.form[v].text;
     if (v >= 100) *p++ = static_cast<char>('0' + v / 100);
     if (v >= 10) *p++ = static_cast<char>('0' + v / 10 % 10);
     *p++ = static_cast<char>('0' + v % 10);
-    *p = ' ';
+    *p++ = ' ';
+    forms.form[v].size = static_cast<uint8_t>(1 + (p - forms.form[v].text));
   }
   return forms;
 }
@@ -85,9 +91,10 @@ constexpr SmallForms kSmallForms = MakeSmallForms();
 // form may leave bytes past its end written.
 [[gnu::always_inline]] inline size_t PutPrintForm(char* at, int32_t value) {
   if (value >= 0 && value < 1000) {
+    const SmallForm& form = kSmallForms.form[value];
     *at = ' ';
-    std::memcpy(at + 1, kSmallForms.text[value], 4);
-    return 3 + static_cast<size_t>(value >= 10) + static_cast<size_t>(value >= 100);
+    std::memcpy(at + 1, form.text, 4);
+    return form.size;
   }
   char* p = at;
   if (value >= 0) *p++ = ' ';
@@ -96,12 +103,14 @@ constexpr SmallForms kSmallForms = MakeSmallForms();
   return static_cast<size_t>(p - at);
 }
 
-// True when any of the eight bytes in w is 0-31, 127 or 255.
+// True when any of the eight bytes in w is 0-31, 127 or 255: a byte below
+// 32 has none of its top three bits, 127 and 255 have all of the low seven.
+// Each test looks for a zero byte; a borrow that runs on from one can only
+// mark bytes above a zero byte already found.
 inline bool HasUnprintable(uint64_t w) {
   constexpr uint64_t kOnes = 0x0101010101010101ull, kHighs = 0x8080808080808080ull;
-  auto has_zero = [](uint64_t v) { return ((v - kOnes) & ~v & kHighs) != 0; };
-  const bool below_32 = ((w - kOnes * 32) & ~w & kHighs) != 0;
-  return below_32 || has_zero(w ^ (kOnes * 127)) || has_zero(w ^ (kOnes * 255));
+  const uint64_t top = w & (kOnes * 0xE0), low = ~w & (kOnes * 0x7F);
+  return ((((top - kOnes) & ~top) | (low - kOnes)) & kHighs) != 0;
 }
 
 [[gnu::noinline]] void PutCleanBytes(char* at, const char* c, size_t n) {
@@ -295,21 +304,29 @@ void PrintPage(int16_t length) {
   st.line_count = 0;
 }
 
+namespace {
+
+[[gnu::noinline]] void PrintOtherAlign(std::string_view mode) {
+  WriteRecord("JUS", NormaliseAlignment(std::string(mode)));
+}
+
+}  // namespace
+
 void PrintAlign(std::string_view mode) {
   // The report switches between two one-letter modes on every row: those
   // need no normalising, and their record has a fixed length.
-  if (mode.size() == 1 && (mode[0] == 'D' || mode[0] == 'E')) {
-    PrintFile& st = PrintFileState();
-    if (!st.file.IsOpen()) return;
-    char* at = Room(st, 6);
-    std::memcpy(at, "JUS", 3);
-    at[3] = mode[0];
-    at[4] = '\r';
-    at[5] = '\n';
-    Appended(st, 6);
+  if (mode.size() != 1 || (mode[0] != 'D' && mode[0] != 'E')) {
+    PrintOtherAlign(mode);
     return;
   }
-  WriteRecord("JUS", NormaliseAlignment(std::string(mode)));
+  PrintFile& st = PrintFileState();
+  if (!st.file.IsOpen()) return;
+  char* at = Room(st, 6);
+  std::memcpy(at, "JUS", 3);
+  at[3] = mode[0];
+  at[4] = '\r';
+  at[5] = '\n';
+  Appended(st, 6);
 }
 
 void PrintStyle(std::string_view code) { WriteRecord("*", code); }
