@@ -40,9 +40,11 @@ void Flush(PrintFile& st) {
   st.pending_size = 0;
 }
 
+// Writes what is held and makes the block hold at least n bytes.
 [[gnu::noinline]] void MakeRoom(PrintFile& st, size_t n) {
   Flush(st);
-  if (st.pending.size() < std::max(n, kPendingRoom)) st.pending.resize(std::max(n, kPendingRoom));
+  const size_t room = std::max(n, kPendingRoom);
+  if (st.pending.size() < room) st.pending.resize(room);
 }
 
 // Where a record of at most n bytes is put together, at the end of the

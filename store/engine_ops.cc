@@ -835,6 +835,7 @@ int16_t Dispatch(Call& call) {
   uint32_t index = 0;
   Cursor* c = FindCursor(call.pb, &index);
   if (c == nullptr) return kStNotOpen;
+  // Locks and read transactions as for the steps (StepCall).
   const bool read = IsRead(call);
   if (read) ReleaseLock(*c);
   if (read || op == kOpStat) {

@@ -289,7 +289,6 @@ constexpr size_t kPlainCells = 32;
 // any other mask or value, for a mask longer than kPlainCells, for a value
 // too wide for the mask, and for one that rounds to no digits under a mask
 // without a point.
-
 [[gnu::noinline]] bool PlaceOnPlainMask(std::string_view mask, double value, char* out) {
   if (!(value >= 0) || mask.size() > kPlainCells) return false;
   int64_t places = 0, decimals = 0;
