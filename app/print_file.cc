@@ -2,6 +2,7 @@
 
 #include "app/print_file.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <cstring>
@@ -28,74 +29,128 @@ constexpr int16_t kNoticeRow = 12;
 
 // Records are held in memory up to this size, then written in one go.
 constexpr size_t kPendingLimit = 64 * 1024;
+// The block's room: any record short of the difference fits without a flush
+// of its own.
+constexpr size_t kPendingRoom = kPendingLimit + 4096;
 
 void Flush(PrintFile& st) {
-  if (st.pending.empty()) return;
+  if (st.pending_size == 0) return;
+  st.pending.resize(st.pending_size);
   if (!st.file.Write(st.pending)) st.write_failed = true;
-  st.pending.clear();
+  st.pending_size = 0;
 }
 
-// After whole records were appended to the pending block.
-void Appended(PrintFile& st) {
-  if (st.pending.size() >= kPendingLimit) Flush(st);
+// Writes what is held and makes the block hold at least n bytes.
+[[gnu::noinline]] void MakeRoom(PrintFile& st, size_t n) {
+  Flush(st);
+  const size_t room = std::max(n, kPendingRoom);
+  if (st.pending.size() < room) st.pending.resize(room);
 }
 
-// The pending block to append one record to, or null when no file is open.
-std::string* BeginRecord() {
-  PrintFile& st = PrintFileState();
-  return st.file.IsOpen() ? &st.pending : nullptr;
+// Where a record of at most n bytes is put together, at the end of the
+// pending block; Appended takes it in.
+inline char* Room(PrintFile& st, size_t n) {
+  if (st.pending.size() - st.pending_size < n) MakeRoom(st, n);
+  return st.pending.data() + st.pending_size;
 }
 
-void EndRecord() {
-  PrintFile& st = PrintFileState();
-  st.pending += "\r\n";
-  Appended(st);
+// After a record of n bytes was put together in the room.
+inline void Appended(PrintFile& st, size_t n) {
+  st.pending_size += n;
+  if (st.pending_size >= kPendingLimit) Flush(st);
 }
 
 // Bytes the print program must not get in a text: they are written as blanks.
 inline bool Unprintable(unsigned char b) { return b < 32 || b == 127 || b == 255; }
 
-// Print form into a buffer of at least 16 bytes; returns its length.
-[[gnu::always_inline]] inline size_t PutPrintForm(char* at, int32_t value) {
-  char* p = at;
-  if (value >= 0 && value < 1000) {
-    // Columns and advances: a few digits, written without a conversion.
+// Print forms of 0-999, the columns and advances of nearly every item: the
+// digits and the trailing blank, four bytes whatever the length, and the
+// length of the whole form.
+struct SmallForm {
+  char text[4];
+  uint8_t size;
+};
+struct SmallForms {
+  SmallForm form[1000];
+};
+
+constexpr SmallForms MakeSmallForms() {
+  SmallForms forms{};
+  for (int v = 0; v < 1000; ++v) {
+    char* p = forms.form[v].text;
+    if (v >= 100) *p++ = static_cast<char>('0' + v / 100);
+    if (v >= 10) *p++ = static_cast<char>('0' + v / 10 % 10);
+    *p++ = static_cast<char>('0' + v % 10);
     *p++ = ' ';
-    if (value >= 100) *p++ = static_cast<char>('0' + value / 100);
-    if (value >= 10) *p++ = static_cast<char>('0' + value / 10 % 10);
-    *p++ = static_cast<char>('0' + value % 10);
-    *p++ = ' ';
-    return static_cast<size_t>(p - at);
+    forms.form[v].size = static_cast<uint8_t>(1 + (p - forms.form[v].text));
   }
+  return forms;
+}
+
+constexpr SmallForms kSmallForms = MakeSmallForms();
+
+// Print form into a buffer of at least 16 bytes; returns its length. A short
+// form may leave bytes past its end written.
+[[gnu::always_inline]] inline size_t PutPrintForm(char* at, int32_t value) {
+  if (value >= 0 && value < 1000) {
+    const SmallForm& form = kSmallForms.form[value];
+    *at = ' ';
+    std::memcpy(at + 1, form.text, 4);
+    return form.size;
+  }
+  char* p = at;
   if (value >= 0) *p++ = ' ';
   p = std::to_chars(p, at + 16, value).ptr;
   *p++ = ' ';
   return static_cast<size_t>(p - at);
 }
 
-// True when any of the eight bytes in w is 0-31, 127 or 255.
-bool HasUnprintable(uint64_t w) {
+// True when any of the eight bytes in w is 0-31, 127 or 255: a byte below
+// 32 has none of its top three bits, 127 and 255 have all of the low seven.
+// Each test looks for a zero byte; a borrow that runs on from one can only
+// mark bytes above a zero byte already found.
+inline bool HasUnprintable(uint64_t w) {
   constexpr uint64_t kOnes = 0x0101010101010101ull, kHighs = 0x8080808080808080ull;
-  auto has_zero = [](uint64_t v) { return ((v - kOnes) & ~v & kHighs) != 0; };
-  const bool below_32 = ((w - kOnes * 32) & ~w & kHighs) != 0;
-  return below_32 || has_zero(w ^ (kOnes * 127)) || has_zero(w ^ (kOnes * 255));
+  const uint64_t top = w & (kOnes * 0xE0), low = ~w & (kOnes * 0x7F);
+  return ((((top - kOnes) & ~top) | (low - kOnes)) & kHighs) != 0;
+}
+
+[[gnu::noinline]] void PutCleanBytes(char* at, const char* c, size_t n) {
+  for (size_t i = 0; i < n; ++i) at[i] = Unprintable(static_cast<unsigned char>(c[i])) ? ' ' : c[i];
+}
+
+// Eight bytes of text as they are written.
+inline void PutCleanWord(char* at, const char* c) {
+  uint64_t w;
+  std::memcpy(&w, c, 8);
+  std::memcpy(at, &w, 8);
+  if (HasUnprintable(w)) PutCleanBytes(at, c, 8);
 }
 
 // text with bytes 0-31, 127 and 255 as blanks, into at; returns the end.
-// Eight bytes at a time: texts are mostly clean.
-char* PutCleanText(char* at, std::string_view text) {
+// Whole words at a time, the last one overlapping the one before: texts are
+// mostly clean, and mostly dates and amounts of 8 to 15 bytes.
+[[gnu::always_inline]] inline char* PutCleanText(char* at, std::string_view text) {
   const char* c = text.data();
-  const char* end = c + text.size();
-  for (; end - c >= 8; c += 8, at += 8) {
-    uint64_t w;
-    std::memcpy(&w, c, 8);
-    std::memcpy(at, &w, 8);
-    if (!HasUnprintable(w)) continue;
-    for (int i = 0; i < 8; ++i)
-      if (Unprintable(static_cast<unsigned char>(c[i]))) at[i] = ' ';
+  const size_t n = text.size();
+  if (n >= 8) {
+    size_t i = 0;
+    for (; i + 8 <= n; i += 8) PutCleanWord(at + i, c + i);
+    if (i < n) PutCleanWord(at + n - 8, c + n - 8);
+  } else if (n >= 4) {
+    uint32_t head, tail;
+    std::memcpy(&head, c, 4);
+    std::memcpy(&tail, c + n - 4, 4);
+    if (HasUnprintable(head | uint64_t{tail} << 32)) {
+      PutCleanBytes(at, c, n);
+    } else {
+      std::memcpy(at, &head, 4);
+      std::memcpy(at + n - 4, &tail, 4);
+    }
+  } else if (n > 0) {
+    PutCleanBytes(at, c, n);
   }
-  for (; c < end; ++c) *at++ = Unprintable(static_cast<unsigned char>(*c)) ? ' ' : *c;
-  return at;
+  return at + n;
 }
 
 // An item record around its text: two print forms, two commas, CR LF.
@@ -119,12 +174,17 @@ void AppendPrintForm(std::string& out, int32_t value) {
   out.append(form, PutPrintForm(form, value));
 }
 
-void WriteRecord(std::string_view head, std::string_view rest) {
-  std::string* out = BeginRecord();
-  if (out == nullptr) return;
-  out->append(head);
-  out->append(rest);
-  EndRecord();
+// A record of head and rest, when a file is open.
+inline void WriteRecord(std::string_view head, std::string_view rest) {
+  PrintFile& st = PrintFileState();
+  if (!st.file.IsOpen()) return;
+  char* at = Room(st, head.size() + rest.size() + 2);
+  std::memcpy(at, head.data(), head.size());
+  if (!rest.empty()) std::memcpy(at + head.size(), rest.data(), rest.size());
+  char* end = at + head.size() + rest.size();
+  end[0] = '\r';
+  end[1] = '\n';
+  Appended(st, static_cast<size_t>(end + 2 - at));
 }
 
 int16_t ClampToInt16(int32_t v) {
@@ -158,6 +218,7 @@ void ResetPrintFileState() {
   st.file.Close();
   st.path.clear();
   st.pending.clear();
+  st.pending_size = 0;
   st.write_failed = false;
   st.page_length = 0;
   st.line_count = 0;
@@ -204,7 +265,7 @@ std::string CleanPrintText(const std::string& text) {
 int16_t OpenPrintFile(const std::string& device) {
   PrintFile& st = PrintFileState();
   st.file.Close();
-  st.pending.clear();
+  st.pending_size = 0;
   st.write_failed = false;
   st.path = config::PrintFilePath();
   // The temporary directory may be shared: the report goes only into a
@@ -233,23 +294,41 @@ bool PrintFileIsOpen() { return PrintFileState().file.IsOpen(); }
 
 void PrintPage(int16_t length) {
   PrintFile& st = PrintFileState();
-  if (std::string* out = BeginRecord()) {
-    *out += "PAGE";
-    AppendPrintForm(*out, length);
-    EndRecord();
+  if (st.file.IsOpen()) {
+    char* at = Room(st, 4 + 16 + 2);
+    std::memcpy(at, "PAGE", 4);
+    char* end = at + 4 + PutPrintForm(at + 4, length);
+    end[0] = '\r';
+    end[1] = '\n';
+    Appended(st, static_cast<size_t>(end + 2 - at));
   }
   st.page_length = length;
   st.line_count = 0;
 }
 
+namespace {
+
+[[gnu::noinline]] void PrintOtherAlign(std::string_view mode) {
+  WriteRecord("JUS", NormaliseAlignment(std::string(mode)));
+}
+
+}  // namespace
+
 void PrintAlign(std::string_view mode) {
   // The report switches between two one-letter modes on every row: those
-  // need no normalising.
-  if (mode == "D" || mode == "E") {
-    WriteRecord("JUS", mode);
+  // need no normalising, and their record has a fixed length.
+  if (mode.size() != 1 || (mode[0] != 'D' && mode[0] != 'E')) {
+    PrintOtherAlign(mode);
     return;
   }
-  WriteRecord("JUS", NormaliseAlignment(std::string(mode)));
+  PrintFile& st = PrintFileState();
+  if (!st.file.IsOpen()) return;
+  char* at = Room(st, 6);
+  std::memcpy(at, "JUS", 3);
+  at[3] = mode[0];
+  at[4] = '\r';
+  at[5] = '\n';
+  Appended(st, 6);
 }
 
 void PrintStyle(std::string_view code) { WriteRecord("*", code); }
@@ -261,19 +340,9 @@ void PrintItem(int16_t column, std::string_view text, int16_t advance) {
   if (st.page_length > 0 && st.line_count >= st.page_length)
     PrintPage(st.page_length);
   if (st.file.IsOpen()) {
-    std::string* out = &st.pending;
-    // Millions of items a report: each is put together aside and goes out
-    // in one piece.
-    const size_t room = text.size() + kItemFrame;
-    char local[256];
-    std::string large;
-    char* record = local;
-    if (room > sizeof local) {
-      large.resize(room);
-      record = large.data();
-    }
-    out->append(record, PutItem(record, column, text, advance));
-    Appended(st);
+    // Millions of items a report: each is put together in place.
+    char* at = Room(st, text.size() + kItemFrame);
+    Appended(st, PutItem(at, column, text, advance));
   }
   if (advance != 0)
     st.line_count = ClampToInt16(int32_t{st.line_count} + advance);
@@ -296,7 +365,7 @@ int16_t ClosePrintFile() {
 
 void DiscardPrintFile() {
   PrintFile& st = PrintFileState();
-  st.pending.clear();
+  st.pending_size = 0;
   st.write_failed = false;
   st.file.Truncate(0);
   st.file.Close();

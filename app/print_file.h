@@ -26,7 +26,10 @@ struct PrintFile {
   std::string path;         // of the file now open, for notices
   // Records not yet written: a report writes hundreds of thousands of them,
   // which go out in large blocks and at the latest when the file closes.
+  // Records are put together in place: the first pending_size bytes hold
+  // them, the rest is room for the next.
   std::string pending;
+  size_t pending_size = 0;
   bool write_failed = false;
   int16_t page_length = 0;  // of the last page record
   int16_t line_count = 0;   // lines advanced since the last page record

@@ -45,8 +45,14 @@ int16_t ByBlock(Call& call) {
 int16_t Route(Call& call) {
   if (int16_t st = engine::TakeLockBias(call)) return st;
   // Steps, nearly every call, pass by the switch: its jump table is out of
-  // the caches by the time the next record is asked for.
-  if (call.op == kOpGetNext || call.op == kOpGetPrevious) return ByBlock(call);
+  // the caches by the time the next record is asked for. They try the local
+  // engine first, which answers 3 only for a block that names none of its
+  // cursors, and so goes without asking the server engine whose block it is.
+  if (call.op == kOpGetNext || call.op == kOpGetPrevious) {
+    const int16_t status = engine::SqliteCall(call);
+    if (status != kStNotOpen || !pg::OwnsBlock(call.pb)) return status;
+    return pg::BlockCall(call);
+  }
   switch (call.op) {
     case kOpOpen:
     case kOpCreate:

@@ -232,14 +232,22 @@ void OpenFile::Close() {
   lock_fd = -1;
 }
 
+namespace {
+
+// Kept out of line: inlined, it would make every call of EngineState save
+// and restore registers for it.
+[[gnu::noinline]] void ForgetAfterFork(Engine& state) { ForgetInherited(state); }
+
+}  // namespace
+
 Engine& EngineState() {
-  Engine& state = Storage();
-  static const bool registered = [] {
+  // Every call of the engine asks for it: one first-use check, which also
+  // registers the fork handler.
+  static Engine& state = [] () -> Engine& {
     pthread_atfork(nullptr, nullptr, MarkForked);
-    return true;
+    return Storage();
   }();
-  (void)registered;
-  if (state.forked) ForgetInherited(state);  // clears the flag too
+  if (state.forked) [[unlikely]] ForgetAfterFork(state);  // clears the flag too
   return state;
 }
 

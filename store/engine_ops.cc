@@ -33,7 +33,8 @@ int64_t NowNs() {
 // The path in the key buffer.
 std::string PathOf(const Call& c) { return CallPath(c.key, c.key_length); }
 
-Cursor* FindCursor(const uint8_t* pb, uint32_t* index_out = nullptr) {
+[[gnu::always_inline]] inline Cursor* FindCursor(const uint8_t* pb,
+                                                 uint32_t* index_out = nullptr) {
   return FindCursorIn(EngineState().cursors, pb, kMagic, index_out);
 }
 
@@ -80,7 +81,7 @@ bool Run(sqlite3_stmt* st) {
 
 // Reads go on in the file's read transaction while it is young, else in a
 // fresh one. A write transaction of this process reads in its own.
-void KeepReading(OpenFile& f, int64_t now) {
+[[gnu::always_inline]] inline void KeepReading(OpenFile& f, int64_t now) {
   if (f.in_transaction || f.db == nullptr) return;
   if (f.reading && now - f.reading_since_ns < kReadSpanNs) return;
   EndReading(f);
@@ -226,8 +227,9 @@ int Step(Cursor& c, int key, Direction d, const std::string& k, int64_t id,
 
 // Hands a record to the caller and makes it current; its key is the
 // caller's to set (c.k, or the live statement's row).
-int16_t HandOverRecord(Cursor& c, const Call& call, int key, int64_t id,
-                       const uint8_t* record, size_t size) {
+[[gnu::always_inline]] inline int16_t HandOverRecord(Cursor& c, const Call& call, int key,
+                                                     int64_t id, const uint8_t* record,
+                                                     size_t size) {
   const int16_t status =
       HandOver(c.file->spec, key, record, size, call.data, call.len, call.key);
   c.positioned = true;
@@ -246,38 +248,52 @@ int16_t Deliver(Cursor& c, const Call& call, int key, std::string_view k,
   return status;
 }
 
+// The lock of a row about to be delivered; on failure the cursor stays
+// where it was.
+[[gnu::noinline]] int16_t LockRow(Cursor& c, const Call& call, int64_t id) {
+  int16_t ls = TakeLock(c, id);
+  if (ls != kStOk) {
+    // A statement that stepped on from there no longer holds that record's
+    // key.
+    const bool moved_on = c.k_in_live;
+    c.k_in_live = false;
+    DropLive(c);
+    if (moved_on) KeyFromRecord(c);
+    call.set_len(0);
+  }
+  return ls;
+}
+
+// A row whose record is shorter than the record length (a damaged file).
+[[gnu::noinline]] int16_t DeliverShortRow(Cursor& c, const Call& call, int key,
+                                          sqlite3_stmt* st, int64_t id,
+                                          const uint8_t* data, int dn) {
+  std::string k;
+  RowKey(c.file->spec, key, st, k);
+  return Deliver(c, call, key, k, id, data, size_t(dn));
+}
+
 // Delivers the row a range statement stands on, taking the lock first.
-int16_t DeliverRow(Cursor& c, const Call& call, int key, sqlite3_stmt* st) {
+// Inline: every step ends here.
+[[gnu::always_inline]] inline int16_t DeliverRow(Cursor& c, const Call& call, int key,
+                                                 sqlite3_stmt* st) {
   const int64_t id = sqlite3_column_int64(st, kIdColumn);
   if (call.lock) {
-    int16_t ls = TakeLock(c, id);
-    if (ls != kStOk) {
-      // The cursor stays where it was; a statement that stepped on from
-      // there no longer holds that record's key.
-      const bool moved_on = c.k_in_live;
-      c.k_in_live = false;
-      DropLive(c);
-      if (moved_on) KeyFromRecord(c);
-      call.set_len(0);
-      return ls;
-    }
+    if (int16_t ls = LockRow(c, call, id)) return ls;
   }
   // The record's value taken once: its bytes and length from it cost less
   // than two column calls.
   sqlite3_value* value = sqlite3_column_value(st, kRecordColumn);
   const auto* data = static_cast<const uint8_t*>(sqlite3_value_blob(value));
   const int dn = sqlite3_value_bytes(value);
-  if (data != nullptr && size_t(dn) >= c.file->spec.record_length) {
-    // Steps rarely need the current key: it stays in the row until the
-    // statement moves on or is given up.
-    const int16_t status = HandOverRecord(c, call, key, id, data, size_t(dn));
-    c.k_in_live = c.live == st;
-    if (!c.k_in_live) CollatedKey(c.file->spec, key, data, c.k);
-    return status;
-  }
-  std::string k;
-  RowKey(c.file->spec, key, st, k);
-  return Deliver(c, call, key, k, id, data, size_t(dn));
+  if (data == nullptr || size_t(dn) < c.file->spec.record_length)
+    return DeliverShortRow(c, call, key, st, id, data, dn);
+  // Steps rarely need the current key: it stays in the row until the
+  // statement moves on or is given up.
+  const int16_t status = HandOverRecord(c, call, key, id, data, size_t(dn));
+  c.k_in_live = c.live == st;
+  if (!c.k_in_live) CollatedKey(c.file->spec, key, data, c.k);
+  return status;
 }
 
 bool ValidKey(const Cursor& c, int key) {
@@ -333,21 +349,28 @@ int16_t EndRead(Cursor& c, const Call& call) {
   return rc == SQLITE_DONE ? int16_t(kStEndOfFile) : SqliteStatus(rc);
 }
 
-int16_t StepRead(Cursor& c, const Call& call) {
+// Puts the cursor in another key's order at its current record; 0 or the
+// status of the step.
+[[gnu::noinline]] int16_t SwitchKey(Cursor& c, const Call& call, int key) {
+  std::string record;
+  int rc;
+  if (!FetchRecord(*c.file, c.id, record, rc)) {
+    call.set_len(0);
+    return rc != SQLITE_OK ? SqliteStatus(rc) : int16_t(kStInvalidPositioning);
+  }
+  DropLive(c);
+  CollatedKey(c.file->spec, key, reinterpret_cast<const uint8_t*>(record.data()), c.k);
+  c.key = key;
+  return kStOk;
+}
+
+[[gnu::always_inline]] inline int16_t StepRead(Cursor& c, const Call& call) {
   const int key = call.key_number;
   if (!ValidKey(c, key)) return kStInvalidKeyNumber;
   if (!c.positioned) return kStInvalidPositioning;
   if (key != c.key) {
     // Continue in another key's order from the current record.
-    std::string record;
-    int rc;
-    if (!FetchRecord(*c.file, c.id, record, rc)) {
-      call.set_len(0);
-      return rc != SQLITE_OK ? SqliteStatus(rc) : int16_t(kStInvalidPositioning);
-    }
-    DropLive(c);
-    CollatedKey(c.file->spec, key, reinterpret_cast<const uint8_t*>(record.data()), c.k);
-    c.key = key;
+    if (int16_t st = SwitchKey(c, call, key)) return st;
   }
   const Direction d = call.op == kOpGetNext ? Direction::kForward : Direction::kBackward;
   int rc = Step(c, key, d, c.k, c.id, true, call.now_ns);
@@ -800,28 +823,38 @@ bool FileLevelCall(Call& call, int16_t& status) {
   }
 }
 
+// Get Next and Get Previous: nearly every call, kept apart from the rest so
+// that they pass by the switches (whose jump tables the record pages read
+// since the last call have pushed out of the caches) and carry no more than
+// they need.
+int16_t StepCall(Call& call) {
+  Cursor* c = FindCursor(call.pb);
+  if (c == nullptr) return kStNotOpen;
+  // A single-record lock lasts until the next read through this block.
+  ReleaseLock(*c);
+  // A locked read must see the record as it is now, not as it was when the
+  // read transaction began.
+  if (call.lock) EndReading(*c->file);
+  call.now_ns = NowNs();
+  KeepReading(*c->file, call.now_ns);
+  return StepRead(*c, call);
+}
+
 int16_t Dispatch(Call& call) {
   const uint16_t op = call.op;
-  // Steps are nearly every call: they pass by the switches, which jump
-  // through tables that the record pages read since the last call have
-  // pushed out of the caches.
-  const bool step = op == kOpGetNext || op == kOpGetPrevious;
   int16_t status = kStOk;
-  if (!step && FileLevelCall(call, status)) return status;
+  if (FileLevelCall(call, status)) return status;
   uint32_t index = 0;
   Cursor* c = FindCursor(call.pb, &index);
   if (c == nullptr) return kStNotOpen;
-  // A single-record lock lasts until the next read through this block.
-  const bool read = step || IsRead(call);
+  // Locks and read transactions as for the steps (StepCall).
+  const bool read = IsRead(call);
   if (read) ReleaseLock(*c);
   if (read || op == kOpStat) {
-    // A locked read must see the record as it is now, not as it was when
-    // the read transaction began.
     if (call.lock) EndReading(*c->file);
     call.now_ns = NowNs();
     KeepReading(*c->file, call.now_ns);
   }
-  if (step) return StepRead(*c, call);
   switch (op) {
     case kOpClose:
       CloseCursor(index);
@@ -833,6 +866,7 @@ int16_t Dispatch(Call& call) {
     case kOpGetEqual: case kOpGetGreater: case kOpGetGreaterOrEqual:
     case kOpGetLess: case kOpGetLessOrEqual:
       return KeyedRead(*c, call);
+    case kOpGetNext: case kOpGetPrevious: return StepRead(*c, call);
     case kOpGetFirst: case kOpGetLast: return EndRead(*c, call);
     case kOpStat: return Stat(*c, call);
     case kOpGetPosition: return GetPosition(*c, call);
@@ -868,7 +902,10 @@ void CloseAll() {
     if (s.cursors[i]) CloseCursor(i);
 }
 
-int16_t SqliteCall(Call& call) { return Dispatch(call); }
+int16_t SqliteCall(Call& call) {
+  if (call.op == kOpGetNext || call.op == kOpGetPrevious) return StepCall(call);
+  return Dispatch(call);
+}
 
 }  // namespace engine
 }  // namespace store

@@ -153,26 +153,4 @@ std::string CallPath(const uint8_t* key, uint8_t key_length) {
       std::string_view(reinterpret_cast<const char*>(key), n)));
 }
 
-int16_t HandOver(const FileSpec& spec, int key, const uint8_t* record,
-                 size_t size, uint8_t* data, uint32_t* data_length,
-                 uint8_t* key_out) {
-  const uint32_t capacity = data != nullptr && data_length != nullptr ? *data_length : 0;
-  int16_t status = kStOk;
-  uint32_t n = uint32_t(size);
-  if (capacity < n) {
-    n = capacity;
-    status = kStBufferTooShort;
-  }
-  if (n > 0) std::memcpy(data, record, n);
-  if (data_length != nullptr) *data_length = n;
-  if (key_out != nullptr && size >= spec.record_length) {
-    // The key's segments straight from the record.
-    for (const Segment& s : spec.keys[key].segments) {
-      platform::CopyFewBytes(key_out, record + s.position - 1, s.length);
-      key_out += s.length;
-    }
-  }
-  return status;
-}
-
 }  // namespace store::engine

@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/bytes.h"
 #include "store/btrcall.h"
 
 namespace store::engine {
@@ -130,10 +131,29 @@ int16_t PutStat(const FileSpec& spec, uint32_t records, const Call& call);
 
 // Copies a record found into the caller's data buffer (cut to capacity:
 // status 22) and its key's raw bytes into the key buffer when there is one.
-// Sets *data_length to the bytes copied; returns 0 or 22.
-int16_t HandOver(const FileSpec& spec, int key, const uint8_t* record,
-                 size_t size, uint8_t* data, uint32_t* data_length,
-                 uint8_t* key_out);
+// Sets *data_length to the bytes copied; returns 0 or 22. Inline: every
+// record read ends here.
+inline int16_t HandOver(const FileSpec& spec, int key, const uint8_t* record,
+                        size_t size, uint8_t* data, uint32_t* data_length,
+                        uint8_t* key_out) {
+  const uint32_t capacity = data != nullptr && data_length != nullptr ? *data_length : 0;
+  int16_t status = kStOk;
+  uint32_t n = uint32_t(size);
+  if (capacity < n) {
+    n = capacity;
+    status = kStBufferTooShort;
+  }
+  if (data != nullptr && n > 0) std::memcpy(data, record, n);
+  if (data_length != nullptr) *data_length = n;
+  if (key_out != nullptr && size >= spec.record_length) {
+    // The key's segments straight from the record.
+    for (const Segment& s : spec.keys[key].segments) {
+      platform::CopyFewBytes(key_out, record + s.position - 1, s.length);
+      key_out += s.length;
+    }
+  }
+  return status;
+}
 
 // ---- Cursor tables -----------------------------------------------------------
 

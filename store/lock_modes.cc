@@ -1,5 +1,5 @@
-// Lock modes, the lock bias and the wait-and-retry loop of the common data
-// call, and the operator's texts of the record-file layer.
+// Lock modes, the wait-and-retry loop of the common data call, and the
+// operator's texts of the record-file layer.
 #include <cmath>
 #include <random>
 
@@ -14,11 +14,6 @@ namespace store {
 
 namespace {
 
-bool TakesLockBias(uint16_t op) {
-  return (op >= 5 && op <= 13) || op == 19 || (op >= 22 && op <= 24) ||
-         (op >= 33 && op <= 35);
-}
-
 // 1 to 10001 ms, spread so that programs meeting one lock do not retry in step.
 int RetryDelayMs() {
   std::uniform_real_distribution<double> fraction(0.0, 1.0);
@@ -28,28 +23,25 @@ int RetryDelayMs() {
 
 }  // namespace
 
-int16_t DoFileOperation(int slot_number, uint16_t operation) {
-  if (slot_number < 1 || slot_number > kFileSlots) return kStIdNotOpen;
-  FileTable& table = FileTableState();
-  FileSlot& slot = table.slots[slot_number];
-  if (slot.id == 0) return kStIdNotOpen;
-  if (slot.lock_mode != 0 && TakesLockBias(operation)) operation += kLockBias;
+namespace internal {
+
+int16_t WaitForLock(FileTable& table, FileSlot& slot, uint16_t op) {
   int tries = 0;
   for (;;) {
+    platform::SleepMs(RetryDelayMs());
+    if (tries < 2) ++tries;
     if (tries == 1) {
       HookShowMessage(24, LockNoticeText(config::SettingsState().language));
     }
-    int16_t status = internal::DataCall(table.call, slot, operation);
-    if ((status == kStRecordLocked || status == kStFileLocked) &&
-        slot.lock_mode == 1) {
-      platform::SleepMs(RetryDelayMs());
-      if (tries < 2) ++tries;
+    int16_t status = DataCall(table.call, slot, op);
+    if ((status == kStRecordLocked || status == kStFileLocked) && slot.lock_mode == 1)
       continue;
-    }
-    if (tries != 0) HookPopMessage();
+    HookPopMessage();
     return status;
   }
 }
+
+}  // namespace internal
 
 void SetFileModes(int16_t id, const std::string& letters, int16_t& status) {
   SlotSearch found = FindFileSlot(id);

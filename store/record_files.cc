@@ -1,5 +1,5 @@
-// File table, opening through the creation dictionaries, keyed reads, steps
-// and reads by position.
+// File table, opening through the creation dictionaries, keyed reads, steps,
+// reads by position and the common data call.
 #include "store/record_files.h"
 
 #include <algorithm>
@@ -29,7 +29,8 @@ int16_t Call(uint16_t op, uint8_t* pos, void* data, uint32_t* len, void* key,
   return FileTableState().call(op, pos, data, len, key, key_len, key_number);
 }
 
-FileSlot* OpenSlot(int16_t id, int* slot_number = nullptr) {
+// Every step starts here: inline, the table scan aside.
+[[gnu::always_inline]] inline FileSlot* OpenSlot(int16_t id, int* slot_number = nullptr) {
   FileTable& table = FileTableState();
   uint8_t& hint = table.slot_hints[static_cast<uint16_t>(id) % table.slot_hints.size()];
   int slot = hint;
@@ -316,6 +317,74 @@ void SeekByKey(int16_t id, int16_t key_number, const std::string& key_value,
   if (status == kStBufferTooShort) status = kStOk;
 }
 
+namespace {
+
+// One try of the common data call. The record area itself is the data
+// buffer: it carries the record out, and whatever the call returns (never
+// more than the record length it was given) is already in place, so the
+// copy back costs nothing. Inline in the steps.
+[[gnu::always_inline]] inline int16_t TryDataCall(BtrCallFunction call, FileSlot& slot,
+                                                  uint16_t op) {
+  const size_t length = std::min(
+      static_cast<size_t>(std::max<int32_t>(slot.record_length, 0)), kDataAreaSize);
+  DataArea spare;
+  uint8_t* data = spare.data();
+  if (slot.record_area != nullptr) {
+    if (slot.record_area->size() < length) slot.record_area->resize(length, '\0');
+    data = reinterpret_cast<uint8_t*>(slot.record_area->data());
+  } else {
+    std::memset(data, 0, length);
+  }
+  KeyArea key;
+  uint8_t fill = ' ';
+  if (op == kOpGetGreater || op == kOpGetGreaterOrEqual) fill = 0;
+  if (op == kOpGetLess || op == kOpGetLessOrEqual) fill = 0xFF;
+  key.fill(fill);
+  const size_t key_len = std::min<size_t>(slot.key_value.size(), kMaxKeyLength);
+  platform::CopyFewBytes(key.data(), slot.key_value.data(), key_len);
+  uint32_t len = static_cast<uint32_t>(length);
+  int16_t status =
+      call(op, slot.position.data(), data, &len, key.data(),
+           static_cast<uint8_t>(key_len), static_cast<int8_t>(slot.key_number));
+  RefreshKeyValue(slot, key);
+  return status;
+}
+
+// The common data call with the lock bias and the lock wait; inline in the
+// steps.
+[[gnu::always_inline]] inline int16_t FileOperation(int slot_number, uint16_t operation) {
+  if (slot_number < 1 || slot_number > kFileSlots) return kStIdNotOpen;
+  FileTable& table = FileTableState();
+  FileSlot& slot = table.slots[slot_number];
+  if (slot.id == 0) return kStIdNotOpen;
+  if (slot.lock_mode != 0 && internal::TakesLockBias(operation)) operation += kLockBias;
+  const int16_t status = TryDataCall(table.call, slot, operation);
+  if ((status == kStRecordLocked || status == kStFileLocked) && slot.lock_mode == 1)
+    return internal::WaitForLock(table, slot, operation);
+  return status;
+}
+
+// Moves past all but the last of moves records (more than one) without
+// taking them into the record area; the status of the first failure, or 0.
+[[gnu::noinline]] int16_t PassRecords(FileSlot& slot, uint16_t op, int64_t moves) {
+  KeyArea key;
+  key.fill(0);
+  DataArea data;
+  for (int64_t i = 1; i < moves; ++i) {
+    uint32_t len = kDataAreaSize;
+    size_t key_len = 0;
+    while (key_len < kMaxKeyLength && key[key_len] != 0) ++key_len;
+    int16_t status = Call(op, slot.position.data(), data.data(), &len, key.data(),
+                          static_cast<uint8_t>(key_len),
+                          static_cast<int8_t>(slot.key_number));
+    RefreshKeyValue(slot, key);
+    if (status != kStOk && status != kStBufferTooShort) return status;
+  }
+  return kStOk;
+}
+
+}  // namespace
+
 void SkipRecords(int16_t id, int32_t count, int16_t& status) {
   int slot_number = 0;
   FileSlot* slot = OpenSlot(id, &slot_number);
@@ -328,23 +397,16 @@ void SkipRecords(int16_t id, int32_t count, int16_t& status) {
     return;
   }
   uint16_t op = count > 0 ? kOpGetNext : kOpGetPrevious;
-  int64_t moves = count > 0 ? int64_t{count} : -int64_t{count};
-  KeyArea key;
-  if (moves > 1) key.fill(0);
-  DataArea data;
-  for (int64_t i = 1; i < moves; ++i) {
-    uint32_t len = kDataAreaSize;
-    size_t key_len = 0;
-    while (key_len < kMaxKeyLength && key[key_len] != 0) ++key_len;
-    status = Call(op, slot->position.data(), data.data(), &len, key.data(),
-                  static_cast<uint8_t>(key_len),
-                  static_cast<int8_t>(slot->key_number));
-    RefreshKeyValue(*slot, key);
-    if (status == kStBufferTooShort) status = kStOk;
+  if (count != 1 && count != -1) {
+    status = PassRecords(*slot, op, count > 0 ? int64_t{count} : -int64_t{count});
     if (status != kStOk) return;
   }
-  status = DoFileOperation(slot_number, op);
+  status = FileOperation(slot_number, op);
   if (status == kStBufferTooShort) status = kStOk;
+}
+
+int16_t DoFileOperation(int slot_number, uint16_t operation) {
+  return FileOperation(slot_number, operation);
 }
 
 int32_t RecordPosition(int16_t id, int32_t position) {
@@ -378,34 +440,8 @@ int32_t RecordPosition(int16_t id, int32_t position) {
 
 namespace internal {
 
-// One try of the common data call. The record area itself is the data
-// buffer: it carries the record out, and whatever the call returns (never
-// more than the record length it was given) is already in place, so the
-// copy back costs nothing.
 int16_t DataCall(BtrCallFunction call, FileSlot& slot, uint16_t op) {
-  const size_t length = std::min(
-      static_cast<size_t>(std::max<int32_t>(slot.record_length, 0)), kDataAreaSize);
-  DataArea spare;
-  uint8_t* data = spare.data();
-  if (slot.record_area != nullptr) {
-    if (slot.record_area->size() < length) slot.record_area->resize(length, '\0');
-    data = reinterpret_cast<uint8_t*>(slot.record_area->data());
-  } else {
-    std::memset(data, 0, length);
-  }
-  KeyArea key;
-  uint8_t fill = ' ';
-  if (op == kOpGetGreater || op == kOpGetGreaterOrEqual) fill = 0;
-  if (op == kOpGetLess || op == kOpGetLessOrEqual) fill = 0xFF;
-  key.fill(fill);
-  const size_t key_len = std::min<size_t>(slot.key_value.size(), kMaxKeyLength);
-  platform::CopyFewBytes(key.data(), slot.key_value.data(), key_len);
-  uint32_t len = static_cast<uint32_t>(length);
-  int16_t status =
-      call(op, slot.position.data(), data, &len, key.data(),
-           static_cast<uint8_t>(key_len), static_cast<int8_t>(slot.key_number));
-  RefreshKeyValue(slot, key);
-  return status;
+  return TryDataCall(call, slot, op);
 }
 
 }  // namespace internal

@@ -279,14 +279,18 @@ std::string OverflowText(const Placement& at) {
   return std::string(width - text.size(), ' ') + text;
 }
 
+// Cells of the result; a longer mask goes the general way.
+constexpr size_t kPlainCells = 32;
+
 // The common masks, digit places ("9", "Z") and thousands separators with
 // at most one point followed by "9"s only, for a value that is not negative:
 // the same two passes as Placement, with everything that cannot arise for
-// them left out. False (out untouched) for any other mask or value, for a
-// value too wide for the mask, and for one that rounds to no digits under a
-// mask without a point.
-bool PlaceOnPlainMask(std::string_view mask, double value, std::string& out) {
-  if (!(value >= 0)) return false;
+// them left out, into mask.size() cells of out. False (out untouched) for
+// any other mask or value, for a mask longer than kPlainCells, for a value
+// too wide for the mask, and for one that rounds to no digits under a mask
+// without a point.
+[[gnu::noinline]] bool PlaceOnPlainMask(std::string_view mask, double value, char* out) {
+  if (!(value >= 0) || mask.size() > kPlainCells) return false;
   int64_t places = 0, decimals = 0;
   bool point = false;
   for (const char c : mask) {
@@ -312,7 +316,7 @@ bool PlaceOnPlainMask(std::string_view mask, double value, std::string& out) {
                        digits);
   if (static_cast<int64_t>(count) > places || (count == 0 && !point)) return false;
   const Values& state = ValuesState();
-  out.assign(mask);
+  const char decimal = state.decimal_char, thousands = state.thousands_char;
   size_t p = mask.size();
   size_t j = count;
   char fill = '\0';
@@ -322,8 +326,8 @@ bool PlaceOnPlainMask(std::string_view mask, double value, std::string& out) {
     switch (mask[p - 1]) {
       case '9': cell = digits[--j]; fill = '\0'; replaced = false; break;
       case 'Z': cell = digits[--j]; fill = ' '; replaced = false; break;
-      case '.': cell = state.decimal_char; break;
-      default: cell = state.thousands_char; break;
+      case '.': cell = decimal; break;
+      default: cell = thousands; break;
     }
   }
   for (; p > 0; --p) {
@@ -331,8 +335,8 @@ bool PlaceOnPlainMask(std::string_view mask, double value, std::string& out) {
     switch (mask[p - 1]) {
       case '9': cell = '0'; fill = '\0'; replaced = false; break;
       case 'Z': cell = ' '; fill = ' '; replaced = true; break;
-      case '.': cell = replaced ? fill : state.decimal_char; break;
-      default: cell = fill != '\0' ? fill : state.thousands_char; break;
+      case '.': cell = replaced ? fill : decimal; break;
+      default: cell = fill != '\0' ? fill : thousands; break;
     }
   }
   return true;
@@ -354,8 +358,8 @@ std::string FormatNumber(std::string_view mask, double value) {
   LoadNumberSettings();
   if (mask.empty()) return std::string();
   if (!std::isfinite(value)) return std::string(mask.size(), '!');
-  std::string plain;
-  if (PlaceOnPlainMask(mask, value, plain)) return plain;
+  char plain[kPlainCells];
+  if (PlaceOnPlainMask(mask, value, plain)) return std::string(plain, mask.size());
   const MaskShape shape = MeasureMask(mask);
   std::string digits;
   if (!RoundedDigits(value, shape.decimals, digits)) return std::string(mask.size(), '!');
