@@ -133,6 +133,10 @@ struct Cursor {
   std::string bound_k;  // the key bound to the live statement (kept as is)
 };
 
+// Whether key's table in f carries a copy of each record (key 0 of a file
+// of the covering layout).
+inline bool CarriesRecord(const OpenFile& f, size_t key) { return key == 0 && f.covering; }
+
 // Process-wide state of the engine.
 struct Engine {
   bool forked = false;  // set in a child of fork(): inherited state is stale

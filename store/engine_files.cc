@@ -172,8 +172,8 @@ int16_t PrepareFileStatements(OpenFile& f) {
   f.find_key = std::vector<Stmt>(n);
   for (size_t k = 0; k < n; ++k) {
     const std::string t = "key" + std::to_string(k);
-    const bool copy = k == 0 && f.covering;
-    const std::string insert = copy ? "(k, id, data) VALUES(?1, ?2, ?3)" : "(k, id) VALUES(?1, ?2)";
+    const std::string insert =
+        CarriesRecord(f, k) ? "(k, id, data) VALUES(?1, ?2, ?3)" : "(k, id) VALUES(?1, ?2)";
     if (!f.insert_key[k].Prepare(f.db, "INSERT INTO " + t + insert) ||
         !f.delete_key[k].Prepare(f.db, "DELETE FROM " + t + " WHERE k = ?1 AND id = ?2") ||
         !f.find_key[k].Prepare(f.db, "SELECT id FROM " + t + " WHERE k = ?1 LIMIT 1"))

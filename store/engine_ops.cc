@@ -129,7 +129,7 @@ sqlite3_stmt* RangeStatement(Cursor& c, int key, Direction d) {
   if (v.size() != c.file->spec.keys.size()) v = std::vector<Stmt>(c.file->spec.keys.size());
   if (!v[key]) {
     const std::string t = "key" + std::to_string(key);
-    const std::string from = key == 0 && c.file->covering
+    const std::string from = CarriesRecord(*c.file, size_t(key))
                                  ? "SELECT t.id, t.data FROM " + t + " t"
                                  : "SELECT r.id, r.data FROM " + t + " t JOIN rec r ON r.id = t.id";
     const std::string sql =
@@ -610,7 +610,7 @@ bool PutKey(Stmt& stmt, const std::string& k, int64_t id) {
 // (update_copy) replaces the copy.
 bool PutKeyRow(OpenFile& f, Stmt& stmt, size_t key, const std::string& k, int64_t id,
                const uint8_t* record) {
-  if (key == 0 && f.covering)
+  if (CarriesRecord(f, key))
     sqlite3_bind_blob(stmt.get(), 3, record, f.spec.record_length, SQLITE_STATIC);
   return PutKey(stmt, k, id);
 }
@@ -685,11 +685,12 @@ int16_t Update(Cursor& c, const Call& call) {
     }
   }
   for (size_t i = 0; i < spec.keys.size(); ++i) {
-    const bool ok = olds[i] == news[i]
-                        ? i != 0 || !f.covering ||
-                              PutKeyRow(f, f.update_copy, i, news[i], c.id, call.data)
-                        : PutKey(f.delete_key[i], olds[i], c.id) &&
-                              PutKeyRow(f, f.insert_key[i], i, news[i], c.id, call.data);
+    bool ok;
+    if (olds[i] != news[i])
+      ok = PutKey(f.delete_key[i], olds[i], c.id) &&
+           PutKeyRow(f, f.insert_key[i], i, news[i], c.id, call.data);
+    else  // the key stays; a copy of the record beside it is rewritten
+      ok = !CarriesRecord(f, i) || PutKeyRow(f, f.update_copy, i, news[i], c.id, call.data);
     if (!ok) return SqliteStatus(sqlite3_errcode(f.db));
   }
   sqlite3_stmt* up = f.update_record.get();
@@ -823,6 +824,15 @@ bool FileLevelCall(Call& call, int16_t& status) {
   }
 }
 
+// The read transaction a read or Stat through c goes on in.
+[[gnu::always_inline]] inline void BeginRead(Cursor& c, Call& call) {
+  // A locked read must see the record as it is now, not as it was when the
+  // read transaction began.
+  if (call.lock) EndReading(*c.file);
+  call.now_ns = NowNs();
+  KeepReading(*c.file, call.now_ns);
+}
+
 // Get Next and Get Previous: nearly every call, kept apart from the rest so
 // that they pass by the switches (whose jump tables the record pages read
 // since the last call have pushed out of the caches) and carry no more than
@@ -832,14 +842,11 @@ int16_t StepCall(Call& call) {
   if (c == nullptr) return kStNotOpen;
   // A single-record lock lasts until the next read through this block.
   ReleaseLock(*c);
-  // A locked read must see the record as it is now, not as it was when the
-  // read transaction began.
-  if (call.lock) EndReading(*c->file);
-  call.now_ns = NowNs();
-  KeepReading(*c->file, call.now_ns);
+  BeginRead(*c, call);
   return StepRead(*c, call);
 }
 
+// Every call but the steps (StepCall).
 int16_t Dispatch(Call& call) {
   const uint16_t op = call.op;
   int16_t status = kStOk;
@@ -850,11 +857,7 @@ int16_t Dispatch(Call& call) {
   // Locks and read transactions as for the steps (StepCall).
   const bool read = IsRead(call);
   if (read) ReleaseLock(*c);
-  if (read || op == kOpStat) {
-    if (call.lock) EndReading(*c->file);
-    call.now_ns = NowNs();
-    KeepReading(*c->file, call.now_ns);
-  }
+  if (read || op == kOpStat) BeginRead(*c, call);
   switch (op) {
     case kOpClose:
       CloseCursor(index);
@@ -866,7 +869,6 @@ int16_t Dispatch(Call& call) {
     case kOpGetEqual: case kOpGetGreater: case kOpGetGreaterOrEqual:
     case kOpGetLess: case kOpGetLessOrEqual:
       return KeyedRead(*c, call);
-    case kOpGetNext: case kOpGetPrevious: return StepRead(*c, call);
     case kOpGetFirst: case kOpGetLast: return EndRead(*c, call);
     case kOpStat: return Stat(*c, call);
     case kOpGetPosition: return GetPosition(*c, call);
