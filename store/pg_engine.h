@@ -62,6 +62,7 @@ class Result {
   std::string_view Bytes(int row, int col) const;
   int64_t Int8(int row, int col) const;  // binary int8 column
   bool Bool(int row, int col) const;     // binary bool column
+  bool IsNull(int row, int col) const { return PQgetisnull(r_, row, col) != 0; }
   const char* CommandStatus() const { return r_ != nullptr ? PQcmdStatus(r_) : ""; }
   std::string SqlState() const;
   PGresult* get() const { return r_; }
