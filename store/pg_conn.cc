@@ -160,8 +160,27 @@ std::shared_ptr<Conn> Connect(const std::string& uri, int16_t& status) {
   return c;
 }
 
+namespace {
+
+// Parameters as libpq takes them, all binary; they point into params.
+struct Wire {
+  explicit Wire(const Params& params)
+      : values(params.size()), lengths(params.size()), formats(params.size(), 1) {
+    for (size_t i = 0; i < params.size(); ++i) {
+      values[i] = params.at(i).data();
+      lengths[i] = int(params.at(i).size());
+    }
+  }
+  int size() const { return int(values.size()); }
+  std::vector<const char*> values;
+  std::vector<int> lengths, formats;
+};
+
+}  // namespace
+
 Result Query(Conn& c, const std::string& sql, const Params& params) {
   if (!c.Usable()) return Result();
+  Settle(c);
   auto it = c.prepared.find(sql);
   if (it == c.prepared.end()) {
     const std::string name = "k" + std::to_string(c.prepared.size() + 1);
@@ -169,20 +188,37 @@ Result Query(Conn& c, const std::string& sql, const Params& params) {
     if (!prep.ok()) return prep;
     it = c.prepared.emplace(sql, name).first;
   }
-  std::vector<const char*> values(params.size());
-  std::vector<int> lengths(params.size()), formats(params.size(), 1);
-  for (size_t i = 0; i < params.size(); ++i) {
-    values[i] = params.at(i).data();
-    lengths[i] = int(params.at(i).size());
-  }
-  return Result(PQexecPrepared(c.pg, it->second.c_str(), int(params.size()),
-                               values.data(), lengths.data(), formats.data(), 1));
+  const Wire w(params);
+  return Result(PQexecPrepared(c.pg, it->second.c_str(), w.size(), w.values.data(),
+                               w.lengths.data(), w.formats.data(), 1));
 }
 
 Result Command(Conn& c, const std::string& sql) {
   if (!c.Usable()) return Result();
+  Settle(c);
   // Statements after a failed one do not run, and the failure is the result.
   return Result(PQexec(c.pg, sql.c_str()));
+}
+
+bool SendEarly(Conn& c, const std::string& sql, const Params& params) {
+  const auto it = c.prepared.find(sql);
+  if (!c.Usable() || it == c.prepared.end()) return false;
+  Settle(c);
+  const Wire w(params);
+  c.early.in_flight = PQsendQueryPrepared(c.pg, it->second.c_str(), w.size(), w.values.data(),
+                                          w.lengths.data(), w.formats.data(), 1) == 1;
+  c.early.result.reset();
+  return c.early.in_flight;
+}
+
+void Settle(Conn& c) {
+  if (!c.early.in_flight) return;
+  c.early.in_flight = false;
+  // The statement's one result, then the null that ends the query; a lost
+  // connection ends it too.
+  auto first = std::make_shared<Result>(PQgetResult(c.pg));
+  while (PGresult* more = PQgetResult(c.pg)) PQclear(more);
+  c.early.result = std::move(first);
 }
 
 Atomic::~Atomic() {

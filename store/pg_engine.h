@@ -34,6 +34,22 @@ using engine::FileSpec;
 
 // ---- Connections and statements ------------------------------------------
 
+class Result;
+struct PgFile;
+
+// A fetch ahead sent before a walk asks for it (pg_read.cc), so that the
+// server works while the walk goes on. Its result is read whole before any
+// other statement on the connection and kept until taken or replaced.
+struct EarlyFetch {
+  bool in_flight = false;  // sent, its result not read yet
+  std::weak_ptr<PgFile> file;
+  uint64_t generation = 0;  // the file's write generation when sent
+  std::string sql, target;  // the statement and the key point it reads from
+  int rows = 0;             // records per group it asked for
+  int64_t sent_ns = 0;
+  std::shared_ptr<const Result> result;
+};
+
 // One connection to a server, owned by the process that made it: a child of
 // fork() never uses or closes what it inherited.
 struct Conn {
@@ -43,6 +59,7 @@ struct Conn {
   bool broken = false;          // lost: every call on it answers 20
   bool in_transaction = false;  // BEGIN sent for the process's transaction
   std::map<std::string, std::string> prepared;  // SQL -> statement name
+  EarlyFetch early;
   ~Conn();
   bool Usable() const;
 };
@@ -94,6 +111,11 @@ Result Query(Conn& c, const std::string& sql, const Params& params = Params());
 // Runs SQL without parameters through the simple protocol (several
 // statements allowed).
 Result Command(Conn& c, const std::string& sql);
+// Sends SQL, a statement Query has prepared, without waiting for its
+// result, which Settle reads into c.early; false when it was not sent.
+bool SendEarly(Conn& c, const std::string& sql, const Params& params);
+// Reads the result of a statement sent early, if one is on its way.
+void Settle(Conn& c);
 // The status for a failed result; marks the connection broken when it is.
 int16_t StatusOf(Conn& c, const Result& r);
 // The status for an SQLSTATE: unique violation 5, missing table or schema

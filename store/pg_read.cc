@@ -253,11 +253,18 @@ std::string AheadSql(const PgFile& f, int key, size_t prefix) {
          " LIMIT $5::int8) r), g.fid, g.fdata FROM g";
 }
 
-Batch NewPiece(const PgFile& f, int key, const KeyPoint& lo) {
+// The parameters of AheadSql for the groups from target's on.
+Params AheadParams(const std::string& target, size_t prefix, int groups, int rows) {
+  const std::string suffix = target.substr(prefix);
+  return Params().Bytes(target).Bytes(std::string(suffix.size(), '\xFF')).Int8(groups)
+      .Bytes(suffix).Int8(rows);
+}
+
+Batch NewPiece(const PgFile& f, int key, const KeyPoint& lo, int64_t fetched_ns) {
   Batch b;
   b.key = key;
   b.generation = f.write_generation;
-  b.fetched_ns = NowNs();
+  b.fetched_ns = fetched_ns;
   b.lo = lo;
   return b;
 }
@@ -293,25 +300,54 @@ void EndPiece(Batch& b, size_t prefix, size_t rows) {
   if (!b.hi_open) b.hi = KeyPoint{b.rows.back().k, b.rows.back().id + 1};
 }
 
-// Fetches the pieces from t on: the first becomes the batch, the others
-// wait in c.ahead.
-int16_t FetchAhead(PgCursor& c, int key, const KeyPoint& t, size_t prefix) {
+// The result of the fetch ahead from t sent early, when it is that one and
+// as good as a new one would be; rows and fetched_ns become its own.
+std::shared_ptr<const Result> TakeEarly(PgFile& f, const std::string& sql, const KeyPoint& t,
+                                        int& rows, int64_t& fetched_ns) {
+  EarlyFetch& e = f.conn->early;
+  if (e.sql != sql || e.target != t.k || e.file.lock().get() != &f ||
+      e.generation != f.write_generation || NowNs() - e.sent_ns >= kBatchFreshNs)
+    return nullptr;
+  Settle(*f.conn);
+  e.sql.clear();
+  if (e.result == nullptr || !e.result->ok()) return nullptr;
+  rows = e.rows;
+  fetched_ns = e.sent_ns;
+  return std::move(e.result);
+}
+
+// Sends the fetch of the groups after the last piece, for the walk to take
+// when it gets there, unless the last piece ends the file or was cut short
+// before its group's end. Never in a transaction: a failure there would end
+// the transaction the walk is part of.
+void SendNext(PgCursor& c, const std::string& sql, size_t prefix, const std::string& suffix,
+              const Batch& last, int groups, int rows) {
   PgFile& f = *c.file;
-  // Pieces left unread mean the walk went another way: start small again.
-  const bool missed = !c.ahead.empty() && Usable(c, c.ahead.front(), key);
-  const int groups = missed || c.ahead_groups == 0 ? kFirstAheadGroups : c.ahead_groups;
-  const int rows = PieceRows(c, groups);
+  if (f.conn->in_transaction || last.hi_open || last.rows.empty()) return;
+  const std::string& k = last.rows.back().k;
+  if (k.compare(0, prefix, last.lo.k, 0, prefix) == 0) return;
+  rows = std::max(2, std::min(rows, kMaxAheadRows / groups));
+  const std::string target = k.substr(0, prefix) + suffix;
+  if (!SendEarly(*f.conn, sql, AheadParams(target, prefix, groups, rows))) return;
+  EarlyFetch& e = f.conn->early;
+  e.file = c.file;
+  e.generation = f.write_generation;
+  e.sql = sql;
+  e.target = target;
+  e.rows = rows;
+  e.sent_ns = NowNs();
+}
+
+// The pieces of a fetch ahead from t on, a row of the result each.
+int16_t Pieces(const PgCursor& c, int key, const KeyPoint& t, size_t prefix,
+               const std::shared_ptr<const Result>& result, int rows, int64_t fetched_ns,
+               std::vector<Batch>& pieces) {
+  const PgFile& f = *c.file;
   const std::string suffix = t.k.substr(prefix);
-  auto result = std::make_shared<const Result>(
-      Query(*f.conn, AheadSql(f, key, prefix),
-            Params().Bytes(t.k).Bytes(std::string(suffix.size(), '\xFF')).Int8(groups)
-                .Bytes(suffix).Int8(rows)));
   const Result& r = *result;
-  if (!r.ok()) return StatusOf(*f.conn, r);
-  std::vector<Batch> pieces;
   for (int i = 0; i < r.rows(); ++i) {
     const KeyPoint lo{std::string(r.Bytes(i, 0)) + suffix, 0};
-    Batch& b = pieces.emplace_back(NewPiece(f, key, lo));
+    Batch& b = pieces.emplace_back(NewPiece(f, key, lo, fetched_ns));
     b.result = result;
     b.rows.reserve(size_t(rows) + 1);
     if (!Unpack(f.spec, key, r.Bytes(i, 1), b.rows)) return kStIoError;
@@ -320,15 +356,41 @@ int16_t FetchAhead(PgCursor& c, int key, const KeyPoint& t, size_t prefix) {
   }
   for (Batch& b : pieces) EndPiece(b, prefix, size_t(rows));
   if (pieces.empty()) {
-    pieces.push_back(NewPiece(f, key, t));  // nothing from t on
+    pieces.push_back(NewPiece(f, key, t, fetched_ns));  // nothing from t on
     pieces.back().hi_open = true;
   }
+  return kStOk;
+}
+
+// Fetches the pieces from t on (or takes them sent early): the first
+// becomes the batch, the others wait in c.ahead. The next ones are sent
+// for at once.
+int16_t FetchAhead(PgCursor& c, int key, const KeyPoint& t, size_t prefix) {
+  PgFile& f = *c.file;
+  // Pieces left unread mean the walk went another way: start small again.
+  const bool missed = !c.ahead.empty() && Usable(c, c.ahead.front(), key);
+  const int groups = missed || c.ahead_groups == 0 ? kFirstAheadGroups : c.ahead_groups;
+  const int rows = PieceRows(c, groups);
+  const std::string sql = AheadSql(f, key, prefix);
+  int got_rows = rows;
+  int64_t fetched_ns = NowNs();
+  std::shared_ptr<const Result> result;
+  if (!missed) result = TakeEarly(f, sql, t, got_rows, fetched_ns);
+  if (result == nullptr) {
+    result = std::make_shared<const Result>(
+        Query(*f.conn, sql, AheadParams(t.k, prefix, groups, rows)));
+    if (!result->ok()) return StatusOf(*f.conn, *result);
+  }
+  std::vector<Batch> pieces;
+  if (int16_t st = Pieces(c, key, t, prefix, result, got_rows, fetched_ns, pieces)) return st;
   c.batch = std::move(pieces.front());
   c.ahead.clear();
   for (size_t i = 1; i < pieces.size(); ++i) c.ahead.push_back(std::move(pieces[i]));
   c.ahead_groups = missed ? kFirstAheadGroups : std::min(groups * 2, kMaxAheadGroups);
   // A walk that outruns its piece is one of the pieces' kind: a small batch.
   c.batch_rows = 0;
+  const Batch& last = c.ahead.empty() ? c.batch : c.ahead.back();
+  SendNext(c, sql, prefix, t.k.substr(prefix), last, c.ahead_groups, rows);
   return kStOk;
 }
 

@@ -469,6 +469,42 @@ TEST_P(EngineTest, UnitAfterUnitWalksReadWhatASortedModelHolds) {
   }
 }
 
+// Such walks see what another open adds on their way, wherever they are
+// when it comes: nothing read ahead of them hides it.
+TEST_P(EngineTest, UnitAfterUnitWalksSeeWhatIsAddedOnTheWay) {
+  EngineFile other;
+  ASSERT_EQ(other.Open(path_), kStOk);
+  std::vector<std::string> model;  // key 0 of every record, sorted
+  uint16_t number = 0;
+  const auto add = [&](EngineFile& f, const std::string& k) {
+    const std::string tail = std::to_string(10000 + number).substr(1);
+    ASSERT_EQ(f.Insert(Rec(k, number++, "n", tail)), kStOk);
+    model.insert(std::upper_bound(model.begin(), model.end(), k), k);
+  };
+  for (int unit = 100; unit < 140; ++unit)
+    for (int day = 100; day < 110; ++day)
+      add(file_, "U" + std::to_string(unit) + "D" + std::to_string(day));
+  for (int when = 100; when < 125; ++when) {
+    // A walk of its own each time, as a new report's.
+    ASSERT_EQ(file_.Close(), kStOk);
+    ASSERT_EQ(file_.Open(path_), kStOk);
+    for (int unit = 100; unit < 140; ++unit) {
+      const std::string u = "U" + std::to_string(unit), from = u + "D105";
+      auto at = std::lower_bound(model.begin(), model.end(), from);
+      for (Reply r = file_.Read(kOpGetGreaterOrEqual, from);; r = file_.Read(kOpGetNext), ++at) {
+        if (at == model.end()) {
+          ASSERT_EQ(r.status, kStEndOfFile) << when << " " << u;
+          break;
+        }
+        ASSERT_EQ(r.status, kStOk) << when << " " << u;
+        ASSERT_EQ(r.data.substr(0, 8), *at) << when << " " << u;
+        if (r.data.substr(0, 4) != u) break;
+      }
+      if (unit == when) add(other, "U" + std::to_string(unit + 5) + "D107");
+    }
+  }
+}
+
 TEST_P(EngineTest, StepsSeeRecordsInsertedMeanwhile) {
   ASSERT_EQ(file_.Insert(Rec("A", 1, "x", "a")), kStOk);
   ASSERT_EQ(file_.Insert(Rec("C", 3, "x", "c")), kStOk);
