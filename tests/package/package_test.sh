@@ -13,9 +13,12 @@ for tool in cpack dpkg-deb tmux groff; do
   command -v "$tool" >/dev/null || { echo "package_test: no $tool"; exit 77; }
 done
 scratch="$(mktemp -d)"
-socket="kel_pkg_$$"
+# Process ids come round again: the clock keeps the socket apart from one an
+# earlier run with the same id left, and the socket goes at the end.
+socket="kel_pkg_$$_$(date +%s%N)"
 cleanup() {
   tmux -L "$socket" kill-server 2>/dev/null || true
+  rm -f "${TMUX_TMPDIR:-/tmp}/tmux-$(id -u)/$socket"
   rm -rf "$scratch"
 }
 trap cleanup EXIT

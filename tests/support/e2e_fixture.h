@@ -1,5 +1,5 @@
 // The real programs in a real terminal: RBPNDLST runs in a detached tmux
-// session of its own (a private socket per test process) on an installation
+// session of its own (a private socket per test) on an installation
 // made by "kelrec demo"; the test types keys, reads the pane, and checks how
 // the program ended and that the terminal was given back. Header only, for
 // the end-to-end test programs.
@@ -54,10 +54,19 @@ class EndToEndTest : public ::testing::Test {
     if (std::system("command -v tmux >/dev/null 2>&1") != 0) GTEST_SKIP() << "tmux is missing";
     for (const char* prog : {"/RBPNDLST", "/kelrec", "/KELPRINT"})
       if (!fs::exists(std::string(KEL_BIN_DIR) + prog)) GTEST_SKIP() << prog << " not built";
-    socket_ = "kel_e2e_" + std::to_string(getpid());
+    // Process ids come round again on a busy machine: the clock keeps the
+    // socket apart from what an earlier test with the same id left.
+    socket_ = "kel_e2e_" + std::to_string(getpid()) + "_" +
+              std::to_string(std::chrono::steady_clock::now().time_since_epoch().count());
   }
   void TearDown() override {
-    if (!socket_.empty()) Tmux("kill-server >/dev/null 2>&1");
+    if (socket_.empty()) return;
+    Tmux("kill-server >/dev/null 2>&1");
+    // The server leaves its socket behind; it is where tmux puts it.
+    const char* dir = std::getenv("TMUX_TMPDIR");
+    std::error_code ec;
+    fs::remove(std::string(dir != nullptr && *dir != 0 ? dir : "/tmp") + "/tmux-" +
+                   std::to_string(getuid()) + "/" + socket_, ec);
   }
 
   std::string Tmux(const std::string& args) {
