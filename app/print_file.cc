@@ -35,8 +35,9 @@ constexpr size_t kPendingRoom = kPendingLimit + 4096;
 
 void Flush(PrintFile& st) {
   if (st.pending_size == 0) return;
-  st.pending.resize(st.pending_size);
-  if (!st.file.Write(st.pending)) st.write_failed = true;
+  // The block keeps its room for the records after these.
+  if (!st.file.Write(std::string_view(st.pending.data(), st.pending_size)))
+    st.write_failed = true;
   st.pending_size = 0;
 }
 
@@ -58,6 +59,13 @@ inline char* Room(PrintFile& st, size_t n) {
 inline void Appended(PrintFile& st, size_t n) {
   st.pending_size += n;
   if (st.pending_size >= kPendingLimit) Flush(st);
+}
+
+// Ends the record begun at at whose text ends at end: CR LF, and takes it in.
+inline void EndRecord(PrintFile& st, char* at, char* end) {
+  end[0] = '\r';
+  end[1] = '\n';
+  Appended(st, static_cast<size_t>(end + 2 - at));
 }
 
 // Bytes the print program must not get in a text: they are written as blanks.
@@ -181,10 +189,7 @@ inline void WriteRecord(std::string_view head, std::string_view rest) {
   char* at = Room(st, head.size() + rest.size() + 2);
   std::memcpy(at, head.data(), head.size());
   if (!rest.empty()) std::memcpy(at + head.size(), rest.data(), rest.size());
-  char* end = at + head.size() + rest.size();
-  end[0] = '\r';
-  end[1] = '\n';
-  Appended(st, static_cast<size_t>(end + 2 - at));
+  EndRecord(st, at, at + head.size() + rest.size());
 }
 
 int16_t ClampToInt16(int32_t v) {
@@ -297,10 +302,7 @@ void PrintPage(int16_t length) {
   if (st.file.IsOpen()) {
     char* at = Room(st, 4 + 16 + 2);
     std::memcpy(at, "PAGE", 4);
-    char* end = at + 4 + PutPrintForm(at + 4, length);
-    end[0] = '\r';
-    end[1] = '\n';
-    Appended(st, static_cast<size_t>(end + 2 - at));
+    EndRecord(st, at, at + 4 + PutPrintForm(at + 4, length));
   }
   st.page_length = length;
   st.line_count = 0;
@@ -326,9 +328,7 @@ void PrintAlign(std::string_view mode) {
   char* at = Room(st, 6);
   std::memcpy(at, "JUS", 3);
   at[3] = mode[0];
-  at[4] = '\r';
-  at[5] = '\n';
-  Appended(st, 6);
+  EndRecord(st, at, at + 4);
 }
 
 void PrintStyle(std::string_view code) { WriteRecord("*", code); }

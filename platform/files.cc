@@ -276,7 +276,7 @@ size_t File::Read(void* data, size_t n) {
   return got;
 }
 
-bool File::Write(const std::string& data) {
+bool File::Write(std::string_view data) {
   if (fd_ < 0) return Fail(EBADF);
   int flags = ::fcntl(fd_, F_GETFL);
   if (flags >= 0 && (flags & O_APPEND)) {

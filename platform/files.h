@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace platform {
 
@@ -78,7 +79,7 @@ class File {
   bool WriteAt(int64_t offset, const void* data, size_t n);
   // Sequential access from the current position.
   size_t Read(void* data, size_t n);
-  bool Write(const std::string& data);
+  bool Write(std::string_view data);
   int64_t Tell() const { return pos_; }
   void Seek(int64_t offset) { pos_ = offset; }
   // Reads one line without its CR LF or LF; false at end of file.
